@@ -1,0 +1,44 @@
+// A thin owner of an open file descriptor, and the error texts shown after
+// "Reason:\n". This is the only place that knows how files are opened.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace korvanel {
+
+// The system's description of an error number as a short sentence with a
+// line end, e.g. "No space left on device.\n".
+std::string ErrorReason(int error);
+
+class File {
+ public:
+  File() = default;
+  explicit File(int fd) : fd_(fd) {}
+  File(File&& other) noexcept : fd_(other.Release()) {}
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  ~File() { Close(); }
+
+  bool IsOpen() const { return fd_ >= 0; }
+  int Descriptor() const { return fd_; }
+  int Release();
+  // Returns 0 or the error number of a failed close.
+  int Close();
+
+  // Each returns 0 on success or an error number.
+  int WriteAll(std::span<const std::byte> bytes);
+  int WriteAll(std::string_view text);
+  int ReadAt(std::uint64_t offset, std::span<std::byte> into, std::size_t& got) const;
+  int Truncate();
+  int Rewind();
+  int Size(std::uint64_t& size) const;
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace korvanel

@@ -1,0 +1,89 @@
+#include "platform/file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace korvanel {
+
+std::string ErrorReason(int error) {
+  std::string text = std::strerror(error);
+  if (!text.empty() && text.back() != '.') text += '.';
+  text += '\n';
+  return text;
+}
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    fd_ = other.Release();
+  }
+  return *this;
+}
+
+int File::Release() {
+  int fd = fd_;
+  fd_ = -1;
+  return fd;
+}
+
+int File::Close() {
+  if (fd_ < 0) return 0;
+  int rc = ::close(fd_);
+  fd_ = -1;
+  return rc == 0 ? 0 : errno;
+}
+
+int File::WriteAll(std::span<const std::byte> bytes) {
+  const std::byte* p = bytes.data();
+  std::size_t left = bytes.size();
+  while (left > 0) {
+    ssize_t n = ::write(fd_, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) return ENOSPC;
+    p += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
+int File::WriteAll(std::string_view text) {
+  return WriteAll(std::as_bytes(std::span(text.data(), text.size())));
+}
+
+int File::ReadAt(std::uint64_t offset, std::span<std::byte> into, std::size_t& got) const {
+  got = 0;
+  while (got < into.size()) {
+    ssize_t n = ::pread(fd_, into.data() + got, into.size() - got,
+                        static_cast<off_t>(offset + got));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
+int File::Truncate() {
+  if (::ftruncate(fd_, 0) != 0) return errno;
+  return Rewind();
+}
+
+int File::Rewind() {
+  return ::lseek(fd_, 0, SEEK_SET) < 0 ? errno : 0;
+}
+
+int File::Size(std::uint64_t& size) const {
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0) return errno;
+  size = static_cast<std::uint64_t>(st.st_size);
+  return 0;
+}
+
+}  // namespace korvanel

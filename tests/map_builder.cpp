@@ -1,0 +1,49 @@
+#include "map_builder.h"
+
+#include <StormLib.h>
+
+namespace korvanel::test {
+
+bool BuildMap(const std::filesystem::path& path, const std::vector<EmbeddedFile>& files) {
+  std::error_code ec;
+  std::filesystem::remove(path, ec);
+  HANDLE mpq = nullptr;
+  DWORD capacity = 16;
+  while (capacity < files.size() + 4) capacity *= 2;
+  if (!SFileCreateArchive(path.c_str(), MPQ_CREATE_LISTFILE | MPQ_CREATE_ARCHIVE_V1, capacity, &mpq))
+    return false;
+  bool ok = true;
+  for (const EmbeddedFile& f : files) {
+    HANDLE file = nullptr;
+    auto size = static_cast<DWORD>(f.bytes.size());
+    if (!SFileCreateFile(mpq, f.name.c_str(), 0, size, 0, MPQ_FILE_COMPRESS | MPQ_FILE_REPLACEEXISTING, &file)) {
+      ok = false;
+      continue;
+    }
+    if (size > 0 && !SFileWriteFile(file, f.bytes.data(), size, MPQ_COMPRESSION_ZLIB)) ok = false;
+    if (!SFileFinishFile(file)) ok = false;
+  }
+  if (!SFileCloseArchive(mpq)) ok = false;
+  return ok;
+}
+
+std::optional<std::string> ReadEmbedded(const std::filesystem::path& map, const std::string& name) {
+  HANDLE mpq = nullptr;
+  if (!SFileOpenArchive(map.c_str(), 0, MPQ_OPEN_READ_ONLY, &mpq)) return std::nullopt;
+  std::optional<std::string> result;
+  HANDLE file = nullptr;
+  if (SFileOpenFileEx(mpq, name.c_str(), SFILE_OPEN_FROM_MPQ, &file)) {
+    DWORD size = SFileGetFileSize(file, nullptr);
+    std::string bytes(size, '\0');
+    DWORD got = 0;
+    if (size == 0 || SFileReadFile(file, bytes.data(), size, &got, nullptr) || got == size) {
+      bytes.resize(got == 0 && size != 0 ? 0 : size);
+      result = std::move(bytes);
+    }
+    SFileCloseFile(file);
+  }
+  SFileCloseArchive(mpq);
+  return result;
+}
+
+}  // namespace korvanel::test

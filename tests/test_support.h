@@ -1,0 +1,65 @@
+// Helpers shared by the tests: temporary folders, fixture lookup, and a
+// line writer that keeps what it is given.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "parsers/line_writer.h"
+
+namespace korvanel::test {
+
+namespace fs = std::filesystem;
+
+// A fresh folder under the system's temporary directory, removed with the object.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const fs::path& Path() const { return path_; }
+  fs::path operator/(std::string_view name) const { return path_ / name; }
+
+ private:
+  fs::path path_;
+};
+
+class CollectingWriter : public LineWriter {
+ public:
+  void WriteInfoText(std::string_view text) override {
+    text_.append(text);
+    lines_.emplace_back(text);
+  }
+  const std::string& Text() const { return text_; }
+  const std::vector<std::string>& Lines() const { return lines_; }
+
+ private:
+  std::string text_;
+  std::vector<std::string> lines_;
+};
+
+inline std::span<const std::byte> Bytes(std::string_view s) {
+  return std::as_bytes(std::span(s.data(), s.size()));
+}
+
+// Little-endian 32-bit value as four bytes, for building map files in tests.
+std::string Le32(std::int32_t value);
+
+// The shared fixtures folder, or an empty path when it is not there.
+fs::path FixturesDir();
+// Path of one fixture file; the calling test is skipped with a message when
+// it is absent.
+#define KVL_REQUIRE_FIXTURE(var, relative)                                      \
+  const ::std::filesystem::path var = ::korvanel::test::FixturesDir() / (relative); \
+  if (::korvanel::test::FixturesDir().empty() || !::std::filesystem::exists(var)) \
+    GTEST_SKIP() << "fixture " << (relative) << " not found; skipped"
+
+std::string ReadFile(const fs::path& path);
+void WriteFile(const fs::path& path, std::string_view bytes);
+
+}  // namespace korvanel::test
