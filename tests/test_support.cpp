@@ -49,3 +49,48 @@ void WriteFile(const fs::path& path, std::string_view bytes) {
 }
 
 }  // namespace korvanel::test
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace korvanel::test {
+
+ProcessResult RunKorvanel(const std::vector<std::string>& arguments, const std::vector<std::string>& environment) {
+  int pipeFds[2];
+  if (::pipe(pipeFds) != 0) return {};
+  std::vector<std::string> args{KORVANEL_BINARY};
+  args.insert(args.end(), arguments.begin(), arguments.end());
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) env.emplace_back(*e);
+  env.insert(env.end(), environment.begin(), environment.end());
+
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    std::vector<char*> argv, envp;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    ::dup2(pipeFds[1], 1);
+    int devnull = ::open("/dev/null", O_RDONLY);
+    ::dup2(devnull, 0);
+    ::close(pipeFds[0]);
+    ::execve(argv[0], argv.data(), envp.data());
+    ::_exit(127);
+  }
+  ::close(pipeFds[1]);
+  ProcessResult result;
+  char buffer[4096];
+  ssize_t n;
+  while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0) result.out.append(buffer, static_cast<std::size_t>(n));
+  ::close(pipeFds[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return result;
+}
+
+}  // namespace korvanel::test

@@ -63,3 +63,47 @@ std::string ReadFile(const fs::path& path);
 void WriteFile(const fs::path& path, std::string_view bytes);
 
 }  // namespace korvanel::test
+
+namespace korvanel::test {
+
+struct ProcessResult {
+  int status = -1;  // exit status, or 128 + signal
+  std::string out;
+};
+
+// Runs the korvanel program with `arguments`, standard output captured,
+// standard input closed; `environment` entries ("NAME=value") are added.
+ProcessResult RunKorvanel(const std::vector<std::string>& arguments,
+                          const std::vector<std::string>& environment = {});
+
+}  // namespace korvanel::test
+
+#include "app/reporter.h"
+
+namespace korvanel::test {
+
+// Keeps every message; answers questions with `answer`.
+class RecordingReporter : public Reporter {
+ public:
+  struct Message {
+    std::string text;
+    Icon icon;
+  };
+  void Report(std::string_view text, Icon icon) override { messages.push_back({std::string(text), icon}); }
+  Answer Ask(std::string_view text) override {
+    messages.push_back({std::string(text), Icon::kQuestion});
+    return answer;
+  }
+  void ShowStatus(std::string_view status) override { statuses.emplace_back(status); }
+  std::string All() const {
+    std::string all;
+    for (const auto& m : messages) all += m.text;
+    return all;
+  }
+
+  Answer answer = Answer::kCancel;
+  std::vector<Message> messages;
+  std::vector<std::string> statuses;
+};
+
+}  // namespace korvanel::test

@@ -1,0 +1,152 @@
+#include "app/command_line.h"
+
+#include <algorithm>
+#include <cctype>
+#include <deque>
+#include <utility>
+
+#include "app/paths.h"
+
+namespace korvanel {
+namespace {
+
+bool SameNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+bool IsAnyOf(std::string_view token, std::initializer_list<std::string_view> names) {
+  return std::any_of(names.begin(), names.end(), [&](std::string_view n) { return SameNoCase(token, n); });
+}
+
+class TokenStream {
+ public:
+  virtual ~TokenStream() = default;
+  virtual bool Empty() const = 0;
+  virtual std::string Next() = 0;
+  virtual std::string ReadValue() = 0;
+  virtual void PutBack(const std::string& token) = 0;
+};
+
+class ArgumentTokens : public TokenStream {
+ public:
+  explicit ArgumentTokens(const std::vector<std::string>& args) : rest_(args.begin(), args.end()) {}
+  bool Empty() const override { return rest_.empty(); }
+  std::string Next() override {
+    std::string token = std::move(rest_.front());
+    rest_.pop_front();
+    return token;
+  }
+  std::string ReadValue() override { return Empty() ? std::string() : Next(); }
+  void PutBack(const std::string& token) override { rest_.push_front(token); }
+
+ private:
+  std::deque<std::string> rest_;
+};
+
+std::string_view TrimFront(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || (s.front() >= '\t' && s.front() <= '\r'))) s.remove_prefix(1);
+  return s;
+}
+
+std::string_view TrimBack(std::string_view s) {
+  while (!s.empty() && (s.back() == ' ' || (s.back() >= '\t' && s.back() <= '\r'))) s.remove_suffix(1);
+  return s;
+}
+
+class TextTokens : public TokenStream {
+ public:
+  explicit TextTokens(std::string_view tail) : rest_(TrimWhiteSpace(tail)) {}
+  bool Empty() const override { return rest_.empty(); }
+  std::string Next() override { return SplitAtSpace(); }
+  std::string ReadValue() override {
+    if (rest_.empty() || rest_[0] != '"') return SplitAtSpace();
+    std::size_t close = rest_.find('"', 1);
+    if (close == std::string::npos) return std::exchange(rest_, std::string());
+    std::string value(TrimBack(std::string_view(rest_).substr(1, close - 1)));
+    rest_ = std::string(TrimFront(std::string_view(rest_).substr(close + 1)));
+    return value;
+  }
+  void PutBack(const std::string& token) override { rest_ = token + " " + rest_; }
+
+ private:
+  // Only the space separates tokens; tabs do not.
+  std::string SplitAtSpace() {
+    std::size_t space = rest_.find(' ');
+    if (space == std::string::npos) return std::exchange(rest_, std::string());
+    std::string token(TrimBack(std::string_view(rest_).substr(0, space)));
+    rest_ = std::string(TrimFront(std::string_view(rest_).substr(space)));
+    return token;
+  }
+
+  std::string rest_;
+};
+
+CommandLine Parse(TokenStream& tokens, bool posix) {
+  CommandLine cl;
+  while (!tokens.Empty()) {
+    std::string token = tokens.Next();
+    if (IsAnyOf(token, {"/s"}) || (posix && IsAnyOf(token, {"-s"}))) {
+      cl.includeSubdirectories = true;
+    } else if (IsAnyOf(token, {"/a"}) || (posix && IsAnyOf(token, {"-a"}))) {
+      cl.appendInfoFile = true;
+    } else if (IsAnyOf(token, {"/o"}) || (posix && IsAnyOf(token, {"-o"}))) {
+      cl.overwriteInfoFile = true;
+    } else if (IsAnyOf(token, {"/?", "-?", "/help", "-help", "--help", "?"})) {
+      cl.usage = cl.help = true;
+    } else if (IsAnyOf(token, {"/i"}) || (posix && IsAnyOf(token, {"-i"}))) {
+      cl.writeInfoFile = true;
+      cl.infoValue = tokens.ReadValue();
+    } else if (IsAnyOf(token, {"/m"}) || (posix && IsAnyOf(token, {"-m"}))) {
+      cl.writeMinimaps = true;
+      cl.minimapValue = tokens.ReadValue();
+    } else if (!posix && !token.empty() && token[0] == '/') {
+      cl.usage = true;
+    } else if (!cl.source.empty()) {
+      cl.usage = true;
+    } else {
+      tokens.PutBack(token);
+      cl.source = tokens.ReadValue();
+    }
+  }
+  if (cl.source.empty()) cl.usage = true;
+  return cl;
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+  ArgumentTokens tokens(arguments);
+  return Parse(tokens, true);
+}
+
+CommandLine ParseCommandLineText(std::string_view tail) {
+  TextTokens tokens(tail);
+  return Parse(tokens, false);
+}
+
+bool IsBlankCommandLine(const std::vector<std::string>& arguments) {
+  return std::all_of(arguments.begin(), arguments.end(),
+                     [](const std::string& a) { return TrimWhiteSpace(a).empty(); });
+}
+
+const std::string_view kUsageText =
+    "Korvanel v1.2\n"
+    "--------------------\n"
+    "\n"
+    "\n"
+    "Syntax:\n"
+    " Korvanel <source_dir/source_file> [/s] [/i <info_file>] [/a|/o] [/m <minimap_dest_dir>]\n"
+    "\n"
+    " source_dir/source_file : the source directory or the source single file\n"
+    " /s                     : include subdirectories (ignored in case of a single file)\n"
+    " /i info_file           : generate a \"info_file\" info file that contains map statistics\n"
+    " /a                     : append an info file (do not overwrite an existing file)\n"
+    " /o                     : overwrite an existing info file\n"
+    " /m minimap_dest_dir    : output minimaps in the \"minimap_dest_dir\" directory\n"
+    "\n"
+    "Example:\n"
+    " Korvanel \"C:\\Program Files\\Warcraft III\\\" /s /i \"C:\\Program Files\\Warcraft III\\MyMaps.txt\" /m \"C:\\Program Files\\Warcraft III\\Minimaps\\\"\n";
+
+}  // namespace korvanel

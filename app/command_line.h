@@ -1,0 +1,38 @@
+// The command line: `<source_dir/source_file> [/s] [/i <info_file>] [/a|/o]
+// [/m <minimap_dest_dir>]` and the help switches.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvanel {
+
+struct CommandLine {
+  bool usage = false;  // print the usage text and do nothing else
+  bool help = false;   // a help switch asked for it (not a mistake)
+  std::string source;
+  std::string infoValue;
+  std::string minimapValue;
+  bool writeInfoFile = false;
+  bool writeMinimaps = false;
+  bool appendInfoFile = false;
+  bool overwriteInfoFile = false;
+  bool includeSubdirectories = false;
+};
+
+// POSIX: the shell has split and unquoted, so each argument is one token
+// and a value is the next argument whole. Absolute paths begin with "/", so
+// an unknown "/..." token is a path, and "-s -i -a -o -m" work as well.
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
+
+// Windows: the raw text after the program name, split at spaces, with
+// double quotes around values.
+CommandLine ParseCommandLineText(std::string_view tail);
+
+// No arguments, or only blank ones: the dialog is wanted.
+bool IsBlankCommandLine(const std::vector<std::string>& arguments);
+
+extern const std::string_view kUsageText;
+
+}  // namespace korvanel

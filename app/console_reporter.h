@@ -1,0 +1,24 @@
+// Messages of the command-line mode: each text goes to standard output
+// exactly as it is, nothing added and nothing interpreted.
+#pragma once
+
+#include "app/reporter.h"
+
+namespace korvanel {
+
+class ConsoleReporter : public Reporter {
+ public:
+  explicit ConsoleReporter(int fd = 1) : fd_(fd) {}
+  void Report(std::string_view text, Icon icon) override;
+  Answer Ask(std::string_view text) override;
+  // Writes text that is not a message (the usage text).
+  void Write(std::string_view text);
+  // Ends an unfinished last line on a terminal, so the prompt starts clean.
+  void FinishLine();
+
+ private:
+  int fd_;
+  char last_ = '\n';
+};
+
+}  // namespace korvanel

@@ -1,0 +1,84 @@
+#include "app/extractor_app.h"
+
+#include "app/command_line.h"
+#include "app/console_reporter.h"
+#include "app/paths.h"
+#include "app/run_context.h"
+#include "platform/file.h"
+
+namespace korvanel {
+
+ExtractorApp::ExtractorApp() { workFileError_ = workFile_.Create(); }
+
+ExtractorApp::~ExtractorApp() {
+  archive_.ReleaseArchiveLibrary();
+  workFile_.Delete();
+}
+
+void ExtractorApp::ReportWorkFileError(Reporter& reporter) {
+  if (workFileError_ == 0) return;
+  reporter.Report("ERROR!\nUnable to create the temporary file!\nReason:\n" + ErrorReason(workFileError_), Icon::kStop);
+  workFileError_ = 0;
+}
+
+int ExtractorApp::Run(const std::vector<std::string>& arguments) {
+  if (!IsBlankCommandLine(arguments)) return RunCommandLine(arguments);
+  if (dialog_) return dialog_(*this);
+  ConsoleReporter console;
+  console.Write(kUsageText);
+  return kExitUsage;
+}
+
+int ExtractorApp::RunCommandLine(const std::vector<std::string>& arguments) {
+  ConsoleReporter console;
+  struct LineEnd {
+    ConsoleReporter& console;
+    ~LineEnd() { console.FinishLine(); }
+  } lineEnd{console};
+
+  bool failed = workFileError_ != 0;
+  ReportWorkFileError(console);
+
+  CommandLine cl = ParseCommandLine(arguments);
+  if (cl.usage) {
+    console.Write(kUsageText);
+    return cl.help ? kExitOk : kExitUsage;
+  }
+  if (!LoadArchiveLibrary(archive_, libraryName)) {
+    console.Report(kLibraryLoadError, Icon::kStop);
+    return kExitErrors;
+  }
+
+  RunContext run(archive_, workFile_, console);
+  run.options.appendInfoFile = cl.appendInfoFile;
+  run.options.overwriteInfoFile = cl.overwriteInfoFile;
+  run.options.consoleMode = true;
+  run.options.writeInfoFile = cl.writeInfoFile;
+  run.options.writeMinimaps = cl.writeMinimaps;
+  run.options.includeSubdirectories = cl.includeSubdirectories;
+  run.options.infoFilePath = cl.infoValue;
+
+  if (cl.writeInfoFile && !run.OpenInfoFile(cl.infoValue)) {
+    console.Report("ERROR!\nUnable to create the output file!\nReason:\n", Icon::kStop);
+    console.Report("unknown.\n", Icon::kStop);
+    failed = true;
+  }
+  run.options.minimapDirectory = NormaliseDirectory(cl.minimapValue);
+
+  if (cl.writeMinimaps && !IsExistingDirectory(run.options.minimapDirectory)) {
+    console.Report("ERROR!\nYou entered an invalid path for the minimap directory! Please check the spelling and if the directory really (still?) exists.", Icon::kStop);
+    console.Report(run.options.minimapDirectory, Icon::kStop);
+    console.Report("\n", Icon::kStop);
+    failed = true;
+  } else if (IsExistingDirectory(cl.source)) {
+    run.options.sourcePath = NormaliseDirectory(cl.source);
+    run.WalkMapDirectory(run.options.sourcePath);
+  } else {
+    run.ProcessMap(cl.source);
+  }
+  run.CloseInfoFile();
+  archive_.ReleaseArchiveLibrary();
+  return failed || run.errors.Any() || run.UnopenedMaps() > 0 ? kExitErrors : kExitOk;
+}
+
+}  // namespace korvanel

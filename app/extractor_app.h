@@ -1,0 +1,55 @@
+// The program: owns the archive library binding and the work file for the
+// life of the process, decides the mode and runs it.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "archive/map_archive.h"
+#include "archive/work_file.h"
+
+namespace korvanel {
+
+class Reporter;
+
+// Exit statuses of the command-line mode.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitErrors = 1;
+inline constexpr int kExitUsage = 2;
+
+class ExtractorApp {
+ public:
+  // Creates the work file.
+  ExtractorApp();
+  // Deletes the work file.
+  ~ExtractorApp();
+
+  // Runs the mode that `arguments` (without the program name) ask for and
+  // returns the process's exit status.
+  int Run(const std::vector<std::string>& arguments);
+  int RunCommandLine(const std::vector<std::string>& arguments);
+
+  // The dialog mode lives outside this library; without it, the usage text
+  // is printed instead.
+  using DialogMode = std::function<int(ExtractorApp&)>;
+  void SetDialogMode(DialogMode dialog) { dialog_ = std::move(dialog); }
+
+  MapArchive& Archive() { return archive_; }
+  WorkFile& Work() { return workFile_; }
+  // Reports a failed work-file creation through `reporter`, once.
+  void ReportWorkFileError(Reporter& reporter);
+  // Which library file to load; tests point it elsewhere.
+  std::string libraryName = kArchiveLibraryName;
+
+ private:
+  WorkFile workFile_;
+  MapArchive archive_{workFile_};
+  int workFileError_ = 0;
+  DialogMode dialog_;
+};
+
+inline constexpr const char kLibraryLoadError[] =
+    "ERROR!\nError loading Storm.dll!\nPlease make sure Warcraft III is properly installed and try to copy storm.dll in the same directory of this program.";
+
+}  // namespace korvanel

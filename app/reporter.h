@@ -1,0 +1,22 @@
+// How a run tells the user about problems: console text in the
+// command-line mode, message boxes in the dialog.
+#pragma once
+
+#include <string_view>
+
+namespace korvanel {
+
+enum class Icon { kStop, kExclamation, kInformation, kQuestion };
+enum class Answer { kYes, kNo, kCancel };
+
+class Reporter {
+ public:
+  virtual ~Reporter() = default;
+  virtual void Report(std::string_view text, Icon icon) = 0;
+  // A Yes/No/Cancel question; only the dialog asks one.
+  virtual Answer Ask(std::string_view text) = 0;
+  // The walk names each map here before processing it.
+  virtual void ShowStatus(std::string_view /*status*/) {}
+};
+
+}  // namespace korvanel

@@ -1,0 +1,55 @@
+// The state and operations of one extraction run, shared by the
+// command-line mode and the dialog: options, error latches, the info file,
+// the trigger strings of the current map, and the walk and per-map
+// pipeline that use them.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "app/reporter.h"
+#include "app/run_errors.h"
+#include "app/run_options.h"
+#include "archive/map_archive.h"
+#include "output/info_writer.h"
+#include "parsers/trigger_strings.h"
+
+namespace korvanel {
+
+class WorkFile;
+
+class RunContext {
+ public:
+  RunContext(MapArchive& archive, WorkFile& workFile, Reporter& reporter);
+
+  RunOptions options;
+  RunErrors errors;
+  std::string statusText;
+
+  bool OpenInfoFile(const std::string& path) { return info_.OpenInfoFile(path, options); }
+  void CloseInfoFile() { info_.Close(); }
+  bool IsInfoFileOpen() const { return info_.IsOpen(); }
+  void WriteInfoText(std::string_view text) { info_.WriteInfoText(text); }
+
+  void WalkMapDirectory(const std::string& directory);
+  void ProcessMap(const std::string& path);
+
+  // Maps that could not be opened during this object's life (no latch
+  // exists for them; the command line's exit status needs to know).
+  int UnopenedMaps() const { return unopenedMaps_; }
+
+ private:
+  // Extracts one embedded file into the work file, reporting a work-file
+  // error once per run. False when the map lacks the file.
+  bool Extract(ArchiveHandle archive, const char* name);
+  void ExportMinimap(const std::string& path, ArchiveHandle archive);
+
+  MapArchive& archive_;
+  WorkFile& workFile_;
+  Reporter& reporter_;
+  InfoWriter info_;
+  TriggerStringTable triggerStrings_;
+  int unopenedMaps_ = 0;
+};
+
+}  // namespace korvanel

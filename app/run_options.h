@@ -1,0 +1,20 @@
+// The settings of one run, filled from the command line or the dialog.
+#pragma once
+
+#include <string>
+
+namespace korvanel {
+
+struct RunOptions {
+  std::string sourcePath;
+  bool includeSubdirectories = false;
+  bool writeInfoFile = false;
+  std::string infoFilePath;
+  bool appendInfoFile = false;
+  bool overwriteInfoFile = false;
+  bool writeMinimaps = false;
+  std::string minimapDirectory;  // normalised: ends in a separator
+  bool consoleMode = false;
+};
+
+}  // namespace korvanel

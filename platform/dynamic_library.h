@@ -1,0 +1,26 @@
+// Loading a shared library at run time and looking up its entries.
+#pragma once
+
+#include <string>
+
+namespace korvanel {
+
+class DynamicLibrary {
+ public:
+  DynamicLibrary() = default;
+  DynamicLibrary(const DynamicLibrary&) = delete;
+  DynamicLibrary& operator=(const DynamicLibrary&) = delete;
+  ~DynamicLibrary() { Free(); }
+
+  // Loads by plain name (the platform's search, the program's folder first)
+  // or by path. A library the process already has is shared, not refused.
+  bool Load(const std::string& nameOrPath);
+  void* Entry(const char* name) const;
+  bool IsLoaded() const { return handle_ != nullptr; }
+  void Free();
+
+ private:
+  void* handle_ = nullptr;
+};
+
+}  // namespace korvanel

@@ -1,0 +1,162 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "archive/install_path.h"
+#include "archive/map_archive.h"
+#include "archive/work_file.h"
+#include "map_builder.h"
+#include "test_support.h"
+
+namespace korvanel::test {
+namespace {
+
+// Sets an environment variable for one test, restoring it afterwards.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    ::setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv() {
+    if (old_) ::setenv(name_, old_->c_str(), 1);
+    else ::unsetenv(name_);
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+std::string WorkFileBytes(const WorkFile& work) {
+  std::uint64_t size = 0;
+  EXPECT_EQ(work.Handle().Size(size), 0);
+  std::string bytes(size, '\0');
+  std::size_t got = 0;
+  EXPECT_EQ(work.Handle().ReadAt(0, std::as_writable_bytes(std::span(bytes.data(), bytes.size())), got), 0);
+  bytes.resize(got);
+  return bytes;
+}
+
+// A Wine prefix whose registry names `installDir` (a real folder) as the
+// game's folder on drive C:.
+void MakeWinePrefix(const fs::path& prefix, const fs::path& installDir, std::string_view value) {
+  fs::create_directories(prefix / "dosdevices");
+  fs::create_directory_symlink(installDir, prefix / "dosdevices" / "c:");
+  WriteFile(prefix / "user.reg",
+            "WINE REGISTRY Version 2\n\n[Software\\\\Blizzard Entertainment\\\\Warcraft III] 1700000000\n"
+            "#time=1d\n\"InstallPath\"=\"" + std::string(value) + "\"\n\n[Software\\\\Other] 1\n\"InstallPath\"=\"D:\\\\x\"\n");
+}
+
+}  // namespace
+
+TEST(InstallPath, RegistryValueAndMapping) {
+  EXPECT_EQ(ReadInstallPathValue("[Software\\\\Blizzard Entertainment\\\\Warcraft III] 1\n\"InstallPath\"=\"C:\\\\Games\\\\W3\"\n"),
+            "C:\\Games\\W3");
+  EXPECT_EQ(ReadInstallPathValue("[software\\\\blizzard entertainment\\\\warcraft iii]\r\n\"InstallPath\"=str(2):\"D:\\\\\"\r\n"), "D:\\");
+  EXPECT_EQ(ReadInstallPathValue("[Software\\\\Other]\n\"InstallPath\"=\"C:\\\\x\"\n"), "");
+  EXPECT_EQ(ReadInstallPathValue("[Software\\\\Blizzard Entertainment\\\\Warcraft III]\n\"InstallPath\"=dword:00000001\n"), "");
+  EXPECT_EQ(ReadInstallPathValue("[Software\\\\Blizzard Entertainment\\\\Warcraft III]\n\"InstallPath\"=\"C:\\\\Jeux\\\\\\x00e9t\\x00e9\"\n"),
+            "C:\\Jeux\\\xC3\xA9t\xC3\xA9");
+
+  EXPECT_EQ(TerminateWindowsPath("D:\\Games\\Warcraft III"), "D:\\Games\\Warcraft III\\");
+  EXPECT_EQ(TerminateWindowsPath("D:\\Games\\Warcraft III\\"), "D:\\Games\\Warcraft III\\");
+  EXPECT_EQ(TerminateWindowsPath("D:"), "D:");
+  EXPECT_EQ(TerminateWindowsPath("D:\\W3  \t"), "D:\\W3\\");
+  EXPECT_EQ(TerminateWindowsPath(""), "");
+
+  EXPECT_EQ(MapToWinePrefix("C:\\Games\\W3\\", "/home/u/.wine"), "/home/u/.wine/dosdevices/c:/Games/W3/");
+  EXPECT_EQ(MapToWinePrefix("D:", "/p/"), "/p/dosdevices/d:/");
+  EXPECT_EQ(MapToWinePrefix("\\\\server\\share\\", "/p"), "");
+}
+
+TEST(InstallPath, ReadsTheWinePrefixNamedByTheEnvironment) {
+  TempDir dir;
+  fs::create_directory(dir / "c");
+  MakeWinePrefix(dir / "prefix", dir / "c", "C:\\\\Games\\\\W3  ");
+  ScopedEnv prefix("WINEPREFIX", (dir / "prefix").string());
+  EXPECT_EQ(GetInstallPath(), (dir / "prefix").string() + "/dosdevices/c:/Games/W3/");
+
+  ScopedEnv missing("WINEPREFIX", (dir / "nowhere").string());
+  EXPECT_EQ(GetInstallPath(), "");
+}
+
+TEST(ArchiveLibrary, LoadsByNameFromTheInstallFolderOrNotAtAll) {
+  WorkFile work;
+  MapArchive archive(work);
+  // The test program has the library loaded already: it still counts.
+  EXPECT_TRUE(LoadArchiveLibrary(archive));
+  EXPECT_TRUE(archive.IsLoaded());
+  archive.ReleaseArchiveLibrary();
+  EXPECT_FALSE(archive.IsLoaded());
+
+  TempDir dir;
+  ScopedEnv prefix("WINEPREFIX", (dir / "prefix").string());
+  EXPECT_FALSE(LoadArchiveLibrary(archive, "libkvl-absent.so"));
+
+  fs::create_directories(dir / "c" / "Games" / "W3");
+  fs::copy_file(KORVANEL_FAKE_STORM, dir / "c" / "Games" / "W3" / "libkvl-installed.so");
+  MakeWinePrefix(dir / "prefix", dir / "c", "C:\\\\Games\\\\W3\\\\");
+  EXPECT_TRUE(LoadArchiveLibrary(archive, "libkvl-installed.so"));
+  archive.ReleaseArchiveLibrary();
+
+  // A library that lacks one of the calls is not taken.
+  EXPECT_FALSE(archive.BindArchiveLibrary(KORVANEL_FAKE_STORM_INCOMPLETE));
+  EXPECT_FALSE(archive.IsLoaded());
+}
+
+TEST(ArchiveLibrary, ExtractsEmbeddedFilesIntoTheWorkFile) {
+  TempDir dir;
+  ScopedEnv tmp("TMPDIR", dir.Path().string());
+  WorkFile work;
+  ASSERT_EQ(work.Create(), 0);
+  MapArchive archive(work);
+  EXPECT_FALSE(archive.IsReady());
+  ASSERT_TRUE(LoadArchiveLibrary(archive));
+  EXPECT_TRUE(archive.IsReady());
+
+  ASSERT_TRUE(BuildMap(dir / "m.w3m", {{"war3map.j", "script bytes"}, {"war3map.wts", ""}, {"war3map.w3i", std::string(70000, 'q')}}));
+  ArchiveHandle map = nullptr;
+  ASSERT_TRUE(archive.OpenMapArchive((dir / "m.w3m").string(), map));
+
+  ExtractResult r = archive.ExtractEmbeddedFile(map, "war3map.w3i");
+  EXPECT_TRUE(r.found);
+  EXPECT_EQ(r.fileError, 0);
+  EXPECT_EQ(WorkFileBytes(work), std::string(70000, 'q'));
+
+  // Each extraction replaces the previous content; a shorter file leaves no tail.
+  r = archive.ExtractEmbeddedFile(map, "WAR3MAP.J");
+  EXPECT_TRUE(r.found);
+  EXPECT_EQ(WorkFileBytes(work), "script bytes");
+
+  r = archive.ExtractEmbeddedFile(map, "war3map.wts");
+  EXPECT_TRUE(r.found);
+  EXPECT_EQ(WorkFileBytes(work), "");
+
+  r = archive.ExtractEmbeddedFile(map, "war3map.doo");
+  EXPECT_FALSE(r.found);
+  EXPECT_EQ(r.fileError, 0);
+  EXPECT_EQ(WorkFileBytes(work), "");
+  archive.CloseMapArchive(map);
+
+  WriteFile(dir / "junk.w3m", "this is not an archive at all");
+  EXPECT_FALSE(archive.OpenMapArchive((dir / "junk.w3m").string(), map));
+  EXPECT_FALSE(archive.OpenMapArchive((dir / "absent.w3m").string(), map));
+}
+
+TEST(ArchiveLibrary, ShortReadLeavesOnlyTheDeliveredBytes) {
+  TempDir dir;
+  ScopedEnv tmp("TMPDIR", dir.Path().string());
+  WorkFile work;
+  ASSERT_EQ(work.Create(), 0);
+  MapArchive archive(work);
+  ASSERT_TRUE(archive.BindArchiveLibrary(KORVANEL_FAKE_STORM));
+  ArchiveHandle map = nullptr;
+  ASSERT_TRUE(archive.OpenMapArchive("anything", map));
+  ExtractResult r = archive.ExtractEmbeddedFile(map, "war3map.j");
+  EXPECT_TRUE(r.found);
+  EXPECT_EQ(WorkFileBytes(work), std::string(10, 'x'));
+}
+
+}  // namespace korvanel::test

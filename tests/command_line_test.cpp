@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+
+#include "app/command_line.h"
+#include "app/extractor_app.h"
+#include "test_support.h"
+
+namespace korvanel::test {
+
+TEST(CommandLine, SwitchesInAnyCaseAndOrder) {
+  CommandLine cl = ParseCommandLine({"/S", "/I", "info.txt", "maps", "/A", "/o", "/M", "out"});
+  EXPECT_FALSE(cl.usage);
+  EXPECT_EQ(cl.source, "maps");
+  EXPECT_TRUE(cl.includeSubdirectories);
+  EXPECT_TRUE(cl.writeInfoFile);
+  EXPECT_EQ(cl.infoValue, "info.txt");
+  EXPECT_TRUE(cl.appendInfoFile);
+  EXPECT_TRUE(cl.overwriteInfoFile);
+  EXPECT_TRUE(cl.writeMinimaps);
+  EXPECT_EQ(cl.minimapValue, "out");
+
+  CommandLine dashes = ParseCommandLine({"-s", "-i", "a b.txt", "-m", "-o", "my maps"});
+  EXPECT_FALSE(dashes.usage);
+  EXPECT_TRUE(dashes.includeSubdirectories);
+  EXPECT_EQ(dashes.infoValue, "a b.txt");
+  // A value is taken whatever it looks like.
+  EXPECT_EQ(dashes.minimapValue, "-o");
+  EXPECT_FALSE(dashes.overwriteInfoFile);
+  EXPECT_EQ(dashes.source, "my maps");
+
+  // A later value replaces an earlier one; a switch at the end has an empty value.
+  CommandLine later = ParseCommandLine({"maps", "/i", "one", "/i", "two", "/m"});
+  EXPECT_EQ(later.infoValue, "two");
+  EXPECT_TRUE(later.writeMinimaps);
+  EXPECT_EQ(later.minimapValue, "");
+}
+
+TEST(CommandLine, AbsolutePathsAndDashesArePositional) {
+  CommandLine abs = ParseCommandLine({"/home/me/maps", "/s"});
+  EXPECT_FALSE(abs.usage);
+  EXPECT_EQ(abs.source, "/home/me/maps");
+  EXPECT_EQ(ParseCommandLine({"-x.w3m"}).source, "-x.w3m");
+  EXPECT_EQ(ParseCommandLine({"/unknown"}).source, "/unknown");
+}
+
+TEST(CommandLine, UsageCases) {
+  for (auto help : {"/?", "-?", "/help", "-HELP", "--help", "?", "/HELP"}) {
+    CommandLine cl = ParseCommandLine({help});
+    EXPECT_TRUE(cl.usage && cl.help) << help;
+  }
+  CommandLine two = ParseCommandLine({"a", "b"});
+  EXPECT_TRUE(two.usage);
+  EXPECT_FALSE(two.help);
+  EXPECT_TRUE(ParseCommandLine({"/i", "info.txt"}).usage);
+  EXPECT_TRUE(ParseCommandLine({"/s"}).usage);
+  EXPECT_TRUE(IsBlankCommandLine({}));
+  EXPECT_TRUE(IsBlankCommandLine({"  ", "\t"}));
+  EXPECT_FALSE(IsBlankCommandLine({" x "}));
+}
+
+TEST(CommandLine, WindowsTextWithQuotes) {
+  CommandLine cl = ParseCommandLineText("  /i \"C:\\My Maps\\info.txt\"  \"C:\\My Maps\\\" /s /m \"  D:\\Out\\  \"  ");
+  EXPECT_FALSE(cl.usage);
+  EXPECT_EQ(cl.infoValue, "C:\\My Maps\\info.txt");
+  EXPECT_EQ(cl.source, "C:\\My Maps\\");
+  // Leading blanks inside the quotes stay, trailing ones go.
+  EXPECT_EQ(cl.minimapValue, "  D:\\Out\\");
+  EXPECT_TRUE(cl.includeSubdirectories);
+
+  CommandLine open = ParseCommandLineText("maps /i \"C:\\no end");
+  EXPECT_EQ(open.infoValue, "\"C:\\no end");
+  EXPECT_TRUE(ParseCommandLineText("maps /x").usage);
+  EXPECT_TRUE(ParseCommandLineText("maps -s").usage);  // a second positional there
+  EXPECT_EQ(ParseCommandLineText("/i /s maps").infoValue, "/s");
+}
+
+TEST(CommandLine, ProgramPrintsUsageAndExitStatus) {
+  ProcessResult help = RunKorvanel({"/?"});
+  EXPECT_EQ(help.status, kExitOk);
+  EXPECT_EQ(help.out, kUsageText);
+  EXPECT_TRUE(help.out.starts_with("Korvanel v1.2\n--------------------\n\n\nSyntax:\n"));
+
+  ProcessResult twice = RunKorvanel({"a", "b"});
+  EXPECT_EQ(twice.status, kExitUsage);
+  EXPECT_EQ(twice.out, kUsageText);
+  EXPECT_EQ(RunKorvanel({"/i", "x.txt"}).status, kExitUsage);
+
+  TempDir dir;
+  ProcessResult missing = RunKorvanel({(dir / "50%s %n.w3m").string()});
+  EXPECT_EQ(missing.status, kExitErrors);
+  EXPECT_EQ(missing.out, "ERROR!\nUnable to open the map file :\n" + (dir / "50%s %n.w3m").string() + "\n");
+
+  ProcessResult badMinimaps = RunKorvanel({dir.Path().string(), "/m", (dir / "nowhere").string()});
+  EXPECT_EQ(badMinimaps.status, kExitErrors);
+  EXPECT_EQ(badMinimaps.out,
+            "ERROR!\nYou entered an invalid path for the minimap directory! Please check the spelling and if the "
+            "directory really (still?) exists." + (dir / "nowhere").string() + "/\n");
+
+  ProcessResult empty = RunKorvanel({dir.Path().string()});
+  EXPECT_EQ(empty.status, kExitOk);
+  EXPECT_EQ(empty.out, "");
+}
+
+TEST(CommandLine, MissingArchiveLibrary) {
+  TempDir dir;
+  ExtractorApp app;
+  app.libraryName = "libkvl-absent.so";
+  ::setenv("WINEPREFIX", (dir / "none").c_str(), 1);
+  testing::internal::CaptureStdout();
+  int status = app.RunCommandLine({dir.Path().string(), "/i", (dir / "info.txt").string()});
+  std::string out = testing::internal::GetCapturedStdout();
+  ::unsetenv("WINEPREFIX");
+  EXPECT_EQ(status, kExitErrors);
+  EXPECT_EQ(out, kLibraryLoadError);
+  EXPECT_FALSE(fs::exists(dir / "info.txt"));
+}
+
+}  // namespace korvanel::test

@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "archive/work_file.h"
+#include "test_support.h"
+
+namespace korvanel::test {
+namespace {
+
+struct TempEnvironment {
+  std::optional<std::string> saved[3];
+  TempEnvironment() {
+    const char* names[] = {"TMPDIR", "TEMP", "TMP"};
+    for (int i = 0; i < 3; ++i) {
+      if (const char* v = std::getenv(names[i])) saved[i] = v;
+      ::unsetenv(names[i]);
+    }
+  }
+  ~TempEnvironment() {
+    const char* names[] = {"TMPDIR", "TEMP", "TMP"};
+    for (int i = 0; i < 3; ++i) {
+      if (saved[i]) ::setenv(names[i], saved[i]->c_str(), 1);
+      else ::unsetenv(names[i]);
+    }
+  }
+};
+
+std::vector<std::string> WorkFilesIn(const fs::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir))
+    if (e.path().filename().string().starts_with("~KVL")) names.push_back(e.path().filename().string());
+  return names;
+}
+
+}  // namespace
+
+TEST(WorkFile, DirectoryComesFromTheFirstVariableNamingAFolder) {
+  TempEnvironment env;
+  TempDir a, b;
+  EXPECT_EQ(TemporaryDirectory(), "/tmp/");
+  ::setenv("TMP", b.Path().c_str(), 1);
+  EXPECT_EQ(TemporaryDirectory(), b.Path().string() + "/");
+  ::setenv("TEMP", (a.Path() / "missing").c_str(), 1);
+  EXPECT_EQ(TemporaryDirectory(), b.Path().string() + "/");
+  ::setenv("TEMP", (a.Path().string() + "/").c_str(), 1);
+  EXPECT_EQ(TemporaryDirectory(), a.Path().string() + "/");
+  ::setenv("TMPDIR", b.Path().c_str(), 1);
+  EXPECT_EQ(TemporaryDirectory(), b.Path().string() + "/");
+}
+
+TEST(WorkFile, NeverOpensANameThatIsTakenAndIsGoneAfterDelete) {
+  TempEnvironment env;
+  TempDir dir, elsewhere;
+  ::setenv("TMPDIR", dir.Path().c_str(), 1);
+  WriteFile(dir / "~KVL1", "someone else's");
+  fs::create_symlink(elsewhere / "target", dir / "~KVL2");
+  {
+    WorkFile work;
+    ASSERT_EQ(work.Create(), 0);
+    EXPECT_EQ(work.Path(), (dir / "~KVL3").string());
+    EXPECT_EQ((fs::status(work.Path()).permissions() & fs::perms::all), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(work.Handle().WriteAll(std::string_view("data")), 0);
+  }
+  EXPECT_EQ(ReadFile(dir / "~KVL1"), "someone else's");
+  EXPECT_FALSE(fs::exists(elsewhere / "target"));
+  EXPECT_FALSE(fs::exists(dir / "~KVL3"));
+
+  fs::permissions(dir.Path(), fs::perms::owner_read | fs::perms::owner_exec);
+  WorkFile denied;
+  if (::geteuid() != 0) {
+    EXPECT_NE(denied.Create(), 0);
+  }
+  fs::permissions(dir.Path(), fs::perms::owner_all);
+}
+
+TEST(WorkFile, RemovedWhenTheProcessIsTerminated) {
+  TempEnvironment env;
+  TempDir dirs[2];
+  for (int signal : {SIGTERM, SIGINT}) {
+    const TempDir& dir = dirs[signal == SIGINT];
+    ::setenv("TMPDIR", dir.Path().c_str(), 1);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+      WorkFile work;
+      if (work.Create() != 0) ::_exit(3);
+      std::raise(signal);
+      ::_exit(4);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    EXPECT_TRUE(WorkFilesIn(dir.Path()).empty());
+  }
+}
+
+TEST(WorkFile, NoneLeftAfterACommandLineRun) {
+  TempDir dir;
+  fs::create_directory(dir / "tmp");
+  ProcessResult r = RunKorvanel({(dir / "nothing.w3m").string()}, {"TMPDIR=" + (dir / "tmp").string()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(WorkFilesIn(dir / "tmp").empty());
+
+  // No writable temporary folder: the message names the reason and every map fails.
+  fs::permissions(dir / "tmp", fs::perms::owner_read | fs::perms::owner_exec);
+  if (::geteuid() != 0) {
+    r = RunKorvanel({(dir / "nothing.w3m").string()}, {"TMPDIR=" + (dir / "tmp").string()});
+    EXPECT_TRUE(r.out.starts_with("ERROR!\nUnable to create the temporary file!\nReason:\nPermission denied.\n")) << r.out;
+  }
+}
+
+}  // namespace korvanel::test
