@@ -78,6 +78,8 @@ void RunContext::ProcessMap(const std::string& path) {
   if (options.writeMinimaps) ExportMinimap(path, archive);
 
   if (options.writeInfoFile) {
+    // A map without trigger strings must not borrow the previous map's.
+    triggerStrings_.RemoveAll();
     const File& work = workFile_.Handle();
     for (const Step& step : kSteps) {
       if (!Extract(archive, step.name)) continue;

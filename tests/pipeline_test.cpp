@@ -1,0 +1,210 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include "fixture_records.h"
+#include "map_builder.h"
+#include "sample_maps.h"
+#include "test_support.h"
+
+namespace korvanel::test {
+namespace {
+
+std::string RecordHead(const fs::path& map) {
+  return "-------------------\r\nMap File Name:     " + map.string() + "\r\n";
+}
+
+std::vector<EmbeddedFile> Drop(std::vector<EmbeddedFile> files, std::initializer_list<std::string_view> names) {
+  std::erase_if(files, [&](const EmbeddedFile& f) {
+    return std::find(names.begin(), names.end(), f.name) != names.end();
+  });
+  return files;
+}
+
+std::vector<EmbeddedFile> Replace(std::vector<EmbeddedFile> files, const std::string& name, std::string bytes) {
+  for (auto& f : files)
+    if (f.name == name) f.bytes = std::move(bytes);
+  return files;
+}
+
+}  // namespace
+
+TEST(Pipeline, RealMapsGiveTheirRecordsByteForByte) {
+  KVL_REQUIRE_FIXTURE(roc, "maps/smallest_roc.w3m");
+  KVL_REQUIRE_FIXTURE(tft, "maps/small_tft.w3x");
+  TempDir dir;
+  fs::create_directory(dir / "maps");
+  fs::copy_file(roc, dir / "maps" / "smallest_roc.w3m");
+  fs::copy_file(tft, dir / "maps" / "small_tft.w3m");
+  fs::copy_file(tft, dir / "maps" / "small_tft.w3x");  // not a map name: skipped
+
+  ProcessResult r = RunKorvanel({(dir / "maps").string(), "/i", (dir / "info.txt").string()});
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(r.out, "");
+  // "small_" sorts before "smalle" ('_' < 'e').
+  EXPECT_EQ(ReadFile(dir / "info.txt"), RecordHead(dir / "maps/small_tft.w3m") + std::string(kSmallTftParserLines) +
+                                            RecordHead(dir / "maps/smallest_roc.w3m") + std::string(kSmallestRocParserLines));
+}
+
+TEST(Pipeline, DamagedMapsAreReportedAndTheRunGoesOn) {
+  TempDir dir;
+  const fs::path maps = dir / "maps";
+  fs::create_directory(maps);
+  SampleMap sample;
+  sample.pictureSize = 0;
+  const auto files = SampleMapFiles(sample);
+  ASSERT_TRUE(BuildMap(maps / "a_good.w3m", files));
+  WriteFile(maps / "b_not_a_map.w3m", "PK\x03\x04 this is a zip file, not a map");
+  std::string whole = ReadFile(maps / "a_good.w3m");
+  WriteFile(maps / "c_truncated.w3m", whole.substr(0, 20));
+  WriteFile(maps / "d_empty.w3m", "");
+  // The map information ends inside the description ("TRIG" is all
+  // that is left of its reference); the environment file
+  // claims a count that points far outside it; the script has no lines.
+  std::string w3i = SampleW3i(sample);
+  ASSERT_TRUE(BuildMap(maps / "e_cut.w3m",
+                       Replace(Replace(Replace(files, "war3map.w3i", w3i.substr(0, 40)), "war3map.w3e",
+                                       "W3E!" + Le32(11) + "L" + Le32(1) + Le32(0x40000000) + "rest"),
+                               "war3map.j", "no line feed at all")));
+  ASSERT_TRUE(BuildMap(maps / "f_sparse.w3m", Drop(files, {"war3map.wts", "war3map.j", "war3map.doo"})));
+  ASSERT_TRUE(BuildMap(maps / "g_good.w3m", files));
+
+  ProcessResult r = RunKorvanel({maps.string(), "/i", (dir / "info.txt").string()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "ERROR!\nUnable to open the map file :\n" + (maps / "b_not_a_map.w3m").string() + "\n" +
+                       "ERROR!\nUnable to open the map file :\n" + (maps / "c_truncated.w3m").string() + "\n" +
+                       "ERROR!\nUnable to open the map file :\n" + (maps / "d_empty.w3m").string() + "\n");
+
+  const std::string lines = SampleMapLines(sample);
+  const std::string cut =
+      "W3I Version:       18\r\nMap Version:       3\r\nEditor Version:    6059 (unknown)\r\n"
+      "Map Name:          Sample Map\r\nMap Author:        Korvanel\r\nDescription:       TRIG\r\n"
+      "W3E Version:       11\r\n"
+      "Doo Version:       7\r\nDoodads (Trees):   120\r\nUnits.Doo version: 7\r\nDoodads (Other):   30\r\n";
+  // Without trigger strings the map's references resolve to nothing, never
+  // to the previous map's texts.
+  const std::string sparse =
+      "W3I Version:       18\r\nMap Version:       3\r\nEditor Version:    6059 (unknown)\r\n"
+      "Map Name:          \r\nMap Author:        \r\nDescription:       \r\nSuggested Players: \r\n"
+      "Playable Map Size: 84x84\r\nMap Type:          Melee\r\nMain Tileset:      Lordaeron Summer\r\n"
+      "Max Players:       4\r\nW3E Version:       11\r\nMap Size:          95x95\r\n"
+      "Units.Doo version: 7\r\nDoodads (Other):   30\r\n";
+  EXPECT_EQ(ReadFile(dir / "info.txt"), RecordHead(maps / "a_good.w3m") + lines + RecordHead(maps / "e_cut.w3m") + cut +
+                                            RecordHead(maps / "f_sparse.w3m") + sparse +
+                                            RecordHead(maps / "g_good.w3m") + lines);
+}
+
+TEST(Pipeline, InfoFileRulesOnTheCommandLine) {
+  TempDir dir;
+  SampleMap sample;
+  sample.pictureSize = 0;
+  ASSERT_TRUE(BuildMap(dir / "one.w3m", SampleMapFiles(sample)));
+  const std::string record = RecordHead(dir / "one.w3m") + SampleMapLines(sample);
+  const fs::path info = dir / "info.txt";
+  const std::string map = (dir / "one.w3m").string();
+
+  EXPECT_EQ(RunKorvanel({map, "/i", info.string()}).status, 0);
+  EXPECT_EQ(RunKorvanel({"/a", map, "/i", info.string()}).status, 0);
+  EXPECT_EQ(ReadFile(info), record + record);
+
+  // Neither /a nor /o: nothing is written, the run goes on without the file.
+  ProcessResult neither = RunKorvanel({map, "/i", info.string(), "/m", dir.Path().string()});
+  EXPECT_EQ(neither.status, 1);
+  EXPECT_EQ(neither.out, "ERROR!\nUnable to create the output file!\nReason:\nunknown.\n");
+  EXPECT_TRUE(fs::exists(dir / "one.jpg") == false);  // the sample has no picture
+  EXPECT_EQ(ReadFile(info), record + record);
+
+  EXPECT_EQ(RunKorvanel({map, "/o", "/i", info.string()}).status, 0);
+  EXPECT_EQ(ReadFile(info), record);
+
+  ProcessResult noValue = RunKorvanel({map, "/i"});
+  EXPECT_EQ(noValue.status, 1);
+  EXPECT_EQ(noValue.out,
+            "ERROR!\nUnable to create the output file!\nReason:\nNo such file or directory.\n"
+            "ERROR!\nUnable to create the output file!\nReason:\nunknown.\n");
+
+  // A map named relative to the current folder is recorded as given.
+  const fs::path old = fs::current_path();
+  fs::current_path(dir.Path());
+  ProcessResult relative = RunKorvanel({"one.w3m", "/o", "/i", "info.txt"});
+  fs::current_path(old);
+  EXPECT_EQ(relative.status, 0);
+  EXPECT_EQ(ReadFile(info), RecordHead("one.w3m") + SampleMapLines(sample));
+
+  // Neither output asked for: every map is opened and closed, nothing written.
+  ProcessResult quiet = RunKorvanel({dir.Path().string()});
+  EXPECT_EQ(quiet.status, 0);
+  EXPECT_EQ(quiet.out, "");
+}
+
+TEST(Pipeline, TheProgramNeverWritesToAMap) {
+  KVL_REQUIRE_FIXTURE(roc, "maps/smallest_roc.w3m");
+  TempDir dir;
+  fs::copy_file(roc, dir / "m.w3m");
+  fs::permissions(dir / "m.w3m", fs::perms::owner_read);
+  const auto before = fs::last_write_time(dir / "m.w3m");
+  ProcessResult r = RunKorvanel({(dir / "m.w3m").string(), "/i", (dir / "info.txt").string()});
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(ReadFile(dir / "m.w3m"), ReadFile(roc));
+  EXPECT_EQ(fs::last_write_time(dir / "m.w3m"), before);
+}
+
+}  // namespace korvanel::test
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include "app/run_context.h"
+#include "archive/work_file.h"
+
+namespace korvanel::test {
+
+TEST(Pipeline, WorkFileWriteErrorsAreReportedOncePerRun) {
+  TempDir dir;
+  SampleMap sample;
+  sample.pictureSize = 0;
+  // A script larger than the file size limit set below.
+  auto files = SampleMapFiles(sample);
+  for (auto& f : files)
+    if (f.name == "war3map.j") f.bytes += std::string(64 * 1024, '\n');
+  ASSERT_TRUE(BuildMap(dir / "a.w3m", files));
+  ASSERT_TRUE(BuildMap(dir / "b.w3m", files));
+
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    ::setenv("TMPDIR", dir.Path().c_str(), 1);
+    std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit {16 * 1024, 16 * 1024};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    WorkFile work;
+    MapArchive archive(work);
+    if (work.Create() != 0 || !LoadArchiveLibrary(archive)) ::_exit(10);
+    RecordingReporter reporter;
+    RunContext run(archive, work, reporter);
+    run.options.writeInfoFile = true;
+    run.ProcessMap((dir / "a.w3m").string());
+    run.ProcessMap((dir / "b.w3m").string());
+    bool once = reporter.messages.size() == 1 &&
+                reporter.messages[0].text == "ERROR!\nError extracting a file from the map file (.w3m).\nReason:\nFile too large.\n" &&
+                reporter.messages[0].icon == Icon::kExclamation;
+    ::_exit(once && run.errors.extractFailed ? 0 : 11);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+TEST(Pipeline, AFullDiskIsReportedOnceAndTheRunCompletes) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "/dev/full not available";
+  TempDir dir;
+  SampleMap sample;
+  sample.pictureSize = 0;
+  ASSERT_TRUE(BuildMap(dir / "a.w3m", SampleMapFiles(sample)));
+  ASSERT_TRUE(BuildMap(dir / "b.w3m", SampleMapFiles(sample)));
+  ProcessResult r = RunKorvanel({dir.Path().string(), "/i", "/dev/full", "/a", "/m", dir.Path().string()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "ERROR!\nAn error occured while trying to write in the output file:\nNo space left on device.\n");
+}
+
+}  // namespace korvanel::test

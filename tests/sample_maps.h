@@ -1,0 +1,49 @@
+// Whole sample maps: every embedded file the program reads, built from a
+// few parameters, so tests and the demo get realistic maps of their own.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "map_builder.h"
+
+namespace korvanel::test {
+
+struct SampleMap {
+  std::string name = "Sample Map";
+  std::string author = "Korvanel";
+  std::string description = "Two teams.";
+  std::string players = "2v2";
+  std::int32_t mapVersion = 3;
+  std::int32_t editorVersion = 6059;
+  std::int32_t playableWidth = 84;
+  std::int32_t playableHeight = 84;
+  bool melee = true;
+  char tileset = 'L';
+  std::int32_t maxPlayers = 4;
+  std::int32_t width = 96;   // as the environment file stores it (written less one)
+  std::int32_t height = 96;
+  std::int32_t trees = 120;
+  std::int32_t otherDoodads = 30;
+  std::string date = "Mon Jul 08 12:12:12 2002";
+  std::vector<int> playerUnits = {3, 2};  // units of players 0, 1, ...
+  int hostileUnits = 4;
+  int mines = 1;
+  int goldPerMine = 12500;
+  int pictureSize = 64;  // 0: no war3mapMap.blp
+};
+
+// The map's embedded files, texts held in war3map.wts as trigger strings.
+std::vector<EmbeddedFile> SampleMapFiles(const SampleMap& map);
+
+// The record lines the program writes for the map (after "Map File Name:").
+std::string SampleMapLines(const SampleMap& map);
+
+// One embedded file of the sample map, e.g. only a script.
+std::string SampleW3i(const SampleMap& map);
+std::string SampleW3e(const SampleMap& map);
+std::string SampleDoodads(std::int32_t count);
+std::string SampleScript(const SampleMap& map);
+
+}  // namespace korvanel::test
