@@ -15,16 +15,24 @@ Answer ConsoleReporter::Ask(std::string_view text) {
   return Answer::kCancel;
 }
 
+void ConsoleReporter::ShowStatus(std::string_view status) {
+  constexpr std::string_view kPrefix = "Processing ";
+  if (progress_.Step(status.starts_with(kPrefix) ? status.substr(kPrefix.size()) : status, openLine_))
+    openLine_ = false;
+}
+
 void ConsoleReporter::Write(std::string_view text) {
   if (text.empty()) return;
+  progress_.Erase();
   File out(fd_);
   out.WriteAll(text);
   out.Release();
-  last_ = text.back();
+  openLine_ = text.back() != '\n' && ::isatty(fd_);
 }
 
 void ConsoleReporter::FinishLine() {
-  if (last_ != '\n' && ::isatty(fd_)) Write("\n");
+  progress_.Erase();
+  if (openLine_) Write("\n");
 }
 
 }  // namespace korvanel

@@ -2,6 +2,7 @@
 // exactly as it is, nothing added and nothing interpreted.
 #pragma once
 
+#include "app/progress_line.h"
 #include "app/reporter.h"
 
 namespace korvanel {
@@ -10,15 +11,19 @@ class ConsoleReporter : public Reporter {
  public:
   explicit ConsoleReporter(int fd = 1) : fd_(fd) {}
   void Report(std::string_view text, Icon icon) override;
+  void ShowStatus(std::string_view status) override;
   Answer Ask(std::string_view text) override;
   // Writes text that is not a message (the usage text).
   void Write(std::string_view text);
   // Ends an unfinished last line on a terminal, so the prompt starts clean.
+  // Also removes the progress line.
   void FinishLine();
 
  private:
   int fd_;
-  char last_ = '\n';
+  // The terminal's cursor stands after a message that did not end its line.
+  bool openLine_ = false;
+  ProgressLine progress_;
 };
 
 }  // namespace korvanel
