@@ -49,11 +49,11 @@ RunContext::RunContext(MapArchive& archive, WorkFile& workFile, Reporter& report
 
 void RunContext::WalkMapDirectory(const std::string& directory) {
   korvanel::WalkMapDirectory(directory, options.includeSubdirectories,
-                             [this](const std::string& path, std::string_view name) {
+                             [this](const std::string& path, std::string_view name, const std::string& openPath) {
                                statusText = "Processing ";
                                statusText += name;
                                reporter_.ShowStatus(statusText);
-                               ProcessMap(path);
+                               ProcessMap(path, openPath);
                              });
 }
 
@@ -67,9 +67,9 @@ bool RunContext::Extract(ArchiveHandle archive, const char* name) {
   return result.found;
 }
 
-void RunContext::ProcessMap(const std::string& path) {
+void RunContext::ProcessMap(const std::string& path, const std::string& openPath) {
   ArchiveHandle archive = nullptr;
-  if (!archive_.IsReady() || !IsOpenableFile(path) || !archive_.OpenMapArchive(path, archive)) {
+  if (!archive_.IsReady() || !IsOpenableFile(openPath) || !archive_.OpenMapArchive(openPath, archive)) {
     ++unopenedMaps_;
     reporter_.Report("ERROR!\nUnable to open the map file :\n" + path + "\n", Icon::kStop);
     return;

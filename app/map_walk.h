@@ -8,8 +8,11 @@
 
 namespace korvanel {
 
-// Called with the map's absolute path and its name alone.
-using MapVisitor = std::function<void(const std::string& path, std::string_view name)>;
+// Called with the map's absolute path, its name alone, and a path to open
+// it by: the same path, or a shorter alias when the path is too long for
+// the system to open.
+using MapVisitor =
+    std::function<void(const std::string& path, std::string_view name, const std::string& openPath)>;
 
 // `directory` may be relative; visited paths are absolute. Unreadable
 // folders are skipped; a link back to a folder being walked is not entered.

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <dirent.h>
+#include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -22,24 +25,31 @@ struct Entry {
 // Case-insensitive ASCII order first, bytes to break ties, so a walk is
 // reproducible whatever order the file system lists names in.
 bool NameLess(const std::string& a, const std::string& b) {
-  auto lower = [](unsigned char c) { return static_cast<unsigned char>(std::tolower(c)); };
-  bool less = std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                           [&](char x, char y) { return lower(x) < lower(y); });
-  bool greater = std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(),
-                                              [&](char x, char y) { return lower(x) < lower(y); });
-  return less || (!greater && a < b);
+  for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+    int x = std::tolower(static_cast<unsigned char>(a[i]));
+    int y = std::tolower(static_cast<unsigned char>(b[i]));
+    if (x != y) return x < y;
+  }
+  if (a.size() != b.size()) return a.size() < b.size();
+  return a < b;
 }
 
-std::vector<Entry> ListDirectory(const std::string& dir) {
+// Folders are read through descriptors, so that trees deeper than the
+// longest path the system accepts are still walked.
+std::vector<Entry> ListDirectory(int dirFd) {
   std::vector<Entry> entries;
-  DIR* handle = ::opendir(dir.c_str());
-  if (!handle) return entries;
+  int listFd = ::dup(dirFd);
+  DIR* handle = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
+  if (!handle) {
+    if (listFd >= 0) ::close(listFd);
+    return entries;
+  }
   while (const dirent* d = ::readdir(handle)) {
     std::string name = d->d_name;
     if (name == "." || name == "..") continue;
     struct stat st {};
     // Links count as what they point to.
-    if (::stat((dir + name).c_str(), &st) != 0) continue;
+    if (::fstatat(dirFd, name.c_str(), &st, 0) != 0) continue;
     Entry e{std::move(name), false, S_ISDIR(st.st_mode)};
     e.isMap = S_ISREG(st.st_mode) && HasMapExtension(e.name);
     if (e.isMap || e.isDirectory) entries.push_back(std::move(e));
@@ -60,21 +70,39 @@ class Walker {
   Walker(bool includeSubdirectories, const MapVisitor& visit)
       : includeSubdirectories_(includeSubdirectories), visit_(visit) {}
 
-  void Walk(const std::string& dir) {
+  // Takes ownership of `dirFd`.
+  void Walk(int dirFd, const std::string& dir) {
     struct stat st {};
-    if (::stat(dir.c_str(), &st) != 0) return;
+    if (::fstat(dirFd, &st) != 0) {
+      ::close(dirFd);
+      return;
+    }
     FolderId id{st.st_dev, st.st_ino};
-    if (std::find(descent_.begin(), descent_.end(), id) != descent_.end()) return;
+    // A link back to a folder on the way down would never end.
+    if (std::find(descent_.begin(), descent_.end(), id) != descent_.end()) {
+      ::close(dirFd);
+      return;
+    }
     descent_.push_back(id);
 
-    std::vector<Entry> entries = ListDirectory(dir);
-    for (const Entry& e : entries)
-      if (e.isMap) visit_(dir + e.name, e.name);
+    std::vector<Entry> entries = ListDirectory(dirFd);
+    for (const Entry& e : entries) {
+      if (!e.isMap) continue;
+      std::string path = dir + e.name;
+      // Too long for the system to open directly: reach it through the
+      // folder's descriptor instead.
+      std::string openPath = path.size() < PATH_MAX ? path : "/proc/self/fd/" + std::to_string(dirFd) + "/" + e.name;
+      visit_(path, e.name, openPath);
+    }
     if (includeSubdirectories_) {
-      for (const Entry& e : entries)
-        if (e.isDirectory) Walk(dir + e.name + kPathSeparator);
+      for (const Entry& e : entries) {
+        if (!e.isDirectory) continue;
+        int subFd = ::openat(dirFd, e.name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (subFd >= 0) Walk(subFd, dir + e.name + kPathSeparator);
+      }
     }
     descent_.pop_back();
+    ::close(dirFd);
   }
 
  private:
@@ -100,7 +128,8 @@ void WalkMapDirectory(const std::string& directory, bool includeSubdirectories, 
   if (ec) return;
   std::string dir = absolute.lexically_normal().string();
   if (dir.empty() || dir.back() != kPathSeparator) dir += kPathSeparator;
-  Walker(includeSubdirectories, visit).Walk(dir);
+  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) Walker(includeSubdirectories, visit).Walk(fd, dir);
 }
 
 }  // namespace korvanel

@@ -32,7 +32,9 @@ class RunContext {
   void WriteInfoText(std::string_view text) { info_.WriteInfoText(text); }
 
   void WalkMapDirectory(const std::string& directory);
-  void ProcessMap(const std::string& path);
+  void ProcessMap(const std::string& path) { ProcessMap(path, path); }
+  // `openPath` names the same file as `path` (see MapVisitor).
+  void ProcessMap(const std::string& path, const std::string& openPath);
 
   // Maps that could not be opened during this object's life (no latch
   // exists for them; the command line's exit status needs to know).

@@ -10,8 +10,9 @@ namespace {
 
 std::vector<std::string> Walk(const std::string& dir, bool subdirectories) {
   std::vector<std::string> seen;
-  WalkMapDirectory(dir, subdirectories, [&](const std::string& path, std::string_view name) {
+  WalkMapDirectory(dir, subdirectories, [&](const std::string& path, std::string_view name, const std::string& openPath) {
     EXPECT_TRUE(path.ends_with("/" + std::string(name))) << path;
+    EXPECT_EQ(openPath, path);
     seen.push_back(path);
   });
   return seen;

@@ -208,3 +208,47 @@ TEST(Pipeline, AFullDiskIsReportedOnceAndTheRunCompletes) {
 }
 
 }  // namespace korvanel::test
+
+namespace korvanel::test {
+
+TEST(Pipeline, OddNamesAndPathsLongerThanTheSystemLimit) {
+  TempDir dir;
+  SampleMap sample;
+  sample.pictureSize = 16;
+  const auto files = SampleMapFiles(sample);
+  const fs::path maps = dir / "maps 50% \xC3\xA9t\xC3\xA9";
+  fs::create_directory(maps);
+  const std::vector<std::string> names = {"-dash.w3m", "100% %s %n.w3m", "caf\xC3\xA9 \\ back.w3m", "line\nfeed.w3m"};
+  for (const auto& name : names) ASSERT_TRUE(BuildMap(maps / name, files));
+
+  // Nested folders whose full path passes 4096 bytes, made step by step.
+  const std::string segment(200, 'd');
+  const fs::path old = fs::current_path();
+  fs::current_path(maps);
+  std::string deep = maps.string();
+  for (int i = 0; i < 24; ++i) {
+    fs::create_directory(segment);
+    fs::current_path(segment);
+    deep += "/" + segment;
+  }
+  ASSERT_TRUE(BuildMap("deep.w3m", files));
+  fs::current_path(old);
+  deep += "/deep.w3m";
+  ASSERT_GT(deep.size(), 4096u);
+
+  fs::create_directory(dir / "mini");
+  ProcessResult r = RunKorvanel({"-s", maps.string(), "-i", (dir / "info.txt").string(), "-m", (dir / "mini").string()});
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(r.out, "");
+  std::string expected;
+  for (const auto& name : {"-dash.w3m", "100% %s %n.w3m", "caf\xC3\xA9 \\ back.w3m", "line\nfeed.w3m"}) {
+    fs::path map = maps / name;
+    std::string jpg = (dir / "mini").string() + "/" + map.stem().string() + ".jpg";
+    expected += RecordHead(map) + "Minimap File:      " + jpg + "\r\n" + SampleMapLines(sample);
+    EXPECT_TRUE(fs::exists(jpg)) << jpg;
+  }
+  expected += RecordHead(deep) + "Minimap File:      " + (dir / "mini").string() + "/deep.jpg\r\n" + SampleMapLines(sample);
+  EXPECT_EQ(ReadFile(dir / "info.txt"), expected);
+}
+
+}  // namespace korvanel::test
