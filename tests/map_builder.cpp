@@ -36,10 +36,7 @@ std::optional<std::string> ReadEmbedded(const std::filesystem::path& map, const 
     DWORD size = SFileGetFileSize(file, nullptr);
     std::string bytes(size, '\0');
     DWORD got = 0;
-    if (size == 0 || SFileReadFile(file, bytes.data(), size, &got, nullptr) || got == size) {
-      bytes.resize(got == 0 && size != 0 ? 0 : size);
-      result = std::move(bytes);
-    }
+    if (size == 0 || (SFileReadFile(file, bytes.data(), size, &got, nullptr) && got == size)) result = std::move(bytes);
     SFileCloseFile(file);
   }
   SFileCloseArchive(mpq);

@@ -1,0 +1,24 @@
+// The map's general information (war3map.w3i): versions, its four texts,
+// sizes, type, tileset and player count.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "parsers/line_writer.h"
+#include "parsers/trigger_strings.h"
+
+namespace korvanel {
+
+// Writes the record's map information lines, each as soon as its value is
+// known. False when the data ends before a field the walk needs; a format
+// other than 18 gives the version line only and true.
+bool ParseMapInfo(std::span<const std::byte> data, const TriggerStringTable& table, LineWriter& out);
+
+// Keeps a map text on one record line: a backslash becomes two, a CR LF pair
+// becomes backslash and n. Lone CRs and LFs stay.
+std::string EscapeMapText(std::string_view text);
+
+}  // namespace korvanel

@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "parsers/map_info.h"
+#include "test_support.h"
+
+namespace korvanel::test {
+namespace {
+
+using namespace std::string_literals;
+
+struct W3i {
+  std::int32_t format = 18;
+  std::int32_t mapVersion = 12;
+  std::int32_t editor = 4482;
+  std::string name = "My Map";
+  std::string author = "Someone";
+  std::string description = "Two teams.";
+  std::string players = "2v2";
+  std::int32_t width = 116;
+  std::int32_t height = 84;
+  std::int32_t flags = 5;
+  char tileset = 'L';
+  std::int32_t maxPlayers = 4;
+
+  std::string Bytes() const {
+    return Le32(format) + Le32(mapVersion) + Le32(editor) + name + '\0' + author + '\0' + description + '\0' +
+           players + '\0' + std::string(48, '\x7F') + Le32(width) + Le32(height) + Le32(flags) + tileset +
+           Le32(-1) + "load\0title\0sub\0"s + Le32(0) + "pro\0logue\0text\0"s + Le32(maxPlayers);
+  }
+  // Offset just after the suggested players' NUL.
+  std::size_t P() const { return 12 + name.size() + author.size() + description.size() + players.size() + 4; }
+};
+
+struct Result {
+  bool ok;
+  CollectingWriter out;
+};
+
+Result RunParser(std::string_view data, const TriggerStringTable& table = {}) {
+  Result r{false, {}};
+  r.ok = ParseMapInfo(test::Bytes(data), table, r.out);
+  return r;
+}
+
+const std::vector<std::string> kFullLines = {
+    "W3I Version:       18\r\n",
+    "Map Version:       12\r\n",
+    "Editor Version:    4482 (World Editor Retail 1.01)\r\n",
+    "Map Name:          My Map\r\n",
+    "Map Author:        Someone\r\n",
+    "Description:       Two teams.\r\n",
+    "Suggested Players: 2v2\r\n",
+    "Playable Map Size: 116x84\r\n",
+    "Map Type:          Melee\r\n",
+    "Main Tileset:      Lordaeron Summer\r\n",
+    "Max Players:       4\r\n",
+};
+
+TEST(MapInfo, WritesAllLinesOfAVersion18File) {
+  Result r = RunParser(W3i{}.Bytes());
+  EXPECT_TRUE(r.ok);
+  EXPECT_EQ(r.out.Lines(), kFullLines);
+}
+
+TEST(MapInfo, EditorVersionsTilesetsAndMapType) {
+  const std::pair<std::int32_t, std::string> editors[] = {
+      {4164, "4164 (World Editor Beta)"},       {4422, "4422 (World Editor Indoor Version)"},
+      {4432, "4432 (World Editor Indoor Version)"}, {4433, "4433 (World Editor Indoor Version)"},
+      {4434, "4434 (World Editor Indoor Version)"}, {4436, "4436 (World Editor Indoor Version)"},
+      {4437, "4437 (World Editor Indoor Version)"}, {4441, "4441 (World Editor Indoor Version)"},
+      {4435, "4435 (unknown)"},                  {4438, "4438 (unknown)"},
+      {4439, "4439 (unknown)"},                  {4440, "4440 (unknown)"},
+      {4428, "4428 (World Editor Retail 1.00)"}, {4482, "4482 (World Editor Retail 1.01)"},
+      {2703, "2703 (War3 Quellan's Map Editor)"}, {-1, "-1 (unknown)"},
+  };
+  for (const auto& [version, text] : editors) {
+    W3i w;
+    w.editor = version;
+    EXPECT_EQ(RunParser(w.Bytes()).out.Lines().at(2), "Editor Version:    " + text + "\r\n") << version;
+  }
+
+  const std::pair<char, std::string> tilesets[] = {
+      {'L', "Lordaeron Summer"}, {'F', "Lordaeron Fall"}, {'W', "Lordaeron Winter"}, {'B', "Barrens"},
+      {'A', "Ashenvale"},        {'C', "Felwood"},        {'N', "Northrend"},        {'Y', "Cityscape"},
+      {'V', "Village"},          {'Q', "Village Fall"},   {'D', "Dungeon"},          {'G', "Underground"},
+      {'X', "Dalaran"},          {'l', "Unknown Tileset"}, {'\0', "Unknown Tileset"}, {'\xFF', "Unknown Tileset"},
+  };
+  for (const auto& [letter, name] : tilesets) {
+    W3i w;
+    w.tileset = letter;
+    EXPECT_EQ(RunParser(w.Bytes()).out.Lines().at(9), "Main Tileset:      " + name + "\r\n") << int(letter);
+  }
+
+  const std::pair<std::int32_t, std::string> flags[] = {
+      {5, "Melee"}, {4, "Melee"}, {-1, "Melee"}, {3, "Non-Melee"}, {0, "Non-Melee"}, {0x9C10, "Non-Melee"}};
+  for (const auto& [value, type] : flags) {
+    W3i w;
+    w.flags = value;
+    EXPECT_EQ(RunParser(w.Bytes()).out.Lines().at(8), "Map Type:          " + type + "\r\n") << value;
+  }
+}
+
+TEST(MapInfo, ResolvesAndEscapesTheFourTexts) {
+  TriggerStringTable table;
+  table.Add("My Map", 1);
+  table.Add("a\\b\r\nc", 3);
+  W3i w;
+  w.name = "TRIGSTR_001";
+  w.author = "TRIGSTR_002";  // not in the table
+  w.description = "TRIGSTR_003";
+  w.players = "back\\slash\r\nlone\rcr\nlf";  // plain text, escaped too
+  Result r = RunParser(w.Bytes(), table);
+  EXPECT_TRUE(r.ok);
+  ASSERT_EQ(r.out.Lines().size(), 11u);
+  EXPECT_EQ(r.out.Lines()[3], "Map Name:          My Map\r\n");
+  EXPECT_EQ(r.out.Lines()[4], "Map Author:        \r\n");
+  EXPECT_EQ(r.out.Lines()[5], "Description:       a\\\\b\\nc\r\n");
+  EXPECT_EQ(r.out.Lines()[6], "Suggested Players: back\\\\slash\\nlone\rcr\nlf\r\n");
+  EXPECT_EQ(r.out.Lines()[7], "Playable Map Size: 116x84\r\n");
+}
+
+TEST(MapInfo, EscapeMapText) {
+  EXPECT_EQ(EscapeMapText(""), "");
+  EXPECT_EQ(EscapeMapText("plain"), "plain");
+  EXPECT_EQ(EscapeMapText("a\\b"), "a\\\\b");
+  EXPECT_EQ(EscapeMapText("a\r\nb\r\n"), "a\\nb\\n");
+  EXPECT_EQ(EscapeMapText("\\\r\n"), "\\\\\\n");
+  EXPECT_EQ(EscapeMapText("\r\r\n\n\r"), "\r\\n\n\r");
+}
+
+TEST(MapInfo, OtherFormatsGiveTheVersionLineOnly) {
+  W3i w;
+  w.format = 25;
+  Result r = RunParser(w.Bytes());
+  EXPECT_TRUE(r.ok);
+  EXPECT_EQ(r.out.Lines(), std::vector<std::string>{"W3I Version:       25\r\n"});
+
+  r = RunParser(Le32(-3));
+  EXPECT_TRUE(r.ok);
+  EXPECT_EQ(r.out.Text(), "W3I Version:       -3\r\n");
+}
+
+TEST(MapInfo, CutDataKeepsTheLinesBeforeTheCut) {
+  const W3i w;
+  const std::string full = w.Bytes();
+  const std::size_t p = w.P();
+  auto linesAt = [&](std::size_t cut) { return RunParser(std::string_view(full).substr(0, cut)).out.Lines().size(); };
+
+  EXPECT_EQ(linesAt(0), 0u);
+  EXPECT_EQ(linesAt(3), 0u);
+  EXPECT_EQ(linesAt(4), 1u);
+  EXPECT_EQ(linesAt(11), 2u);
+  EXPECT_EQ(linesAt(12), 3u);
+  EXPECT_EQ(linesAt(13), 4u);      // name cut after its first byte
+  EXPECT_EQ(linesAt(p), 7u);       // all texts, no fixed fields
+  EXPECT_EQ(linesAt(p + 55), 7u);  // height cut: no size line alone
+  EXPECT_EQ(linesAt(p + 56), 8u);
+  EXPECT_EQ(linesAt(p + 60), 9u);  // cut right after the flags
+  EXPECT_EQ(linesAt(p + 61), 10u);
+  EXPECT_EQ(linesAt(p + 65), 10u);
+  EXPECT_EQ(linesAt(full.size() - 1), 10u);
+
+  // Every cut fails, writes no more than the full record and labels each
+  // line as the full record does.
+  for (std::size_t cut = 0; cut < full.size(); ++cut) {
+    Result r = RunParser(std::string_view(full).substr(0, cut));
+    EXPECT_FALSE(r.ok) << cut;
+    ASSERT_LE(r.out.Lines().size(), kFullLines.size());
+    for (std::size_t i = 0; i < r.out.Lines().size(); ++i)
+      EXPECT_EQ(r.out.Lines()[i].substr(0, 19), kFullLines[i].substr(0, 19)) << cut;
+  }
+
+  // The name cut short is written as far as it goes.
+  EXPECT_EQ(RunParser(std::string_view(full).substr(0, 15)).out.Lines().back(), "Map Name:          My \r\n");
+}
+
+TEST(MapInfo, StringsWithoutNulEndAtTheData) {
+  // Texts and skipped strings run to the end of the data.
+  std::string data = Le32(18) + Le32(1) + Le32(1) + "no end";
+  Result r = RunParser(data);
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.out.Lines().back(), "Map Name:          no end\r\n");
+
+  const W3i w;
+  std::string cut = w.Bytes().substr(0, w.P() + 65) + "unended";
+  r = RunParser(cut);
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.out.Lines().size(), 10u);
+}
+
+}  // namespace
+}  // namespace korvanel::test

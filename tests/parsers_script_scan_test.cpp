@@ -1,0 +1,182 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "parsers/script_scan.h"
+#include "test_support.h"
+
+namespace korvanel::test {
+namespace {
+
+using namespace std::string_literals;
+using Lines = std::vector<std::string>;
+
+Lines Scan(std::string_view script) {
+  CollectingWriter out;
+  EXPECT_TRUE(ScanScript(Bytes(script), out));
+  return out.Lines();
+}
+
+// Joins lines with CR LF after each.
+std::string Script(std::initializer_list<std::string_view> lines) {
+  std::string s;
+  for (std::string_view l : lines) s.append(l).append("\r\n");
+  return s;
+}
+
+std::string PlayerFunction(std::string_view suffix, int units) {
+  std::string s = "function CreateUnitsForPlayer" + std::string(suffix) + " takes nothing returns nothing\r\n";
+  s += "    local unit u\r\n";
+  for (int i = 0; i < units; ++i) s += "    set u = CreateUnit( p, 'hfoo', 0.0, 0.0, 270.000 )\r\n";
+  return s + "endfunction\r\n";
+}
+
+TEST(ScriptScan, EditorScriptGivesDatePlayersAndTotals) {
+  std::string script = Script({"//===", "//   Date: Mon Jul 08 12:12:12 2002", "//   Date: Tue Jul 09 00:00:00 2002"});
+  script += PlayerFunction("0", 3);
+  script += PlayerFunction("11", 2);
+  script += Script({"function CreateNeutralHostile takes nothing returns nothing",
+                    "    set u = CreateUnit( p, 'nrdr', 1.0, 2.0, 3.0 )",
+                    "    set u = CreateUnit( p, 'nrdr', 1.0, 2.0, 3.0 )",
+                    "endfunction",
+                    "function CreateNeutralPassive takes nothing returns nothing",
+                    "    set u = CreateUnit( p, 'nshe', 1.0, 2.0, 3.0 )",
+                    "endfunction",
+                    "function CreateNeutralPassiveBuildings takes nothing returns nothing",
+                    "    set u = CreateUnit( p, 'ngol', 64.0, 320.0, 270.000 )",
+                    "    call SetResourceAmount( u, 12500 )",
+                    "    set u = CreateUnit( p, 'ngol', 64.0, 320.0, 270.000 )",
+                    "    call SetResourceAmount( u, 7000 )",
+                    "    call SetResourceAmount( u )",
+                    "    set u = CreateUnit( p, 'ntav', 64.0, 320.0, 270.000 )",
+                    "endfunction",
+                    "function Unit000001_DropItems takes nothing returns nothing",
+                    "endfunction",
+                    "function Unit000002_DropItems takes nothing returns nothing",
+                    "endfunction"});
+  EXPECT_EQ(Scan(script), (Lines{
+                              "Date Of Creation:  Mon Jul 08 12:12:12 2002\r\n",
+                              "Player 00 Units:   3\r\n",
+                              "Player 11 Units:   2\r\n",
+                              "Mines:             2\r\n",
+                              "Mines Amounts:     19500\r\n",
+                              "Agressive Units:   2\r\n",
+                              "Passive Units:     1\r\n",
+                              "Items:             2\r\n",
+                          }));
+}
+
+TEST(ScriptScan, PlayerNumbers) {
+  EXPECT_EQ(Scan(PlayerFunction("12", 1)), Lines{"Player 12 Units:   1\r\n"});
+  EXPECT_EQ(Scan(PlayerFunction("7", 0)), Lines{"Player 07 Units:   0\r\n"});
+  EXPECT_EQ(Scan(PlayerFunction("007x", 2)), Lines{"Player 07 Units:   2\r\n"});
+  EXPECT_EQ(Scan(PlayerFunction("123", 1)), Lines{"Player 123 Units:   1\r\n"});
+  EXPECT_EQ(Scan(PlayerFunction("X", 7)), Lines{"Player ?? Units:   7\r\n"});
+  EXPECT_EQ(Scan(PlayerFunction("-3", 1)), Lines{"Player ?? Units:   1\r\n"});
+  EXPECT_EQ(Scan(PlayerFunction("-0", 1)), Lines{"Player ?? Units:   1\r\n"});
+  EXPECT_EQ(Scan(PlayerFunction("", 1)), Lines{"Player ?? Units:   1\r\n"});
+  EXPECT_EQ(Scan("function CreateUnitsForPlayer\n"), Lines{"Player ?? Units:   0\r\n"});
+  EXPECT_EQ(Scan(PlayerFunction("99999999999", 1)), Lines{"Player 2147483647 Units:   1\r\n"});
+}
+
+TEST(ScriptScan, WhereKeysMustStand) {
+  // " CreateUnit" at the very start of a body line does not count.
+  EXPECT_EQ(Scan(Script({"function CreateNeutralHostile takes nothing returns nothing", " CreateUnit(", "  CreateUnit(",
+                         "x CreateUnit(", "endfunction"})),
+            Lines{"Agressive Units:   2\r\n"});
+  // Calls are no headers.
+  EXPECT_EQ(Scan(Script({"call CreateNeutralHostile(  )", "    set u = CreateUnit( p )", "endfunction"})), Lines{});
+  EXPECT_EQ(Scan(Script({"function CreateNeutralHostile(", "    set u = CreateUnit( p )", "endfunction"})), Lines{});
+  // The buildings function is not the passive units function.
+  EXPECT_EQ(Scan(Script({"function CreateNeutralPassiveBuildings takes nothing returns nothing",
+                         "    set u = CreateUnit( p, 'nshe', 0 )", "endfunction"})),
+            Lines{});
+  // A gold mine needs both keys after the line start.
+  EXPECT_EQ(Scan(Script({"function CreateNeutralPassiveBuildings takes", "'ngol' CreateUnit", " CreateUnit 'ngol'",
+                         "x CreateUnit 'ngol'", "endfunction"})),
+            Lines{"Mines:             1\r\n"});
+  // Only the first date line, and only at the line start.
+  EXPECT_EQ(Scan(" //   Date: early\r\n//   Date: Mon\n//   Date: Tue\r\n"), Lines{"Date Of Creation:  Mon\n"});
+  EXPECT_EQ(Scan("//   Date:x\r\n"), Lines{});
+  // An item drop header wins over the player key, and its body is not walked.
+  EXPECT_EQ(Scan(Script({"function Unit_DropItems takes nothing CreateUnitsForPlayer1", "  x CreateUnit(", "endfunction"})),
+            Lines{"Items:             1\r\n"});
+  EXPECT_EQ(Scan(Script({"function _DropItems takes nothing", "endfunction", "_DropItems function x"})),
+            Lines{"Items:             1\r\n"});
+}
+
+TEST(ScriptScan, BodiesAndLineEnds) {
+  // A body without endfunction runs on into the next function, whose header
+  // is just another body line (and holds " CreateUnit" itself).
+  EXPECT_EQ(Scan(Script({"function CreateNeutralHostile takes", "  x CreateUnit", PlayerFunction("1", 2)})),
+            Lines{"Agressive Units:   4\r\n"});
+  // The endfunction line itself is counted; lines after it are scanned again.
+  EXPECT_EQ(Scan(Script({"function CreateNeutralPassive takes", "  x CreateUnit endfunction", PlayerFunction("2", 1)})),
+            (Lines{"Player 02 Units:   1\r\n", "Passive Units:     1\r\n"}));
+  // Bytes after the last line feed are never examined.
+  EXPECT_EQ(Scan("function CreateUnitsForPlayer1 takes"), Lines{});
+  EXPECT_EQ(Scan(Script({"function CreateNeutralHostile takes", "  x CreateUnit"}) + "  y CreateUnit\rendfunction"),
+            Lines{"Agressive Units:   1\r\n"});
+  // A header on the last line walks an empty body.
+  EXPECT_EQ(Scan("function CreateUnitsForPlayer4\n"), Lines{"Player 04 Units:   0\r\n"});
+  // Carriage returns alone end no line.
+  EXPECT_EQ(Scan("//   Date: x\rfunction CreateUnitsForPlayer1\r  x CreateUnit\rendfunction\r"), Lines{});
+  // LF-only scripts work; the date line keeps its own ending.
+  EXPECT_EQ(Scan("//   Date: now\nfunction CreateUnitsForPlayer3 takes\n  x CreateUnit\nendfunction\n"),
+            (Lines{"Date Of Creation:  now\n", "Player 03 Units:   1\r\n"}));
+  EXPECT_EQ(Scan("\n\n\n"), Lines{});
+  EXPECT_EQ(Scan(""), Lines{});
+}
+
+TEST(ScriptScan, NulHidesTheLineBeforeIt) {
+  EXPECT_EQ(Scan("function CreateNeutralHostile\0function CreateUnitsForPlayer3 x\nendfunction\n"s),
+            Lines{"Player 03 Units:   0\r\n"});
+  EXPECT_EQ(Scan(Script({"function CreateNeutralHostile takes", "  x CreateUnit\0 hidden"s, "  y\0 x CreateUnit"s,
+                         "\0"s, "  z CreateUnit", "endfunction"})),
+            Lines{"Agressive Units:   2\r\n"});
+  // A NUL in front of endfunction does not hide it from the body walk.
+  EXPECT_EQ(Scan(Script({"function CreateNeutralHostile takes", "  x\0endfunction"s, "  x CreateUnit", "endfunction"})),
+            Lines{});
+  EXPECT_EQ(Scan("//   Date: \0late\n//   Date: ok\n"s), Lines{"Date Of Creation:  ok\n"});
+}
+
+TEST(ScriptScan, TotalsWrapAsThirtyTwoBitValues) {
+  EXPECT_EQ(Scan(Script({"function CreateNeutralPassiveBuildings takes", "call SetResourceAmount( u, 2147483647 )",
+                         "call SetResourceAmount( u, 2147483647 )", "call SetResourceAmount( u, -5 )", "endfunction"})),
+            Lines{"Mines Amounts:     -7\r\n"});
+  // Amounts that cancel out leave no line.
+  EXPECT_EQ(Scan(Script({"function CreateNeutralPassiveBuildings takes", "call SetResourceAmount( u, 5 )",
+                         "call SetResourceAmount( u, -5 )", "call SetResourceAmount( u,", "endfunction"})),
+            Lines{});
+  EXPECT_TRUE(Scan(Script({"no keys here", "function Foo takes nothing returns nothing", "endfunction"})).empty());
+}
+
+TEST(ScriptScan, LargeScriptsScanInLinearTime) {
+  constexpr std::size_t kSize = 64u << 20;
+  // One huge line without a line feed.
+  EXPECT_EQ(Scan(std::string(kSize, 'a')), Lines{});
+
+  // A huge line with a NUL in its middle, then a real function.
+  std::string withNul(kSize, 'b');
+  withNul[kSize / 2] = '\0';
+  withNul += "function CreateUnitsForPlayer5\n  x CreateUnit\nendfunction\n";
+  EXPECT_EQ(Scan(withNul), Lines{"Player 05 Units:   1\r\n"});
+
+  // Many short lines and a far NUL at the end.
+  std::string manyLines = "function CreateNeutralHostile \n";
+  manyLines.reserve(kSize + 64);
+  while (manyLines.size() < kSize) manyLines += "  x CreateUnit\n";
+  const std::size_t units = (manyLines.size() - 31) / 15;
+  manyLines += "endfunction\n";
+  manyLines += '\0';
+  EXPECT_EQ(Scan(manyLines), Lines{"Agressive Units:   " + std::to_string(units) + "\r\n"});
+
+  // A long header line and a body that ends without a line feed.
+  std::string longTail = "function CreateUnitsForPlayer6 " + std::string(kSize / 2, ' ') + "\n  x CreateUnit\n";
+  longTail += std::string(kSize / 2, 'c');
+  EXPECT_EQ(Scan(longTail), Lines{"Player 06 Units:   1\r\n"});
+}
+
+}  // namespace
+}  // namespace korvanel::test

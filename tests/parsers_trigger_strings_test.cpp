@@ -1,0 +1,161 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "map_builder.h"
+#include "parsers/trigger_strings.h"
+#include "test_support.h"
+
+namespace korvanel::test {
+namespace {
+
+TriggerStringTable Parse(std::string_view wts) {
+  TriggerStringTable table;
+  EXPECT_TRUE(ParseTriggerStrings(Bytes(wts), table));
+  return table;
+}
+
+TEST(TriggerStrings, ReadsEntriesAndTrimsTheirText) {
+  TriggerStringTable t = Parse("STRING 1\r\n{\r\nHello\r\n}\r\n");
+  EXPECT_EQ(t.Size(), 1u);
+  EXPECT_EQ(t.Lookup(1), "Hello");
+
+  t = Parse("string 3 { a }");
+  EXPECT_EQ(t.Lookup(3), "a");
+
+  t = Parse("STRING 2\r\n{\r\n  first\r\nsecond \t\v\f\r\n\r\n}\r\n");
+  EXPECT_EQ(t.Lookup(2), "first\r\nsecond");
+
+  // Leading digits of the number token count, the rest does not.
+  t = Parse("STRING 012 {twelve} STRING\t\r\n-4\n{minus} STRING x {zero}");
+  EXPECT_EQ(t.Lookup(12), "twelve");
+  EXPECT_EQ(t.Lookup(-4), "minus");
+  EXPECT_EQ(t.Lookup(0), "zero");
+
+  // The keyword counts anywhere, also inside a word, after a byte-order mark.
+  t = Parse("\xEF\xBB\xBFSUBSTRING 5 { s }");
+  EXPECT_EQ(t.Lookup(5), "s");
+
+  // A text without a closing brace runs to the end of the data.
+  t = Parse("STRING 8\r\n{\r\nunfinished text \r\n");
+  EXPECT_EQ(t.Lookup(8), "unfinished text");
+
+  // The first closing brace ends a text, and the search resumes after it.
+  t = Parse("STRING 1 { has STRING 2 { inner } STRING 3 { after }");
+  EXPECT_EQ(t.Lookup(1), "has STRING 2 { inner");
+  EXPECT_EQ(t.Lookup(2), "");
+  EXPECT_EQ(t.Lookup(3), "after");
+}
+
+TEST(TriggerStrings, LaterEntryWinsAndMissingNumbersAreEmpty) {
+  TriggerStringTable t = Parse("STRING 5 {old} STRING 6 {six} STRING 5 {new}");
+  EXPECT_EQ(t.Size(), 3u);
+  EXPECT_EQ(t.Lookup(5), "new");
+  EXPECT_EQ(t.Lookup(6), "six");
+  EXPECT_EQ(t.Lookup(7), "");
+
+  t.Add("added", 6);
+  EXPECT_EQ(t.Lookup(6), "added");
+  t.RemoveAll();
+  EXPECT_EQ(t.Size(), 0u);
+  EXPECT_EQ(t.Lookup(5), "");
+}
+
+TEST(TriggerStrings, BraceMustFollowTheNumber) {
+  // Anything between number and brace drops the entry; the search goes on
+  // right after the unexpected byte, so through the comment and the text.
+  TriggerStringTable t = Parse("STRING 9\r\n// see STRING 4 {four}\r\n{ x }");
+  EXPECT_EQ(t.Lookup(9), "");
+  EXPECT_EQ(t.Lookup(4), "four");
+  EXPECT_EQ(t.Size(), 1u);
+
+  t = Parse("STRING 7{ x }");
+  EXPECT_EQ(t.Size(), 0u);
+
+  // Keyword or number at the very end: no entry, no read past the data.
+  EXPECT_EQ(Parse("STRING").Size(), 0u);
+  EXPECT_EQ(Parse("STRING 3 ").Size(), 0u);
+  EXPECT_EQ(Parse("STRING 3 {").Lookup(3), "");
+  EXPECT_EQ(Parse("STRING 3 {").Size(), 1u);
+}
+
+TEST(TriggerStrings, EmptyDataAndNulBytes) {
+  TriggerStringTable t = Parse("STRING 1 {a}");
+  EXPECT_TRUE(ParseTriggerStrings({}, t));
+  EXPECT_EQ(t.Size(), 0u);
+
+  using namespace std::string_literals;
+  t = Parse("STRING 1 {a}\0STRING 2 {b}"s);
+  EXPECT_EQ(t.Size(), 1u);
+  EXPECT_EQ(t.Lookup(1), "a");
+
+  // A NUL inside a text stays part of it; no keyword after it is looked for.
+  t = Parse("STRING 1 {a\0b} STRING 2 {c}"s);
+  EXPECT_EQ(t.Lookup(1), "a\0b"s);
+  EXPECT_EQ(t.Size(), 1u);
+
+  t = Parse("STR\0ING 1 {a}"s);
+  EXPECT_EQ(t.Size(), 0u);
+}
+
+TEST(TriggerStrings, ResolvesOnlyExactReferences) {
+  TriggerStringTable t = Parse("STRING 12 {twelve} STRING 7 {seven} STRING 0 {zero}");
+  EXPECT_EQ(ResolveTriggerString(t, "TRIGSTR_012"), "twelve");
+  EXPECT_EQ(ResolveTriggerString(t, "TRIGSTR_007"), "seven");
+  EXPECT_EQ(ResolveTriggerString(t, "TRIGSTR_0x1"), "zero");
+  EXPECT_EQ(ResolveTriggerString(t, "TRIGSTR_999"), "");
+  EXPECT_EQ(ResolveTriggerString(t, "My Map"), "My Map");
+  EXPECT_EQ(ResolveTriggerString(t, "trigstr_012"), "trigstr_012");
+  EXPECT_EQ(ResolveTriggerString(t, "TRIGSTR_0012"), "TRIGSTR_0012");
+  EXPECT_EQ(ResolveTriggerString(t, "TRIGSTR_12"), "TRIGSTR_12");
+  EXPECT_EQ(ResolveTriggerString(t, ""), "");
+}
+
+TEST(TriggerStrings, LargeFilesParseInLinearTime) {
+  constexpr std::size_t kSize = 64u << 20;
+  // Many entries: each keyword search must start where the last one ended.
+  std::string entry = "STRING 1\r\n{\r\n" + std::string(1000, 'x') + "\r\n}\r\n";
+  std::string many;
+  many.reserve(kSize + entry.size());
+  while (many.size() < kSize) many += entry;
+  TriggerStringTable t = Parse(many);
+  EXPECT_EQ(t.Size(), many.size() / entry.size());
+  EXPECT_EQ(t.Lookup(1), std::string(1000, 'x'));
+
+  // Many keywords without entries, then one real entry.
+  std::string dropped;
+  dropped.reserve(kSize + 16);
+  while (dropped.size() < kSize) dropped += "string 2 x ";
+  dropped += "STRING 3 {y}";
+  t = Parse(dropped);
+  EXPECT_EQ(t.Size(), 1u);
+  EXPECT_EQ(t.Lookup(3), "y");
+
+  // One huge unfinished text, and a file with no keyword at all.
+  t = Parse("STRING 4 {" + std::string(kSize, 's'));
+  EXPECT_EQ(t.Lookup(4).size(), kSize);
+  EXPECT_EQ(Parse(std::string(kSize, 'S')).Size(), 0u);
+}
+
+TEST(TriggerStrings, FixtureFiles) {
+  KVL_REQUIRE_FIXTURE(roc, "maps/smallest_roc.w3m");
+  auto wts = ReadEmbedded(roc, "war3map.wts");
+  ASSERT_TRUE(wts);
+  TriggerStringTable t = Parse(*wts);
+  EXPECT_EQ(t.Size(), 6u);
+  EXPECT_EQ(t.Lookup(1), "Smallest Map");
+  EXPECT_EQ(t.Lookup(3), "Smallest map in W3");
+  EXPECT_EQ(t.Lookup(6), "Force 1");
+
+  KVL_REQUIRE_FIXTURE(tft, "maps/small_tft.w3x");
+  wts = ReadEmbedded(tft, "war3map.wts");
+  ASSERT_TRUE(wts);
+  t = Parse(*wts);
+  EXPECT_EQ(t.Size(), 7u);
+  EXPECT_EQ(t.Lookup(6), "");
+  EXPECT_EQ(t.Lookup(7), "Rorslae");
+  EXPECT_EQ(t.Lookup(8), "Needs 2 people to play, both teams should be evenly balanced.");
+}
+
+}  // namespace
+}  // namespace korvanel::test
