@@ -1,0 +1,177 @@
+#include "output/minimap_convert.h"
+
+#include <turbojpeg.h>
+
+#include <array>
+#include <climits>
+#include <cstdint>
+#include <memory>
+#include <new>
+#include <optional>
+#include <vector>
+
+#include "parsers/byte_reader.h"
+
+namespace korvanel {
+namespace {
+
+constexpr std::int64_t kMinimumLength = 32;
+constexpr std::int64_t kHeaderLength = 160;
+// Larger pictures are taken for corrupt data rather than allocated.
+constexpr std::int32_t kMaxSide = 16384;
+// A few hundred bytes can claim the largest picture; decoding it would take
+// gigabytes (a progressive stream buffers the whole picture) and many
+// seconds. Map previews are 256 x 256, so this is far beyond any real one.
+constexpr std::int64_t kMaxDecodedPixels = 2048 * 2048;
+
+struct HandleDeleter {
+  void operator()(void* handle) const { tjDestroy(handle); }
+};
+using TjHandle = std::unique_ptr<void, HandleDeleter>;
+
+struct BufferDeleter {
+  void operator()(unsigned char* buffer) const { tjFree(buffer); }
+};
+using TjBuffer = std::unique_ptr<unsigned char, BufferDeleter>;
+
+using Bytes = std::vector<unsigned char>;
+
+// Where mipmap 0's JPEG stream lies in the file; every part checked to lie
+// inside the file.
+struct BlpLayout {
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  std::int64_t sharedHeaderLength = 0;
+  std::int64_t mipmapOffset = 0;
+  std::int64_t mipmapLength = 0;
+};
+
+bool ReadExact(const File& file, std::int64_t offset, std::span<std::byte> into) {
+  std::size_t got = 0;
+  return file.ReadAt(static_cast<std::uint64_t>(offset), into, got) == 0 && got == into.size();
+}
+
+bool InsideFile(std::int64_t offset, std::int64_t length, std::int64_t fileLength) {
+  return offset >= 0 && length >= 0 && offset <= fileLength && length <= fileLength - offset;
+}
+
+std::optional<BlpLayout> ReadLayout(const File& source) {
+  std::uint64_t fileSize = 0;
+  if (source.Size(fileSize) != 0) return std::nullopt;
+  const auto fileLength = static_cast<std::int64_t>(fileSize);
+  if (fileLength < kMinimumLength) return std::nullopt;
+
+  std::array<std::byte, kHeaderLength> header{};
+  if (!ReadExact(source, 0, std::span(header).first(kMinimumLength))) return std::nullopt;
+  if (!ByteReader(header).MagicAt(0, "BLP1")) return std::nullopt;
+  if (fileLength < kHeaderLength) return std::nullopt;
+  if (!ReadExact(source, kMinimumLength, std::span(header).subspan(kMinimumLength))) return std::nullopt;
+
+  const ByteReader reader(header);
+  BlpLayout layout;
+  layout.width = *reader.I32(12);
+  layout.height = *reader.I32(16);
+  layout.mipmapOffset = *reader.I32(28);
+  layout.mipmapLength = *reader.I32(92);
+  layout.sharedHeaderLength = *reader.I32(156);
+
+  if (layout.mipmapLength <= 0) return std::nullopt;
+  if (layout.width <= 0 || layout.height <= 0 || layout.width > kMaxSide || layout.height > kMaxSide)
+    return std::nullopt;
+  if (!InsideFile(kHeaderLength, layout.sharedHeaderLength, fileLength) ||
+      !InsideFile(layout.mipmapOffset, layout.mipmapLength, fileLength))
+    return std::nullopt;
+  // The stream has to fit the picture's own buffer size (4 bytes a pixel).
+  const std::int64_t bufferLength = std::int64_t{layout.width} * layout.height * 4;
+  if (layout.sharedHeaderLength + layout.mipmapLength > bufferLength) return std::nullopt;
+  return layout;
+}
+
+bool Allocate(Bytes& buffer, std::size_t length) {
+  try {
+    buffer.assign(length, 0);
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+// The shared JPEG header followed directly by mipmap 0's part.
+bool ReadStream(const File& source, const BlpLayout& layout, Bytes& stream) {
+  const auto shared = static_cast<std::size_t>(layout.sharedHeaderLength);
+  if (!Allocate(stream, shared + static_cast<std::size_t>(layout.mipmapLength))) return false;
+  std::span<std::byte> all = std::as_writable_bytes(std::span(stream));
+  return ReadExact(source, kHeaderLength, all.first(shared)) &&
+         ReadExact(source, layout.mipmapOffset, all.subspan(shared));
+}
+
+// The stored four components, unconverted, 4 bytes a pixel.
+bool Decode(const Bytes& stream, const BlpLayout& layout, Bytes& pixels) {
+  TjHandle handle(tjInitDecompress());
+  if (!handle) return false;
+  int width = 0, height = 0, subsampling = 0, colourSpace = 0;
+  if (tjDecompressHeader3(handle.get(), stream.data(), stream.size(), &width, &height,
+                          &subsampling, &colourSpace) != 0)
+    return false;
+  // Otherwise the library would scale into the buffer instead of failing.
+  if (width != layout.width || height != layout.height) return false;
+  if (std::int64_t{width} * height > kMaxDecodedPixels) return false;
+  if (!Allocate(pixels, static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4))
+    return false;
+  // Warnings count as failures too: they mean a damaged picture, so the
+  // decode stops at the first one.
+  return tjDecompress2(handle.get(), stream.data(), stream.size(), pixels.data(), width,
+                       width * 4, height, TJPF_CMYK, TJFLAG_LIMITSCANS | TJFLAG_STOPONWARNING) == 0;
+}
+
+// Bytes 0..2 of each pixel (blue, green, red); byte 3 is the BLP's alpha.
+bool DropAlpha(const Bytes& pixels, Bytes& colours) {
+  if (!Allocate(colours, pixels.size() / 4 * 3)) return false;
+  unsigned char* out = colours.data();
+  for (std::size_t i = 0; i < pixels.size(); i += 4) {
+    out[0] = pixels[i];
+    out[1] = pixels[i + 1];
+    out[2] = pixels[i + 2];
+    out += 3;
+  }
+  return true;
+}
+
+bool EncodeAndWrite(const Bytes& colours, const BlpLayout& layout, int quality, File& destination) {
+  TjHandle handle(tjInitCompress());
+  if (!handle) return false;
+  const unsigned long capacity = tjBufSize(layout.width, layout.height, TJSAMP_444);
+  if (capacity == static_cast<unsigned long>(-1) || capacity > INT_MAX) return false;
+  TjBuffer jpeg(tjAlloc(static_cast<int>(capacity)));
+  if (!jpeg) return false;
+  unsigned char* out = jpeg.get();
+  unsigned long length = capacity;
+  // The buffer is sized for the worst case, so the library never has to grow it.
+  if (tjCompress2(handle.get(), colours.data(), layout.width, layout.width * 3, layout.height,
+                  TJPF_BGR, &out, &length, TJSAMP_444, quality, TJFLAG_NOREALLOC) != 0 ||
+      out != jpeg.get())
+    return false;
+  return destination.WriteAll(std::as_bytes(std::span(out, length))) == 0;
+}
+
+}  // namespace
+
+MinimapStage ConvertMinimap(const File& source, File& destination, int quality) {
+  const std::optional<BlpLayout> layout = ReadLayout(source);
+  if (!layout) return MinimapStage::kHeader;
+  Bytes stream;
+  // Only a device error can fail this read; the data is the BLP's own.
+  if (!ReadStream(source, *layout, stream)) return MinimapStage::kHeader;
+
+  Bytes pixels;
+  if (!Decode(stream, *layout, pixels)) return MinimapStage::kDecode;
+  Bytes().swap(stream);
+  Bytes colours;
+  if (!DropAlpha(pixels, colours)) return MinimapStage::kDecode;
+  Bytes().swap(pixels);
+
+  if (!EncodeAndWrite(colours, *layout, quality, destination)) return MinimapStage::kEncode;
+  return MinimapStage::kDone;
+}
+
+}  // namespace korvanel
