@@ -55,32 +55,41 @@ std::string_view TrimBack(std::string_view s) {
   return s;
 }
 
+// Views into the caller's text: taking a token copies only the token, so a
+// long command line costs linear time.
 class TextTokens : public TokenStream {
  public:
   explicit TextTokens(std::string_view tail) : rest_(TrimWhiteSpace(tail)) {}
   bool Empty() const override { return rest_.empty(); }
-  std::string Next() override { return SplitAtSpace(); }
+  std::string Next() override {
+    beforeNext_ = rest_;
+    return SplitAtSpace();
+  }
   std::string ReadValue() override {
     if (rest_.empty() || rest_[0] != '"') return SplitAtSpace();
     std::size_t close = rest_.find('"', 1);
-    if (close == std::string::npos) return std::exchange(rest_, std::string());
-    std::string value(TrimBack(std::string_view(rest_).substr(1, close - 1)));
-    rest_ = std::string(TrimFront(std::string_view(rest_).substr(close + 1)));
+    if (close == std::string_view::npos) return std::string(std::exchange(rest_, {}));
+    std::string value(TrimBack(rest_.substr(1, close - 1)));
+    rest_ = TrimFront(rest_.substr(close + 1));
     return value;
   }
-  void PutBack(const std::string& token) override { rest_ = token + " " + rest_; }
+  // Back to the text exactly as it stood: rejoining the trimmed token with
+  // one blank would squeeze the blanks inside a quoted source and add one
+  // to an unclosed quote.
+  void PutBack(const std::string&) override { rest_ = beforeNext_; }
 
  private:
   // Only the space separates tokens; tabs do not.
   std::string SplitAtSpace() {
     std::size_t space = rest_.find(' ');
-    if (space == std::string::npos) return std::exchange(rest_, std::string());
-    std::string token(TrimBack(std::string_view(rest_).substr(0, space)));
-    rest_ = std::string(TrimFront(std::string_view(rest_).substr(space)));
+    if (space == std::string_view::npos) return std::string(std::exchange(rest_, {}));
+    std::string token(TrimBack(rest_.substr(0, space)));
+    rest_ = TrimFront(rest_.substr(space));
     return token;
   }
 
-  std::string rest_;
+  std::string_view rest_;
+  std::string_view beforeNext_;
 };
 
 CommandLine Parse(TokenStream& tokens, bool posix) {

@@ -1,10 +1,71 @@
+#include <cstdlib>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
+#include "app/command_line.h"
+#include "app/console_reporter.h"
 #include "app/extractor_app.h"
+#include "platform/dynamic_library.h"
+#include "ui/dialog_entry.h"
+
+namespace {
+
+using korvanel::ConsoleReporter;
+
+// Without one of these the toolkit has nowhere to show a window.
+bool HasDisplay() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    const char* value = std::getenv(name);
+    if (value && *value) return true;
+  }
+  return false;
+}
+
+// The folder of the running program, ending in a separator.
+std::string ProgramDirectory() {
+  std::string path(4096, '\0');
+  ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
+  if (length <= 0 || static_cast<std::size_t>(length) >= path.size()) return {};
+  path.resize(static_cast<std::size_t>(length));
+  return path.substr(0, path.rfind('/') + 1);
+}
+
+// The dialog and Qt are loaded only here, so the command line never pays
+// for them. Built, the module sits beside the program; installed, in the
+// library folder.
+int RunDialog(korvanel::ExtractorApp& app, int argc, char** argv) {
+  ConsoleReporter console;
+  if (!HasDisplay()) {
+    console.Write(korvanel::kUsageText);
+    console.Write(korvanel::kNoDisplayText);
+    return korvanel::kExitUsage;
+  }
+  // Never unloaded: Qt is not made to be taken out of a running process.
+  static auto* module = new korvanel::DynamicLibrary;
+  const std::string folder = ProgramDirectory();
+  std::string error = std::string(korvanel::kDialogModuleFile) + " is neither beside the program nor in " +
+                      folder + KORVANEL_DIALOG_MODULE_DIR;
+  for (const std::string& candidate : {folder + korvanel::kDialogModuleFile,
+                                       folder + KORVANEL_DIALOG_MODULE_DIR "/" + korvanel::kDialogModuleFile}) {
+    if (::access(candidate.c_str(), F_OK) != 0) continue;
+    if (module->Load(candidate)) break;
+    error = module->LastError();
+  }
+  auto entry = reinterpret_cast<korvanel::DialogEntry>(module->Entry(korvanel::kDialogEntryName));
+  if (!entry) {
+    if (module->IsLoaded()) error = module->LastError();
+    console.Write("korvanel: cannot start the dialog: " + error + "\n");
+    return korvanel::kExitUsage;
+  }
+  return entry(&app, argc, argv);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::string> arguments(argv + 1, argv + argc);
   korvanel::ExtractorApp app;
+  app.SetDialogMode([argc, argv](korvanel::ExtractorApp& self) { return RunDialog(self, argc, argv); });
   return app.Run(arguments);
 }

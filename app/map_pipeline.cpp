@@ -1,13 +1,11 @@
 // One map from open to close: the record's opening lines, the minimap, and
 // each embedded data file handed to its parser in a fixed order.
 #include <cerrno>
-#include <memory>
-#include <new>
 #include <span>
-#include <sys/stat.h>
 
 #include "app/map_walk.h"
 #include "app/run_context.h"
+#include "archive/archive_precheck.h"
 #include "archive/work_file.h"
 #include "parsers/environment.h"
 #include "parsers/map_info.h"
@@ -34,13 +32,6 @@ constexpr Step kSteps[] = {
     {"war3map.j", [](Data d, TriggerStringTable&, LineWriter& w) { return ScanScript(d, w); }},
     {"war3map.mmp", [](Data d, TriggerStringTable&, LineWriter& w) { return ParseMmpFile(d, w); }},
 };
-
-// Only regular files are handed to the archive library: a fifo or device
-// named like a map would block or never end.
-bool IsOpenableFile(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode);
-}
 
 }  // namespace
 
@@ -69,7 +60,7 @@ bool RunContext::Extract(ArchiveHandle archive, const char* name) {
 
 void RunContext::ProcessMap(const std::string& path, const std::string& openPath) {
   ArchiveHandle archive = nullptr;
-  if (!archive_.IsReady() || !IsOpenableFile(openPath) || !archive_.OpenMapArchive(openPath, archive)) {
+  if (!archive_.IsReady() || !IsSafeToOpen(openPath) || !archive_.OpenMapArchive(openPath, archive)) {
     ++unopenedMaps_;
     reporter_.Report("ERROR!\nUnable to open the map file :\n" + path + "\n", Icon::kStop);
     return;
@@ -83,24 +74,21 @@ void RunContext::ProcessMap(const std::string& path, const std::string& openPath
     const File& work = workFile_.Handle();
     for (const Step& step : kSteps) {
       if (!Extract(archive, step.name)) continue;
-      std::uint64_t size = 0;
-      int error = work.Size(size);
-      std::unique_ptr<std::byte[]> buffer;
+      const std::uint64_t size = workFile_.Size();
+      std::span<std::byte> data = readBuffer_.Get(static_cast<std::size_t>(size));
       std::size_t got = 0;
-      if (error == 0 && size > 0x7FFFFFFF) error = EFBIG;
-      if (error == 0 && size > 0) {
-        buffer.reset(new (std::nothrow) std::byte[size]);
-        error = buffer ? work.ReadAt(0, std::span(buffer.get(), size), got) : ENOMEM;
-      }
+      int error = size > 0x7FFFFFFF ? EFBIG : size > 0 && data.empty() ? ENOMEM : work.ReadAt(0, data, got);
       if (error != 0) {
         if (!errors.readFailed)
           reporter_.Report("ERROR!\nError reading a W3M file!\nReason:\n" + ErrorReason(error), Icon::kExclamation);
         errors.readFailed = true;
         continue;
       }
-      if (!step.handler(Data(buffer.get(), got), triggerStrings_, info_)) errors.readFailed = true;
+      if (!step.handler(data.first(got), triggerStrings_, info_)) errors.readFailed = true;
     }
+    readBuffer_.Trim();
   }
+  info_.Flush();
   archive_.CloseMapArchive(archive);
 }
 

@@ -13,6 +13,7 @@
 #include "archive/map_archive.h"
 #include "output/info_writer.h"
 #include "parsers/trigger_strings.h"
+#include "platform/scratch_buffer.h"
 
 namespace korvanel {
 
@@ -51,6 +52,7 @@ class RunContext {
   Reporter& reporter_;
   InfoWriter info_;
   TriggerStringTable triggerStrings_;
+  ScratchBuffer readBuffer_;
   int unopenedMaps_ = 0;
 };
 

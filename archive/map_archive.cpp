@@ -1,11 +1,9 @@
 #include "archive/map_archive.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstddef>
-#include <limits>
-#include <memory>
-#include <new>
 #include <span>
 
 #include "archive/install_path.h"
@@ -31,12 +29,12 @@ bool MapArchive::BindArchiveLibrary(const std::string& nameOrPath) {
   ReleaseArchiveLibrary();
   if (!library_.Load(nameOrPath)) return false;
   Calls calls;
-  bool bound = BindEntry(library_, "SFileOpenArchive", calls.open) &
-               BindEntry(library_, "SFileCloseArchive", calls.close) &
-               BindEntry(library_, "SFileOpenFileEx", calls.openFile) &
-               BindEntry(library_, "SFileGetFileSize", calls.fileSize) &
-               BindEntry(library_, "SFileReadFile", calls.read) &
-               BindEntry(library_, "SFileCloseFile", calls.closeFile);
+  bool bound = BindEntry(library_, "SFileOpenArchive", calls.open);
+  bound = BindEntry(library_, "SFileCloseArchive", calls.close) && bound;
+  bound = BindEntry(library_, "SFileOpenFileEx", calls.openFile) && bound;
+  bound = BindEntry(library_, "SFileGetFileSize", calls.fileSize) && bound;
+  bound = BindEntry(library_, "SFileReadFile", calls.read) && bound;
+  bound = BindEntry(library_, "SFileCloseFile", calls.closeFile) && bound;
   // A library without every call would crash later; treat it as not loaded.
   if (!bound) {
     library_.Free();
@@ -65,40 +63,31 @@ void MapArchive::CloseMapArchive(ArchiveHandle archive) const {
 
 ExtractResult MapArchive::ExtractEmbeddedFile(ArchiveHandle archive, const char* name) const {
   ExtractResult result;
-  File& work = workFile_.Handle();
-  result.fileError = work.Truncate();
-
   void* file = nullptr;
-  if (!calls_.openFile(archive, name, kOpenFromMpq, &file) || !file) return result;
+  if (!calls_.openFile(archive, name, kOpenFromMpq, &file) || !file) {
+    result.fileError = workFile_.Replace({});
+    return result;
+  }
   result.found = true;
 
   unsigned high = 0;
   unsigned size = calls_.fileSize(file, &high);
-  if (size == 0 && high == 0) {
-    calls_.closeFile(file);
-    return result;
-  }
   // Sizes come from the map; one that cannot be held is an extraction error.
+  std::span<std::byte> buffer;
   if (size == kInvalidSize || high != 0 || size > static_cast<unsigned>(INT_MAX)) {
-    calls_.closeFile(file);
-    if (result.fileError == 0) result.fileError = EFBIG;
-    return result;
-  }
-  std::unique_ptr<std::byte[]> buffer(new (std::nothrow) std::byte[size]);
-  if (!buffer) {
-    calls_.closeFile(file);
-    if (result.fileError == 0) result.fileError = ENOMEM;
-    return result;
+    result.fileError = EFBIG;
+  } else if (size > 0) {
+    buffer = scratch_.Get(size);
+    if (buffer.empty()) result.fileError = ENOMEM;
   }
   unsigned got = 0;
-  calls_.read(file, buffer.get(), size, &got, nullptr);
+  if (!buffer.empty()) calls_.read(file, buffer.data(), size, &got, nullptr);
   calls_.closeFile(file);
   // Only what the library delivered goes to the work file: a short read
   // leaves a short file, never uninitialised bytes.
-  if (got > size) got = size;
-  int error = work.WriteAll(std::span<const std::byte>(buffer.get(), got));
-  if (error == 0) error = work.Rewind();
+  int error = workFile_.Replace(buffer.first(std::min<std::size_t>(got, buffer.size())));
   if (result.fileError == 0) result.fileError = error;
+  scratch_.Trim();
   return result;
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/dynamic_library.h"
+#include "platform/scratch_buffer.h"
 
 namespace korvanel {
 
@@ -49,6 +50,7 @@ class MapArchive {
   };
 
   WorkFile& workFile_;
+  mutable ScratchBuffer scratch_;
   DynamicLibrary library_;
   Calls calls_;
 };

@@ -1,7 +1,10 @@
 // The one temporary file that holds the embedded file extracted last.
-// Every extraction of every map reuses it.
+// Every extraction of every map reuses it; it lives in the page cache and is
+// never synced.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 
 #include "platform/file.h"
@@ -19,15 +22,22 @@ class WorkFile {
   // that is already there. Returns 0 or the error number.
   int Create();
   bool IsOpen() const { return file_.IsOpen(); }
-  File& Handle() { return file_; }
   const File& Handle() const { return file_; }
   const std::string& Path() const { return path_; }
   // Closes and removes the file; errors are ignored.
   void Delete();
 
+  // Makes the file hold exactly `bytes`. Overwriting in place and cutting
+  // only a longer tail keeps the file's pages cached between extractions.
+  // Returns 0 or the error number.
+  int Replace(std::span<const std::byte> bytes);
+  // The length the file was last given.
+  std::uint64_t Size() const { return size_; }
+
  private:
   File file_;
   std::string path_;
+  std::uint64_t size_ = 0;
 };
 
 // The folder the work file goes to: the first of TMPDIR, TEMP and TMP that

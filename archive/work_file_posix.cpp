@@ -49,12 +49,27 @@ int WorkFile::Create() {
   return error;
 }
 
+int WorkFile::Replace(std::span<const std::byte> bytes) {
+  int error = bytes.empty() ? 0 : file_.WriteAllAt(0, bytes);
+  if (error == 0 && bytes.size() < size_) error = file_.Resize(bytes.size());
+  if (error == 0) {
+    size_ = bytes.size();
+    return 0;
+  }
+  // Never leave a mix of this file and the one before: empty is the most
+  // a failed write may leave behind.
+  file_.Resize(0);
+  if (file_.Size(size_) != 0) size_ = 0;
+  return error;
+}
+
 void WorkFile::Delete() {
   if (!file_.IsOpen()) return;
   ForgetRemoveOnSignal();
   file_.Close();
   ::unlink(path_.c_str());
   path_.clear();
+  size_ = 0;
 }
 
 }  // namespace korvanel

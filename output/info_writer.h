@@ -1,6 +1,7 @@
 // The info file of a run: opened once, appended to line by line, closed at
 // the end. Writes are silently skipped while no file is open, so producers
-// never ask whether the info output is on.
+// never ask whether the info output is on. Lines are collected and written
+// a map at a time, so the file is written in few large pieces.
 #pragma once
 
 #include <string>
@@ -22,6 +23,8 @@ class InfoWriter : public LineWriter {
   // its own failures. In the dialog an existing file prompts a question.
   bool OpenInfoFile(const std::string& path, const RunOptions& options);
   void WriteInfoText(std::string_view text) override;
+  // Writes the lines collected so far.
+  void Flush();
   void Close();
   bool IsOpen() const { return file_.IsOpen(); }
 
@@ -32,6 +35,7 @@ class InfoWriter : public LineWriter {
   Reporter& reporter_;
   RunErrors& errors_;
   File file_;
+  std::string pending_;
 };
 
 }  // namespace korvanel

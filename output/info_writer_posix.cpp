@@ -9,6 +9,7 @@
 namespace korvanel {
 namespace {
 
+constexpr std::size_t kFlushSize = 64 * 1024;
 constexpr std::string_view kCreateFailed = "ERROR!\nUnable to create the output file!\nReason:\n";
 
 // The file's owner bits do not bind root, so a file that nobody may write
@@ -84,8 +85,15 @@ bool InfoWriter::OpenExisting(const std::string& path, Existing how) {
 }
 
 void InfoWriter::WriteInfoText(std::string_view text) {
-  if (!file_.IsOpen() || text.empty()) return;
-  int error = file_.WriteAll(text);
+  if (!file_.IsOpen()) return;
+  pending_.append(text);
+  if (pending_.size() >= kFlushSize) Flush();
+}
+
+void InfoWriter::Flush() {
+  if (pending_.empty()) return;
+  int error = file_.IsOpen() ? file_.WriteAll(pending_) : 0;
+  pending_.clear();
   if (error == 0 || errors_.writeFailed) return;
   errors_.writeFailed = true;
   reporter_.Report("ERROR!\nAn error occured while trying to write in the output file:\n" + ErrorReason(error),
@@ -93,6 +101,7 @@ void InfoWriter::WriteInfoText(std::string_view text) {
 }
 
 void InfoWriter::Close() {
+  Flush();
   int error = file_.Close();
   // Some file systems report a failed write only at close.
   if (error != 0 && !errors_.writeFailed) {

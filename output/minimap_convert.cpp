@@ -34,7 +34,29 @@ struct BufferDeleter {
 };
 using TjBuffer = std::unique_ptr<unsigned char, BufferDeleter>;
 
-using Bytes = std::vector<unsigned char>;
+// Working buffers are filled whole before they are read, so they are not
+// zeroed first.
+class Bytes {
+ public:
+  unsigned char* data() { return data_.get(); }
+  const unsigned char* data() const { return data_.get(); }
+  std::size_t size() const { return size_; }
+  unsigned char& operator[](std::size_t i) { return data_[i]; }
+  const unsigned char& operator[](std::size_t i) const { return data_[i]; }
+  bool Allocate(std::size_t size) {
+    data_.reset(new (std::nothrow) unsigned char[size]);
+    size_ = data_ ? size : 0;
+    return data_ != nullptr;
+  }
+  void Release() {
+    data_.reset();
+    size_ = 0;
+  }
+
+ private:
+  std::unique_ptr<unsigned char[]> data_;
+  std::size_t size_ = 0;
+};
 
 // Where mipmap 0's JPEG stream lies in the file; every part checked to lie
 // inside the file.
@@ -87,20 +109,11 @@ std::optional<BlpLayout> ReadLayout(const File& source) {
   return layout;
 }
 
-bool Allocate(Bytes& buffer, std::size_t length) {
-  try {
-    buffer.assign(length, 0);
-    return true;
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-}
-
 // The shared JPEG header followed directly by mipmap 0's part.
 bool ReadStream(const File& source, const BlpLayout& layout, Bytes& stream) {
   const auto shared = static_cast<std::size_t>(layout.sharedHeaderLength);
-  if (!Allocate(stream, shared + static_cast<std::size_t>(layout.mipmapLength))) return false;
-  std::span<std::byte> all = std::as_writable_bytes(std::span(stream));
+  if (!stream.Allocate(shared + static_cast<std::size_t>(layout.mipmapLength))) return false;
+  std::span<std::byte> all = std::as_writable_bytes(std::span(stream.data(), stream.size()));
   return ReadExact(source, kHeaderLength, all.first(shared)) &&
          ReadExact(source, layout.mipmapOffset, all.subspan(shared));
 }
@@ -116,8 +129,7 @@ bool Decode(const Bytes& stream, const BlpLayout& layout, Bytes& pixels) {
   // Otherwise the library would scale into the buffer instead of failing.
   if (width != layout.width || height != layout.height) return false;
   if (std::int64_t{width} * height > kMaxDecodedPixels) return false;
-  if (!Allocate(pixels, static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4))
-    return false;
+  if (!pixels.Allocate(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4)) return false;
   // Warnings count as failures too: they mean a damaged picture, so the
   // decode stops at the first one.
   return tjDecompress2(handle.get(), stream.data(), stream.size(), pixels.data(), width,
@@ -126,7 +138,7 @@ bool Decode(const Bytes& stream, const BlpLayout& layout, Bytes& pixels) {
 
 // Bytes 0..2 of each pixel (blue, green, red); byte 3 is the BLP's alpha.
 bool DropAlpha(const Bytes& pixels, Bytes& colours) {
-  if (!Allocate(colours, pixels.size() / 4 * 3)) return false;
+  if (!colours.Allocate(pixels.size() / 4 * 3)) return false;
   unsigned char* out = colours.data();
   for (std::size_t i = 0; i < pixels.size(); i += 4) {
     out[0] = pixels[i];
@@ -165,10 +177,10 @@ MinimapStage ConvertMinimap(const File& source, File& destination, int quality) 
 
   Bytes pixels;
   if (!Decode(stream, *layout, pixels)) return MinimapStage::kDecode;
-  Bytes().swap(stream);
+  stream.Release();
   Bytes colours;
   if (!DropAlpha(pixels, colours)) return MinimapStage::kDecode;
-  Bytes().swap(pixels);
+  pixels.Release();
 
   if (!EncodeAndWrite(colours, *layout, quality, destination)) return MinimapStage::kEncode;
   return MinimapStage::kDone;

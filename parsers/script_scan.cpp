@@ -119,9 +119,11 @@ bool ReadPlayerNumber(std::string_view header, std::int32_t& number) {
 }
 
 std::string PlayerLine(bool resolved, std::int32_t number, std::uint32_t units) {
-  std::string digits = "??";
-  if (resolved) digits = (number < 10 ? "0" : "") + std::to_string(number);
-  return "Player " + digits + " Units:   " + std::to_string(static_cast<std::int32_t>(units)) + "\r\n";
+  std::string line = "Player ";
+  if (!resolved) line += "??";
+  else if (number < 10) line.append("0").append(std::to_string(number));
+  else line += std::to_string(number);
+  return line.append(" Units:   ").append(std::to_string(static_cast<std::int32_t>(units))).append("\r\n");
 }
 
 void CountMineLine(std::string_view line, Totals& totals) {

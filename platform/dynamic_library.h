@@ -18,9 +18,14 @@ class DynamicLibrary {
   void* Entry(const char* name) const;
   bool IsLoaded() const { return handle_ != nullptr; }
   void Free();
+  // Why the last Load or Entry failed, as the platform tells it.
+  const std::string& LastError() const { return error_; }
 
  private:
+  void RememberError() const;
+
   void* handle_ = nullptr;
+  mutable std::string error_;
 };
 
 }  // namespace korvanel

@@ -32,8 +32,11 @@ class File {
   // Each returns 0 on success or an error number.
   int WriteAll(std::span<const std::byte> bytes);
   int WriteAll(std::string_view text);
+  // At `offset`, leaving the file position alone.
+  int WriteAllAt(std::uint64_t offset, std::span<const std::byte> bytes);
   int ReadAt(std::uint64_t offset, std::span<std::byte> into, std::size_t& got) const;
   int Truncate();
+  int Resize(std::uint64_t size);
   int Rewind();
   int Size(std::uint64_t& size) const;
 

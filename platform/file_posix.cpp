@@ -55,6 +55,20 @@ int File::WriteAll(std::string_view text) {
   return WriteAll(std::as_bytes(std::span(text.data(), text.size())));
 }
 
+int File::WriteAllAt(std::uint64_t offset, std::span<const std::byte> bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) return ENOSPC;
+    done += static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
 int File::ReadAt(std::uint64_t offset, std::span<std::byte> into, std::size_t& got) const {
   got = 0;
   while (got < into.size()) {
@@ -73,6 +87,10 @@ int File::ReadAt(std::uint64_t offset, std::span<std::byte> into, std::size_t& g
 int File::Truncate() {
   if (::ftruncate(fd_, 0) != 0) return errno;
   return Rewind();
+}
+
+int File::Resize(std::uint64_t size) {
+  return ::ftruncate(fd_, static_cast<off_t>(size)) == 0 ? 0 : errno;
 }
 
 int File::Rewind() {

@@ -121,7 +121,9 @@ TEST(InfoWriter, WriteErrorIsReportedOnceAndClearedByTheNextOpen) {
   f.options.overwriteInfoFile = true;
   ASSERT_TRUE(f.Open("/dev/full"));
   f.writer.WriteInfoText("a\r\n");
+  f.writer.Flush();
   f.writer.WriteInfoText("b\r\n");
+  f.writer.Flush();
   ASSERT_EQ(f.reporter.messages.size(), 1u);
   EXPECT_EQ(f.reporter.messages[0].text,
             "ERROR!\nAn error occured while trying to write in the output file:\nNo space left on device.\n");

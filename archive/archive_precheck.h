@@ -1,0 +1,14 @@
+// Checks done on a map file before the archive library sees it. The
+// library trusts some header fields so far that a damaged map would crash
+// the whole run; such maps are refused here instead.
+#pragma once
+
+#include <string>
+
+namespace korvanel {
+
+// False when the file cannot be read or carries an archive header that
+// the library cannot survive.
+bool IsSafeToOpen(const std::string& path);
+
+}  // namespace korvanel

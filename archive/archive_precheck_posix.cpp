@@ -1,0 +1,63 @@
+#include "archive/archive_precheck.h"
+
+#include <algorithm>
+#include <array>
+#include <fcntl.h>
+#include <span>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "parsers/byte_reader.h"
+#include "platform/file.h"
+
+namespace korvanel {
+namespace {
+
+// The library looks for its header at every 512-byte boundary.
+constexpr std::int64_t kHeaderAlignment = 0x200;
+// Sector size is 512 << shift in 32 bits: from 23 on it is 0, and the
+// library divides by it.
+constexpr std::uint8_t kMaxSectorShift = 22;
+constexpr std::size_t kChunk = 1 << 20;
+
+// A header the library might take, with a sector size that breaks it.
+bool IsHostileHeader(const ByteReader& in, std::int64_t at) {
+  if (!in.MagicAt(at, "MPQ\x1A")) return false;
+  auto shift = in.U8(at + 0x0E);
+  return shift && *shift > kMaxSectorShift;
+}
+
+}  // namespace
+
+bool IsSafeToOpen(const std::string& path) {
+  File file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  struct stat st {};
+  if (!file.IsOpen() || ::fstat(file.Descriptor(), &st) != 0) return false;
+  // A fifo or device named like a map would block or never end.
+  if (!S_ISREG(st.st_mode)) return false;
+
+  std::vector<std::byte> chunk(kChunk + kHeaderAlignment);
+  for (std::int64_t base = 0; base < st.st_size; base += kChunk) {
+    std::size_t got = 0;
+    // A little more than a chunk, so headers across the chunk's end are whole.
+    if (file.ReadAt(static_cast<std::uint64_t>(base), chunk, got) != 0) return false;
+    const ByteReader in{std::span<const std::byte>(chunk).first(got)};
+    for (std::int64_t at = 0; at < static_cast<std::int64_t>(std::min(got, kChunk)); at += kHeaderAlignment) {
+      if (IsHostileHeader(in, at)) return false;
+      // User data in front of the archive names where its header is.
+      if (in.MagicAt(at, "MPQ\x1B")) {
+        auto offset = in.I32(at + 8);
+        if (!offset) continue;
+        std::array<std::byte, 16> header{};
+        std::size_t n = 0;
+        const std::int64_t headerAt = base + at + static_cast<std::uint32_t>(*offset);
+        if (file.ReadAt(static_cast<std::uint64_t>(headerAt), header, n) == 0 && IsHostileHeader(ByteReader(std::span(header).first(n)), 0))
+          return false;
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace korvanel
