@@ -1,0 +1,293 @@
+#include "ui/main_dialog.h"
+
+#include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPointer>
+#include <QPushButton>
+
+#include "app/extractor_app.h"
+#include "app/paths.h"
+#include "archive/install_path.h"
+#include "ui/about_dialog.h"
+#include "ui/dialog_units.h"
+#include "ui/folder_browser.h"
+#include "ui/info_file_picker.h"
+#include "ui/text_conversion.h"
+#include "ui/window_icon.h"
+
+namespace korvanel {
+namespace {
+
+constexpr char kMapsDirectoryNotSet[] = "Parameter not set:\nMaps directory!\n\nWhere are the maps (.w3m files)?!";
+constexpr char kInfoFileNotSet[] =
+    "Parameter not set:\nOuput file!\n\nWhere should I write maps info if I have no file to write in?!";
+constexpr char kMinimapDirectoryNotSet[] =
+    "Parameter not set:\nMinimap output directory!\n\nWhere will I put the minimaps I will extract if I don't have "
+    "a directory where I can put them?!";
+constexpr char kNothingToDo[] =
+    "Nothing to do!\nMaybe you should check at least one of the two checkboxes of the output part...";
+constexpr char kInvalidMapsDirectory[] =
+    "ERROR!\nYou entered an invalid path for the maps directory! Please check the spelling and if the directory "
+    "really (still?) exists.";
+constexpr char kInvalidMinimapDirectory[] =
+    "ERROR!\nYou entered an invalid path for the minimap directory! Please check the spelling and if the directory "
+    "really (still?) exists.";
+constexpr char kRunHadErrors[] =
+    "WARNING!\nOne or several errors occured while processing directories.\nAll files may not be fully analysed.";
+constexpr char kRunSucceeded[] = "Extraction done successfully!";
+
+constexpr char kReady[] = "Ready!";
+constexpr char kDone[] = "Done!";
+constexpr char kProcessing[] = "Processing ";
+constexpr char kPleaseWait[] = "... Please wait...";
+
+// A text of blanks names no folder: normalised it would become the root.
+bool IsBlank(std::string_view text) { return !text.empty() && TrimWhiteSpace(text).empty(); }
+
+// Only a changed text is set, so a selection made in an edit survives.
+void SetText(QLineEdit* edit, const std::string& text) {
+  const QString value = ToQString(text);
+  if (edit->text() != value) edit->setText(value);
+}
+
+}  // namespace
+
+MainDialog::MainDialog(ExtractorApp& app, QWidget* parent)
+    : QDialog(parent),
+      reporter_(this, ShowMessageBox, [this](std::string_view status) { OnStatus(status); }),
+      run_(app.Archive(), app.Work(), reporter_) {
+  setWindowTitle(QStringLiteral("Korvanel v1.1"));
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowCloseButtonHint);
+  setWindowIcon(WindowIcon());
+  BuildControls();
+  RefreshControls();
+  run_.statusText = kReady;
+  RefreshControls();
+  mapsDirectoryEdit_->setFocus();
+}
+
+MainDialog::~MainDialog() = default;
+
+void MainDialog::BuildControls() {
+  const DialogUnits du(font());
+  auto place = [&du](QWidget* widget, const char* name, int x, int y, int width, int height) {
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setGeometry(du.Rect(x, y, width, height));
+  };
+  auto edit = [&](const char* name, int x, int y, int width, int height) {
+    auto* e = new QLineEdit(this);
+    place(e, name, x, y, width, height);
+    return e;
+  };
+  auto button = [&](const char* text, const char* name, int x, int y, int width, int height) {
+    auto* b = new QPushButton(QString::fromLatin1(text), this);
+    place(b, name, x, y, width, height);
+    return b;
+  };
+  auto check = [&](const char* text, const char* name, int x, int y, int width, int height) {
+    auto* c = new QCheckBox(QString::fromLatin1(text), this);
+    place(c, name, x, y, width, height);
+    WidenToText(c);
+    return c;
+  };
+
+  // Created in the order of the tab chain; the group boxes are frames only.
+  place(new QGroupBox(QStringLiteral(" Input "), this), "inputGroup", 2, 2, 270, 50);
+  auto* mapsLabel = new QLabel(QStringLiteral("Maps &directory:"), this);
+  place(mapsLabel, "mapsDirectoryLabel", 8, 12, 49, 8);
+  mapsDirectoryEdit_ = edit("mapsDirectoryEdit", 8, 22, 242, 14);
+  mapsLabel->setBuddy(mapsDirectoryEdit_);
+  WidenToText(mapsLabel);
+  browseMapsButton_ = button("...", "browseMapsButton", 250, 22, 15, 14);
+  includeSubdirectoriesCheck_ = check("Include subdirectories", "includeSubdirectoriesCheck", 16, 38, 85, 10);
+
+  place(new QGroupBox(QStringLiteral(" Output "), this), "outputGroup", 2, 56, 270, 76);
+  writeInfoFileCheck_ = check("Output &info file:", "writeInfoFileCheck", 8, 67, 63, 10);
+  infoFileEdit_ = edit("infoFileEdit", 8, 79, 242, 14);
+  browseInfoFileButton_ = button("...", "browseInfoFileButton", 250, 79, 15, 14);
+  writeMinimapsCheck_ = check("Output directory for &minimaps:", "writeMinimapsCheck", 8, 101, 109, 10);
+  minimapDirectoryEdit_ = edit("minimapDirectoryEdit", 8, 113, 242, 14);
+  browseMinimapButton_ = button("...", "browseMinimapButton", 250, 113, 15, 14);
+
+  extractButton_ = button("E&xtract Info!", "extractButton", 4, 138, 50, 14);
+  extractButton_->setDefault(true);
+  quitButton_ = button("&Quit", "quitButton", 220, 138, 50, 14);
+  statusEdit_ = edit("statusEdit", 2, 158, 270, 14);
+  statusEdit_->setReadOnly(true);
+  // Not in the tab chain, but a click still lets the text be copied.
+  statusEdit_->setFocusPolicy(Qt::ClickFocus);
+
+  QWidget* chain[] = {mapsDirectoryEdit_,   browseMapsButton_,     includeSubdirectoriesCheck_,
+                      writeInfoFileCheck_,  infoFileEdit_,         browseInfoFileButton_,
+                      writeMinimapsCheck_,  minimapDirectoryEdit_, browseMinimapButton_,
+                      extractButton_,       quitButton_};
+  for (std::size_t i = 1; i < std::size(chain); ++i) setTabOrder(chain[i - 1], chain[i]);
+
+  connect(extractButton_, &QPushButton::clicked, this, &MainDialog::OnExtract);
+  connect(quitButton_, &QPushButton::clicked, this, &MainDialog::OnQuit);
+  connect(browseMapsButton_, &QPushButton::clicked, this, &MainDialog::OnBrowseMapsDirectory);
+  connect(browseInfoFileButton_, &QPushButton::clicked, this, &MainDialog::OnBrowseInfoFile);
+  connect(browseMinimapButton_, &QPushButton::clicked, this, &MainDialog::OnBrowseMinimapDirectory);
+
+  setFixedSize(du.Size(274, 175));
+}
+
+void MainDialog::ReadControls() {
+  RunOptions& options = run_.options;
+  options.includeSubdirectories = includeSubdirectoriesCheck_->isChecked();
+  options.infoFilePath = ToBytes(infoFileEdit_->text());
+  mapsDirectoryText = ToBytes(mapsDirectoryEdit_->text());
+  minimapDirectoryText = ToBytes(minimapDirectoryEdit_->text());
+  run_.statusText = ToBytes(statusEdit_->text());
+  options.writeInfoFile = writeInfoFileCheck_->isChecked();
+  options.writeMinimaps = writeMinimapsCheck_->isChecked();
+}
+
+void MainDialog::RefreshControls() {
+  const RunOptions& options = run_.options;
+  includeSubdirectoriesCheck_->setChecked(options.includeSubdirectories);
+  SetText(infoFileEdit_, options.infoFilePath);
+  SetText(mapsDirectoryEdit_, mapsDirectoryText);
+  SetText(minimapDirectoryEdit_, minimapDirectoryText);
+  SetText(statusEdit_, run_.statusText);
+  writeInfoFileCheck_->setChecked(options.writeInfoFile);
+  writeMinimapsCheck_->setChecked(options.writeMinimaps);
+  if (running_ && isVisible()) repaint();
+}
+
+void MainDialog::OnStatus(std::string_view status) {
+  run_.statusText = status;
+  RefreshControls();
+}
+
+void MainDialog::OnExtract() {
+  if (running_) return;
+  ReadControls();
+  const QPointer<QWidget> focus = focusWidget();
+  running_ = true;
+  extractButton_->setEnabled(false);
+  run_.statusText = std::string(kProcessing) + kPleaseWait;
+  RefreshControls();
+
+  QLineEdit* focused = ExtractChecked();
+
+  extractButton_->setEnabled(true);
+  running_ = false;
+  run_.statusText = kReady;
+  RefreshControls();
+  // Disabling the pressed button moved the focus away; give it back.
+  if (!focused && focus) focus->setFocus();
+}
+
+QLineEdit* MainDialog::ExtractChecked() {
+  const RunOptions& options = run_.options;
+  auto focusOn = [](QLineEdit* edit) {
+    edit->setFocus();
+    return edit;
+  };
+  if (mapsDirectoryText.empty()) {
+    Report(kMapsDirectoryNotSet, Icon::kExclamation);
+    return focusOn(mapsDirectoryEdit_);
+  }
+  if (options.writeInfoFile && options.infoFilePath.empty()) {
+    Report(kInfoFileNotSet, Icon::kExclamation);
+    return focusOn(infoFileEdit_);
+  }
+  if (options.writeMinimaps) {
+    if (minimapDirectoryText.empty()) {
+      Report(kMinimapDirectoryNotSet, Icon::kExclamation);
+      return focusOn(minimapDirectoryEdit_);
+    }
+  } else if (!options.writeInfoFile) {
+    Report(kNothingToDo, Icon::kInformation);
+    return focusOn(minimapDirectoryEdit_);
+  }
+  // Opened even when only minimaps are wanted; failing then is no reason to
+  // stop, as the file was not asked for.
+  if (!run_.OpenInfoFile(options.infoFilePath) && options.writeInfoFile) return nullptr;
+  QLineEdit* focused = WalkWithInfoFile();
+  run_.CloseInfoFile();
+  return focused;
+}
+
+QLineEdit* MainDialog::WalkWithInfoFile() {
+  RunOptions& options = run_.options;
+  auto selectAll = [](QLineEdit* edit) {
+    edit->setFocus();
+    edit->selectAll();
+    return edit;
+  };
+  run_.errors.ClearForRun();
+  const int unopenedBefore = run_.UnopenedMaps();
+
+  options.sourcePath = NormaliseDirectory(mapsDirectoryText);
+  if (IsBlank(mapsDirectoryText) || !IsExistingDirectory(options.sourcePath)) {
+    Report(kInvalidMapsDirectory, Icon::kExclamation);
+    return selectAll(mapsDirectoryEdit_);
+  }
+  options.minimapDirectory = NormaliseDirectory(minimapDirectoryText);
+  if (options.writeMinimaps && (IsBlank(minimapDirectoryText) || !IsExistingDirectory(options.minimapDirectory))) {
+    Report(kInvalidMinimapDirectory, Icon::kExclamation);
+    return selectAll(minimapDirectoryEdit_);
+  }
+
+  run_.WalkMapDirectory(options.sourcePath);
+  run_.statusText = kDone;
+  RefreshControls();
+  // Closed before the summary: a write error that shows only at close must
+  // not follow a message of success.
+  run_.CloseInfoFile();
+  // A map that could not be opened sets no latch, but was not analysed.
+  const bool failed = run_.errors.Any() || run_.UnopenedMaps() != unopenedBefore;
+  Report(failed ? kRunHadErrors : kRunSucceeded, Icon::kInformation);
+  return nullptr;
+}
+
+void MainDialog::OnQuit() {
+  ReadControls();
+  accept();
+}
+
+void MainDialog::done(int result) {
+  if (!running_) QDialog::done(result);
+}
+
+void MainDialog::BrowseFolder(QLineEdit* edit, std::string& field) {
+  FolderBrowser browser(InitialBrowseFolder(ToBytes(edit->text()), GetInstallPath()), this);
+  if (browser.DoModal() != 1) return;
+  // Read first, so what was typed into the other fields survives.
+  ReadControls();
+  field = browser.GetSelectedPath();
+  RefreshControls();
+}
+
+void MainDialog::OnBrowseMapsDirectory() { BrowseFolder(mapsDirectoryEdit_, mapsDirectoryText); }
+
+void MainDialog::OnBrowseMinimapDirectory() { BrowseFolder(minimapDirectoryEdit_, minimapDirectoryText); }
+
+void MainDialog::OnBrowseInfoFile() {
+  const std::optional<std::string> path = PickInfoFile(this);
+  if (!path) return;
+  ReadControls();
+  run_.options.infoFilePath = *path;
+  RefreshControls();
+}
+
+void MainDialog::OnAbout() {
+  AboutDialog about(this);
+  about.exec();
+}
+
+void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu menu(this);
+  QAction* about = AddAboutEntry(menu, QString::fromLatin1(kAboutMenuText));
+  if (!about) return;
+  if (menu.exec(event->globalPos()) == about) OnAbout();
+}
+
+}  // namespace korvanel

@@ -1,0 +1,187 @@
+// The dialog as laid out from its template, its keys, and the About box.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+
+#include "dialog_test_support.h"
+#include "dialog_texts.h"
+#include "ui/about_dialog.h"
+#include "ui/dialog_units.h"
+
+namespace korvanel::test {
+
+TEST(DialogUnits, EdgesAreScaledAndRounded) {
+  const DialogUnits du(8, 16);
+  EXPECT_EQ(du.Rect(8, 22, 242, 14), QRect(16, 44, 484, 28));
+  EXPECT_EQ(du.Size(274, 175), QSize(548, 350));
+  // 7/4 and 15/8 per unit: edges are rounded, so neighbours still meet.
+  const DialogUnits odd(7, 15);
+  EXPECT_EQ(odd.X(1), 2);
+  EXPECT_EQ(odd.Y(1), 2);
+  EXPECT_EQ(odd.X(2), 4);  // 3.5 rounds up
+  const QRect edit = odd.Rect(8, 22, 242, 14);
+  const QRect button = odd.Rect(250, 22, 15, 14);
+  EXPECT_EQ(edit.right() + 1, button.left());
+  EXPECT_EQ(edit.top(), button.top());
+  // From a font: proportional to its letters' width and its height.
+  const DialogUnits fromFont{QFont()};
+  EXPECT_GT(fromFont.CharWidth(), 2);
+  EXPECT_GT(fromFont.CharHeight(), fromFont.CharWidth());
+}
+
+TEST(MainDialogLayout, TemplateTextsPlacesAndTabOrder) {
+  DialogHarness h;
+  MainDialog& dialog = h.Dialog();
+  const DialogUnits du(dialog.font());
+
+  EXPECT_EQ(dialog.windowTitle(), "Korvanel v1.1");
+  EXPECT_FALSE(dialog.windowIcon().isNull());
+  EXPECT_EQ(dialog.size(), du.Size(274, 175));
+  EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
+  EXPECT_FALSE(dialog.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+
+  auto group = [&](const char* name) { return dialog.findChild<QGroupBox*>(QString::fromLatin1(name)); };
+  ASSERT_TRUE(group("inputGroup") && group("outputGroup"));
+  EXPECT_EQ(group("inputGroup")->title(), " Input ");
+  EXPECT_EQ(group("outputGroup")->title(), " Output ");
+  EXPECT_EQ(group("outputGroup")->geometry(), du.Rect(2, 56, 270, 76));
+  auto* label = dialog.findChild<QLabel*>(QStringLiteral("mapsDirectoryLabel"));
+  ASSERT_TRUE(label);
+  EXPECT_EQ(label->text(), "Maps &directory:");
+  EXPECT_EQ(label->buddy(), h.Edit("mapsDirectoryEdit"));
+
+  EXPECT_EQ(h.Check("includeSubdirectoriesCheck")->text(), "Include subdirectories");
+  EXPECT_EQ(h.Check("writeInfoFileCheck")->text(), "Output &info file:");
+  EXPECT_EQ(h.Check("writeMinimapsCheck")->text(), "Output directory for &minimaps:");
+  for (const char* name : {"browseMapsButton", "browseInfoFileButton", "browseMinimapButton"})
+    EXPECT_EQ(h.Button(name)->text(), "...") << name;
+  EXPECT_EQ(h.Button("extractButton")->text(), "E&xtract Info!");
+  EXPECT_TRUE(h.Button("extractButton")->isDefault());
+  EXPECT_EQ(h.Button("quitButton")->text(), "&Quit");
+
+  EXPECT_EQ(h.Edit("mapsDirectoryEdit")->geometry(), du.Rect(8, 22, 242, 14));
+  EXPECT_EQ(h.Button("browseMinimapButton")->geometry(), du.Rect(250, 113, 15, 14));
+  EXPECT_EQ(h.Button("extractButton")->geometry(), du.Rect(4, 138, 50, 14));
+  EXPECT_EQ(h.Button("quitButton")->geometry(), du.Rect(220, 138, 50, 14));
+  EXPECT_EQ(h.Edit("statusEdit")->geometry(), du.Rect(2, 158, 270, 14));
+
+  // Empty fields, cleared boxes, "Ready!", the focus in the maps folder.
+  for (const char* name : {"mapsDirectoryEdit", "infoFileEdit", "minimapDirectoryEdit"})
+    EXPECT_TRUE(h.Edit(name)->text().isEmpty()) << name;
+  for (const char* name : {"includeSubdirectoriesCheck", "writeInfoFileCheck", "writeMinimapsCheck"})
+    EXPECT_FALSE(h.Check(name)->isChecked()) << name;
+  EXPECT_EQ(h.Edit("statusEdit")->text(), "Ready!");
+  EXPECT_TRUE(h.Edit("statusEdit")->isReadOnly());
+  EXPECT_EQ(dialog.focusWidget(), h.Edit("mapsDirectoryEdit"));
+
+  // The tab chain follows the template; the status line is not in it.
+  std::vector<QString> chain;
+  QWidget* widget = h.Edit("mapsDirectoryEdit");
+  do {
+    if ((widget->focusPolicy() & Qt::TabFocus) == Qt::TabFocus && widget->isVisibleTo(&dialog))
+      chain.push_back(widget->objectName());
+    widget = widget->nextInFocusChain();
+  } while (widget != h.Edit("mapsDirectoryEdit"));
+  EXPECT_EQ(chain, (std::vector<QString>{"mapsDirectoryEdit", "browseMapsButton", "includeSubdirectoriesCheck",
+                                         "writeInfoFileCheck", "infoFileEdit", "browseInfoFileButton",
+                                         "writeMinimapsCheck", "minimapDirectoryEdit", "browseMinimapButton",
+                                         "extractButton", "quitButton"}));
+}
+
+TEST(MainDialogKeys, EnterExtractsEscapeEndsQuitReads) {
+  {
+    DialogHarness h;
+    QLineEdit* maps = h.Edit("mapsDirectoryEdit");
+    maps->setFocus();
+    QTest::keyClicks(maps, "somewhere");
+    QTest::keyClick(maps, Qt::Key_Return);
+    EXPECT_EQ(h.BoxTexts(), std::vector<std::string>{kNothingToDo});
+
+    // Escape ends the dialog without reading the controls.
+    QTest::keyClicks(h.Edit("infoFileEdit"), "typed");
+    QTest::keyClick(h.Edit("infoFileEdit"), Qt::Key_Escape);
+    EXPECT_FALSE(h.Dialog().isVisible());
+    EXPECT_EQ(h.Dialog().result(), QDialog::Rejected);
+    EXPECT_EQ(h.Dialog().Run().options.infoFilePath, "");
+  }
+  {
+    DialogHarness h;
+    h.Fill("maps here", true, true, "info here", false, "minimaps here");
+    h.Button("quitButton")->click();
+    EXPECT_FALSE(h.Dialog().isVisible());
+    EXPECT_EQ(h.Dialog().result(), QDialog::Accepted);
+    EXPECT_EQ(h.Dialog().mapsDirectoryText, "maps here");
+    EXPECT_EQ(h.Dialog().minimapDirectoryText, "minimaps here");
+    EXPECT_EQ(h.Dialog().Run().options.infoFilePath, "info here");
+    EXPECT_TRUE(h.Dialog().Run().options.includeSubdirectories);
+    EXPECT_TRUE(h.boxes.empty());
+  }
+}
+
+TEST(MainDialogMenu, AboutEntryAndBox) {
+  {
+    QMenu empty;
+    QAction* about = AddAboutEntry(empty, QString::fromLatin1(kAboutMenuText));
+    ASSERT_EQ(empty.actions().size(), 1);
+    EXPECT_EQ(about->text(), "&About Korvanel...");
+
+    QMenu busy;
+    busy.addAction(QStringLiteral("Copy"));
+    AddAboutEntry(busy, QString::fromLatin1(kAboutMenuText));
+    ASSERT_EQ(busy.actions().size(), 3);
+    EXPECT_TRUE(busy.actions()[1]->isSeparator());
+
+    QMenu none;
+    none.addAction(QStringLiteral("Copy"));
+    EXPECT_EQ(AddAboutEntry(none, QString()), nullptr);
+    EXPECT_EQ(none.actions().size(), 1);
+  }
+
+  // The dialog's context menu holds the entry, which opens the About box.
+  DialogHarness h;
+  bool aboutSeen = false;
+  WhenModal([&](QWidget* window) {
+    auto* menu = qobject_cast<QMenu*>(window);
+    if (!menu) return false;
+    const QList<QAction*> actions = menu->actions();
+    EXPECT_EQ(actions.size(), 1);
+    if (actions.isEmpty()) return false;
+    EXPECT_EQ(actions[0]->text(), "&About Korvanel...");
+    WhenModal([&](QWidget* about) {
+      auto* box = qobject_cast<AboutDialog*>(about);
+      if (!box) return false;
+      aboutSeen = true;
+      EXPECT_EQ(box->windowTitle(), "About Korvanel");
+      EXPECT_EQ(box->size(), DialogUnits(box->font()).Size(144, 90));
+      std::vector<QString> texts;
+      for (QLabel* label : box->findChildren<QLabel*>())
+        if (!label->text().isEmpty()) texts.push_back(label->text());
+      EXPECT_NE(std::find(texts.begin(), texts.end(), "Korvanel Version 1.21"), texts.end());
+      EXPECT_NE(std::find(texts.begin(), texts.end(), "Credits:"), texts.end());
+      auto* icon = box->findChild<QLabel*>(QStringLiteral("iconLabel"));
+      EXPECT_TRUE(icon && !icon->pixmap().isNull());
+      auto* ok = box->findChild<QPushButton*>(QStringLiteral("okButton"));
+      EXPECT_TRUE(ok && ok->isDefault() && ok->text() == "OK");
+      QTest::keyClick(box, Qt::Key_Return);
+      return true;
+    });
+    menu->setActiveAction(actions[0]);
+    QTest::keyClick(menu, Qt::Key_Return);
+    return true;
+  });
+  const QPoint where(20, 300);
+  QContextMenuEvent event(QContextMenuEvent::Mouse, where, h.Dialog().mapToGlobal(where));
+  QApplication::sendEvent(&h.Dialog(), &event);
+  EXPECT_TRUE(aboutSeen);
+  EXPECT_TRUE(h.Dialog().isVisible());
+  EXPECT_EQ(h.Edit("statusEdit")->text(), "Ready!");
+}
+
+}  // namespace korvanel::test

@@ -1,0 +1,227 @@
+// Whole runs from the dialog: the status line during the run, the summary,
+// the append-or-new question, and the info file compared with the command
+// line's for the same maps.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "dialog_test_support.h"
+#include "dialog_texts.h"
+#include "fixture_records.h"
+#include "ui/message_box.h"
+#include "ui/text_conversion.h"
+
+namespace korvanel::test {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+}  // namespace
+
+TEST(DialogRun, StatusNamesEachMapAndLatchesAreClearedPerRun) {
+  TempDir dir;
+  fs::create_directories(dir / "maps");
+  fs::create_directories(dir / "out1");
+  fs::create_directories(dir / "out2");
+  BuildTestMap(dir / "maps" / "a_bad.w3m", true);
+  BuildTestMap(dir / "maps" / "b_good.w3m");
+  const std::string info = (dir / "info.txt").string();
+  DialogHarness h;
+
+  h.Fill((dir / "maps").string(), false, true, info, true, (dir / "out1").string());
+  h.Clear();
+  // While it runs the dialog cannot be ended, nor a second run started.
+  int boxesDuringRun = 0;
+  h.onBox = [&] {
+    ++boxesDuringRun;
+    EXPECT_TRUE(h.Dialog().IsRunning());
+    EXPECT_FALSE(h.Button("extractButton")->isEnabled());
+    h.Dialog().reject();
+    EXPECT_TRUE(h.Dialog().isVisible());
+  };
+  h.Button("extractButton")->setFocus();
+  h.Extract();
+  h.onBox = nullptr;
+  EXPECT_EQ(boxesDuringRun, 2);
+  EXPECT_TRUE(h.Dialog().isVisible());
+  // The summary leaves the focus where it was.
+  EXPECT_EQ(h.Dialog().focusWidget(), h.Button("extractButton"));
+  EXPECT_EQ(h.statuses, (Strings{kPleaseWait, "Processing a_bad.w3m", "Processing b_good.w3m", "Done!", "Ready!"}));
+  Strings texts = h.BoxTexts();
+  ASSERT_EQ(texts.size(), 2u) << testing::PrintToString(texts);
+  EXPECT_TRUE(texts[0].starts_with("ERROR!\nInvalid BLP format!\nThe map \"")) << texts[0];
+  EXPECT_EQ(h.boxes[0].statusWhenShown, "Processing a_bad.w3m");
+  EXPECT_EQ(texts[1], kRunWarning);
+  EXPECT_EQ(h.boxes[1].icon, QMessageBox::Information);
+  EXPECT_EQ(h.boxes[1].statusWhenShown, "Done!");
+  EXPECT_FALSE(fs::exists(dir / "out1" / "a_bad.jpg"));
+  EXPECT_TRUE(fs::exists(dir / "out1" / "b_good.jpg"));
+
+  // The failing map gone, the same dialog: the latches start cleared.
+  fs::remove(dir / "maps" / "a_bad.w3m");
+  h.Edit("minimapDirectoryEdit")->setText(ToQString((dir / "out2").string()));
+  h.Clear();
+  h.answers = {QMessageBox::No};
+  h.Extract();
+  EXPECT_EQ(h.BoxTexts(), (Strings{kAppendQuestion, kRunDone}));
+  EXPECT_EQ(h.boxes[0].icon, QMessageBox::Question);
+  EXPECT_EQ(h.boxes[0].buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+  EXPECT_EQ(h.boxes[0].escapeButton, QMessageBox::Cancel);
+  EXPECT_EQ(h.statuses, (Strings{kPleaseWait, "Processing b_good.w3m", "Done!", "Ready!"}));
+  const std::string good = (dir / "maps" / "b_good.w3m").string();
+  EXPECT_EQ(ReadFile(info), RecordHead(good) + "Minimap File:      " + (dir / "out2" / "b_good.jpg").string() + "\r\n");
+}
+
+// An unopenable map latches nothing, but the run did not analyse it: the
+// summary must not claim success.
+TEST(DialogRun, UnopenableMapGivesTheWarning) {
+  TempDir dir;
+  WriteFile(dir / "junk.w3m", "not an archive");
+  DialogHarness h;
+  h.Fill(dir.Path().string(), false, true, (dir / "info.txt").string(), false, "");
+  h.Extract();
+  const std::string junk = (dir / "junk.w3m").string();
+  EXPECT_EQ(h.BoxTexts(), (Strings{"ERROR!\nUnable to open the map file :\n" + junk + "\n", kRunWarning}));
+  EXPECT_EQ(h.boxes[0].icon, QMessageBox::Critical);
+  EXPECT_EQ(ReadFile(dir / "info.txt"), "");
+}
+
+TEST(DialogRun, AppendQuestionYesNoCancel) {
+  TempDir dir;
+  fs::create_directory(dir / "maps");
+  BuildTestMap(dir / "maps" / "m.w3m");
+  const std::string record = RecordHead((dir / "maps" / "m.w3m").string());
+  const std::string info = (dir / "info.txt").string();
+  WriteFile(info, "old\r\n");
+  DialogHarness h;
+  h.Fill((dir / "maps").string(), false, true, info, false, "");
+
+  h.answers = {QMessageBox::Yes};
+  h.Extract();
+  EXPECT_EQ(h.BoxTexts(), (Strings{kAppendQuestion, kRunDone}));
+  EXPECT_EQ(ReadFile(info), "old\r\n" + record);
+
+  h.Clear();
+  h.answers = {QMessageBox::No};
+  h.Extract();
+  EXPECT_EQ(h.BoxTexts(), (Strings{kAppendQuestion, kRunDone}));
+  EXPECT_EQ(ReadFile(info), record);
+
+  // Cancel ends the run without a message of the dialog's own, nothing walked.
+  h.Clear();
+  h.answers = {QMessageBox::Cancel};
+  h.Extract();
+  EXPECT_EQ(h.BoxTexts(), Strings{kAppendQuestion});
+  EXPECT_EQ(h.statuses, (Strings{kPleaseWait, "Ready!"}));
+  EXPECT_EQ(ReadFile(info), record);
+  EXPECT_FALSE(h.Dialog().Run().IsInfoFileOpen());
+  EXPECT_TRUE(h.Button("extractButton")->isEnabled());
+}
+
+// The same question in a real message box, answered by its buttons, by
+// Escape and by its close box.
+TEST(DialogRun, RealQuestionBox) {
+  TempDir dir;
+  fs::create_directory(dir / "maps");
+  BuildTestMap(dir / "maps" / "m.w3m");
+  const std::string record = RecordHead((dir / "maps" / "m.w3m").string());
+  const std::string info = (dir / "info.txt").string();
+  WriteFile(info, "old\r\n");
+  DialogHarness h(true);
+  h.Fill((dir / "maps").string(), false, true, info, false, "");
+
+  std::vector<QString> seen;
+  auto clickOn = [&](QMessageBox::StandardButton button) {
+    return [&seen, &h, button](QWidget* window) {
+      auto* box = qobject_cast<QMessageBox*>(window);
+      if (!box) return false;
+      seen.push_back(box->text());
+      EXPECT_EQ(box->parentWidget(), &h.Dialog());
+      EXPECT_EQ(box->windowTitle(), ApplicationTitle());
+      box->button(button)->click();
+      return true;
+    };
+  };
+
+  // No starts the file anew; then the summary's OK.
+  WhenModal([&](QWidget* window) {
+    auto* box = qobject_cast<QMessageBox*>(window);
+    if (!box) return false;
+    EXPECT_EQ(box->icon(), QMessageBox::Question);
+    EXPECT_EQ(box->standardButtons(), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Yes));
+    EXPECT_EQ(box->textFormat(), Qt::PlainText);
+    if (!clickOn(QMessageBox::No)(window)) return false;
+    WhenModal(clickOn(QMessageBox::Ok));
+    return true;
+  });
+  h.Extract();
+  EXPECT_EQ(seen, (std::vector<QString>{ToQString(kAppendQuestion), ToQString(kRunDone)}));
+  EXPECT_EQ(ReadFile(info), record);
+
+  // Escape and the close box both cancel: no summary follows.
+  for (bool escape : {true, false}) {
+    seen.clear();
+    WhenModal([&](QWidget* window) {
+      auto* box = qobject_cast<QMessageBox*>(window);
+      if (!box) return false;
+      seen.push_back(box->text());
+      if (escape) QTest::keyClick(box, Qt::Key_Escape);
+      else box->close();
+      return true;
+    });
+    h.Extract();
+    EXPECT_EQ(seen, std::vector<QString>{ToQString(kAppendQuestion)}) << escape;
+    EXPECT_EQ(ReadFile(info), record);
+    EXPECT_EQ(h.Edit("statusEdit")->text(), "Ready!");
+  }
+}
+
+TEST(DialogRun, InfoFileEqualsTheCommandLines) {
+  TempDir dir;
+  fs::create_directories(dir / "maps" / "sub");
+  BuildTestMap(dir / "maps" / "b.w3m");
+  BuildTestMap(dir / "maps" / "a.W3M");
+  BuildTestMap(dir / "maps" / "sub" / "c.w3m", true);
+  WriteFile(dir / "maps" / "broken.w3m", "junk");
+  DialogHarness h;
+  h.Fill((dir / "maps").string(), true, true, (dir / "dialog.txt").string(), false, "");
+  h.Extract();
+  EXPECT_EQ(h.BoxTexts().back(), kRunWarning);
+
+  ProcessResult cli = RunKorvanel({(dir / "maps").string(), "/s", "/i", (dir / "cli.txt").string()});
+  EXPECT_EQ(cli.status, kExitErrors);
+  const std::string dialogInfo = ReadFile(dir / "dialog.txt");
+  EXPECT_EQ(dialogInfo, ReadFile(dir / "cli.txt"));
+  EXPECT_NE(dialogInfo.find("sub/c.w3m"), std::string::npos);
+}
+
+TEST(DialogRun, FixtureMapRecordAndMinimap) {
+  KVL_REQUIRE_FIXTURE(map, "maps/smallest_roc.w3m");
+  TempDir dir;
+  fs::create_directory(dir / "out");
+  const fs::path folder = fs::canonical(map.parent_path());
+  DialogHarness h;
+  h.Fill(folder.string(), false, true, (dir / "dialog.txt").string(), true, (dir / "out").string());
+  h.Extract();
+  EXPECT_EQ(h.BoxTexts(), Strings{kRunDone});
+  EXPECT_EQ(h.statuses, (Strings{kPleaseWait, "Processing smallest_roc.w3m", "Done!", "Ready!"}));
+  EXPECT_EQ(ReadFile(dir / "dialog.txt"), RecordHead((folder / "smallest_roc.w3m").string()) +
+                                              "Minimap File:      " + (dir / "out" / "smallest_roc.jpg").string() +
+                                              "\r\n" + std::string(kSmallestRocParserLines));
+  EXPECT_GT(fs::file_size(dir / "out" / "smallest_roc.jpg"), 0u);
+
+  // Without minimaps, the same bytes as the command line writes.
+  h.Clear();
+  h.Fill(folder.string(), false, true, (dir / "dialog2.txt").string(), false, "");
+  h.Extract();
+  EXPECT_EQ(h.BoxTexts(), Strings{kRunDone});
+  ProcessResult cli = RunKorvanel({folder.string(), "/i", (dir / "cli.txt").string()});
+  EXPECT_EQ(cli.status, kExitOk);
+  EXPECT_EQ(ReadFile(dir / "dialog2.txt"), ReadFile(dir / "cli.txt"));
+}
+
+}  // namespace korvanel::test

@@ -1,0 +1,110 @@
+// Starting the dialog mode: without a display, without the archive
+// library, and the message boxes' captions, icons and buttons.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPushButton>
+
+#include "app/command_line.h"
+#include "dialog_test_support.h"
+#include "ui/dialog_entry.h"
+#include "ui/dialog_mode.h"
+#include "ui/message_box_reporter.h"
+
+namespace korvanel::test {
+
+TEST(DialogStartup, WithoutADisplayTheUsageTextAndStatusTwo) {
+  ScopedEnv display("DISPLAY", nullptr);
+  ScopedEnv wayland("WAYLAND_DISPLAY", "");
+  ScopedEnv platform("QT_QPA_PLATFORM", nullptr);
+  const std::string expected = std::string(kUsageText) + kNoDisplayText;
+  for (const std::vector<std::string>& arguments : {std::vector<std::string>{}, {" ", "\t"}}) {
+    ProcessResult result = RunKorvanel(arguments);
+    EXPECT_EQ(result.status, kExitUsage);
+    EXPECT_EQ(result.out, expected);
+  }
+}
+
+// A display is named but cannot be opened: the toolkit's abort becomes the
+// same clean exit, and the work file is removed.
+TEST(DialogStartup, ADisplayThatCannotBeOpened) {
+  TempDir dir;
+  ScopedEnv display("DISPLAY", ":97");
+  ScopedEnv wayland("WAYLAND_DISPLAY", nullptr);
+  ScopedEnv platform("QT_QPA_PLATFORM", nullptr);
+  ScopedEnv tmp("TMPDIR", dir.Path().c_str());
+  ProcessResult result = RunKorvanel({});
+  EXPECT_EQ(result.status, kExitUsage);
+  EXPECT_EQ(result.out, std::string(kUsageText) + kNoDisplayText);
+  EXPECT_TRUE(fs::is_empty(dir.Path()));
+}
+
+TEST(DialogStartup, MissingArchiveLibraryShowsOnlyTheStopBox) {
+  TempDir dir;
+  ScopedEnv prefix("WINEPREFIX", (dir / "none").c_str());
+  ExtractorApp app;
+  app.libraryName = "libkvl-absent.so";
+  bool seen = false;
+  WhenModal([&](QWidget* window) {
+    auto* box = qobject_cast<QMessageBox*>(window);
+    if (!box) return false;
+    seen = true;
+    EXPECT_EQ(box->text(), QString::fromLatin1(kLibraryLoadError));
+    EXPECT_EQ(box->icon(), QMessageBox::Critical);
+    EXPECT_EQ(box->windowTitle(), ApplicationTitle());
+    EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+    box->button(QMessageBox::Ok)->click();
+    return true;
+  });
+  EXPECT_EQ(RunDialogMode(app, 0, nullptr), kExitErrors);
+  EXPECT_TRUE(seen);
+  EXPECT_FALSE(app.Archive().IsLoaded());
+}
+
+TEST(DialogStartup, DialogShownModallyThenTheLibraryReleased) {
+  ExtractorApp app;
+  bool seen = false;
+  WhenModal([&](QWidget* window) {
+    auto* dialog = qobject_cast<MainDialog*>(window);
+    if (!dialog) return false;
+    seen = true;
+    EXPECT_TRUE(app.Archive().IsLoaded());
+    EXPECT_EQ(dialog->windowTitle(), "Korvanel v1.1");
+    dialog->findChild<QPushButton*>(QStringLiteral("quitButton"))->click();
+    return true;
+  });
+  EXPECT_EQ(RunDialogMode(app, 0, nullptr), kExitOk);
+  EXPECT_TRUE(seen);
+  EXPECT_FALSE(app.Archive().IsLoaded());
+}
+
+TEST(MessageBoxReporter, IconsButtonsCaptionAndAnswers) {
+  EXPECT_EQ(ApplicationTitle(), "korvanel_ui_tests");
+  EXPECT_EQ(ReportRequest("a", Icon::kStop).icon, QMessageBox::Critical);
+  EXPECT_EQ(ReportRequest("a", Icon::kExclamation).icon, QMessageBox::Warning);
+  EXPECT_EQ(ReportRequest("a", Icon::kInformation).icon, QMessageBox::Information);
+  const MessageBoxRequest report = ReportRequest("100% <b>map</b>\n", Icon::kExclamation);
+  EXPECT_EQ(report.text, "100% <b>map</b>\n");
+  EXPECT_EQ(report.caption, ApplicationTitle());
+  EXPECT_EQ(report.buttons, QMessageBox::Ok);
+  const MessageBoxRequest question = QuestionRequest("q");
+  EXPECT_EQ(question.icon, QMessageBox::Question);
+  EXPECT_EQ(question.buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+  EXPECT_EQ(question.defaultButton, QMessageBox::Yes);
+  EXPECT_EQ(question.escapeButton, QMessageBox::Cancel);
+
+  QMessageBox::StandardButton next = QMessageBox::Yes;
+  std::vector<std::string> statuses;
+  MessageBoxReporter reporter(
+      nullptr, [&](QWidget*, const MessageBoxRequest&) { return next; },
+      [&](std::string_view status) { statuses.emplace_back(status); });
+  EXPECT_EQ(reporter.Ask("q"), Answer::kYes);
+  next = QMessageBox::No;
+  EXPECT_EQ(reporter.Ask("q"), Answer::kNo);
+  next = QMessageBox::Cancel;
+  EXPECT_EQ(reporter.Ask("q"), Answer::kCancel);
+  reporter.ShowStatus("Processing x.w3m");
+  EXPECT_EQ(statuses, std::vector<std::string>{"Processing x.w3m"});
+}
+
+}  // namespace korvanel::test

@@ -1,0 +1,94 @@
+// Driving the real dialog in tests: its controls by name, message boxes
+// answered and recorded, the status line as it was painted, and modal
+// windows handled from a timer.
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/extractor_app.h"
+#include "test_support.h"
+#include "ui/main_dialog.h"
+
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+
+namespace korvanel::test {
+
+// Sets or removes an environment variable for one scope.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value);  // null removes it
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+// Calls `act` with the active popup or modal window each time the event
+// loop runs, until it returns true. After `timeoutMs` the open window is
+// closed and the test fails, so a test never hangs on a forgotten box.
+void WhenModal(std::function<bool(QWidget*)> act, int timeoutMs = 5000);
+
+// Message boxes of one dialog: each one is recorded and answered with the
+// next queued answer (Ok, or Cancel for a question, when none is queued).
+struct ShownBox {
+  std::string text;
+  QMessageBox::Icon icon;
+  QString caption;
+  QMessageBox::StandardButtons buttons;
+  QMessageBox::StandardButton escapeButton;
+  std::string statusWhenShown;
+  QWidget* focusWhenShown;
+};
+
+// The dialog under test, shown, with the archive library loaded.
+class DialogHarness {
+ public:
+  // With `realBoxes`, messages are real message boxes (drive them with
+  // WhenModal); otherwise they are recorded and answered from `answers`.
+  explicit DialogHarness(bool realBoxes = false);
+  ~DialogHarness();
+
+  MainDialog& Dialog() { return *dialog_; }
+  QLineEdit* Edit(const char* name) const;
+  QCheckBox* Check(const char* name) const;
+  QPushButton* Button(const char* name) const;
+
+  // Fills the fields as a user would.
+  void Fill(const std::string& maps, bool subdirectories, bool info, const std::string& infoFile, bool minimaps,
+            const std::string& minimapDir);
+  // Presses the button; `statuses` then holds this run's.
+  void Extract();
+
+  std::deque<QMessageBox::StandardButton> answers;
+  // Called while each recorded box is "shown", i.e. in the middle of a run.
+  std::function<void()> onBox;
+  std::vector<ShownBox> boxes;
+  // Each status text painted, in order, repeats dropped.
+  std::vector<std::string> statuses;
+
+  std::vector<std::string> BoxTexts() const;
+  void Clear() { boxes.clear(); }
+
+ private:
+  ExtractorApp app_;
+  std::unique_ptr<MainDialog> dialog_;
+  std::unique_ptr<QObject> statusWatcher_;
+};
+
+// A small map with trigger strings and a 32 x 32 preview picture; with
+// `brokenPicture` the picture's header is one the minimap export refuses.
+void BuildTestMap(const fs::path& path, bool brokenPicture = false);
+
+}  // namespace korvanel::test
