@@ -1,0 +1,48 @@
+// war3map.w3i, its texts resolved against a fixed trigger string table.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "fuzz/fuzz_support.h"
+#include "parsers/map_info.h"
+#include "parsers/trigger_strings.h"
+
+using namespace korvanel;
+
+namespace {
+
+// Every number 0..999 has an entry, so every reference in a real map
+// resolves; the texts hold what the escaping has to handle.
+const TriggerStringTable& FixedTable() {
+  static const TriggerStringTable table = [] {
+    static constexpr const char* kTexts[] = {
+        "Plain name", "two\r\nlines", "back\\slash\\\r\n", "lone\rcr and lone\nlf",
+        "\r\r\n\n\r", "%s%n%i", "TRIGSTR_001", "\\\\\\"};
+    std::string wts;
+    for (int n = 0; n < 1000; ++n)
+      wts += "STRING " + std::to_string(n) + "\r\n{\r\n" + kTexts[n % 8] + "\r\n}\r\n\r\n";
+    TriggerStringTable t;
+    ParseTriggerStrings(std::as_bytes(std::span(wts.data(), wts.size())), t);
+    return t;
+  }();
+  return table;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  fuzz::CheckingWriter out;
+  const bool ok = ParseMapInfo(fuzz::AsBytes(data, size), FixedTable(), out);
+
+  if (size < 4) {
+    if (ok || out.Lines() != 0) fuzz::Fail("short file not refused");
+    return 0;
+  }
+  std::int32_t format = 0;
+  std::memcpy(&format, data, 4);  // the fuzz hosts are little-endian
+  if (format != 18 && (!ok || out.Lines() != 1)) fuzz::Fail("other format must give its version line only");
+  if (format == 18 && ok && out.Lines() != 11) fuzz::Fail("complete walk must give eleven lines");
+  if (format == 18 && !ok && out.Lines() >= 11) fuzz::Fail("failed walk wrote every line");
+  return 0;
+}

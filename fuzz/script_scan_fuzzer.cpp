@@ -1,0 +1,35 @@
+// war3map.j: the line scan for the date, unit functions and totals.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "fuzz/fuzz_support.h"
+#include "parsers/script_scan.h"
+
+using namespace korvanel;
+
+namespace {
+
+class ScriptWriter : public fuzz::CheckingWriter {
+ public:
+  ScriptWriter() : CheckingWriter(fuzz::kDateLinePrefix) {}
+  void WriteInfoText(std::string_view text) override {
+    CheckingWriter::WriteInfoText(text);
+    if (text.starts_with(fuzz::kDateLinePrefix) && ++dates_ > 1) fuzz::Fail("second date line", text);
+  }
+
+ private:
+  int dates_ = 0;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  ScriptWriter out;
+  if (!ScanScript(fuzz::AsBytes(data, size), out)) fuzz::Fail("scan returned false");
+  // Without a line feed there is no line, so nothing can be written.
+  if (std::string_view(reinterpret_cast<const char*>(data), size).find('\n') == std::string_view::npos &&
+      out.Lines() != 0)
+    fuzz::Fail("lines written for a script without lines");
+  return 0;
+}

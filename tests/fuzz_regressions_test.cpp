@@ -1,0 +1,153 @@
+// Inputs that the fuzz targets once failed on, kept under fuzz/regressions/
+// with one folder per target, run through the same functions and checks.
+#include <gtest/gtest.h>
+
+#include <sys/mman.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/command_line.h"
+#include "fuzz/fuzz_rules.h"
+#include "output/minimap_convert.h"
+#include "parsers/environment.h"
+#include "parsers/map_info.h"
+#include "parsers/script_scan.h"
+#include "parsers/trigger_strings.h"
+#include "platform/file.h"
+#include "test_support.h"
+
+namespace korvanel::test {
+namespace {
+
+const fs::path kRegressions = fs::path(__FILE__).parent_path().parent_path() / "fuzz/regressions";
+
+class CheckedLines : public LineWriter {
+ public:
+  void WriteInfoText(std::string_view text) override {
+    EXPECT_EQ(fuzz::RecordLineFault(text, fuzz::kDateLinePrefix), "") << text;
+  }
+};
+
+File MemoryFile(std::string_view bytes) {
+  File file(::memfd_create("regression", MFD_CLOEXEC));
+  EXPECT_TRUE(file.IsOpen());
+  EXPECT_EQ(file.WriteAll(bytes), 0);
+  return file;
+}
+
+// One runner per target folder, doing what that fuzz target does.
+const std::map<std::string, std::function<void(const std::string&)>>& Runners() {
+  static const std::map<std::string, std::function<void(const std::string&)>> runners = {
+      {"trigger_strings",
+       [](const std::string& in) {
+         TriggerStringTable table;
+         EXPECT_TRUE(ParseTriggerStrings(Bytes(in), table));
+         for (int n = 0; n < 1000; ++n) {
+           const std::string text = ResolveTriggerString(table, "TRIGSTR_" + std::to_string(1000 + n).substr(1));
+           EXPECT_NE(in.find(text), std::string::npos) << n;
+         }
+       }},
+      {"map_info",
+       [](const std::string& in) {
+         CheckedLines out;
+         ParseMapInfo(Bytes(in), TriggerStringTable(), out);
+       }},
+      {"environment",
+       [](const std::string& in) {
+         CheckedLines out;
+         ParseEnvironment(Bytes(in), out);
+       }},
+      {"doodads",
+       [](const std::string& in) {
+         CheckedLines out;
+         ParseTreeDoodads(Bytes(in), out);
+         ParseUnitDoodads(Bytes(in), out);
+       }},
+      {"script_scan",
+       [](const std::string& in) {
+         CheckedLines out;
+         EXPECT_TRUE(ScanScript(Bytes(in), out));
+       }},
+      {"minimap_convert",
+       [](const std::string& in) {
+         File source = MemoryFile(in);
+         File output = MemoryFile("");
+         const MinimapStage stage = ConvertMinimap(source, output, 85);
+         std::uint64_t written = 0;
+         EXPECT_EQ(output.Size(written), 0);
+         EXPECT_EQ(stage == MinimapStage::kDone, written != 0);
+       }},
+      {"command_line",
+       [](const std::string& in) {
+         const std::vector<std::string> arguments = fuzz::SplitArguments(in);
+         EXPECT_EQ(fuzz::ArgumentsCommandLineFault(arguments, ParseCommandLine(arguments)), "");
+       }},
+      {"command_line_text",
+       [](const std::string& in) {
+         EXPECT_EQ(fuzz::TextCommandLineFault(in, ParseCommandLineText(in)), "");
+       }},
+  };
+  return runners;
+}
+
+TEST(FuzzRegressions, CommittedInputsRunClean) {
+  if (!fs::is_directory(kRegressions)) GTEST_SKIP() << kRegressions << " not found; skipped";
+  int inputs = 0;
+  for (const auto& folder : fs::directory_iterator(kRegressions)) {
+    const std::string target = folder.path().filename();
+    const auto runner = Runners().find(target);
+    ASSERT_NE(runner, Runners().end()) << "no runner for " << folder.path();
+    for (const auto& input : fs::directory_iterator(folder.path())) {
+      SCOPED_TRACE(input.path().string());
+      runner->second(ReadFile(input.path()));
+      ++inputs;
+    }
+  }
+  EXPECT_GT(inputs, 0);
+}
+
+// Found by the command_line_text target: the source was put back in front
+// of the rest joined by one blank, which squeezed the blanks inside a quoted
+// source and gave an unclosed quote a blank it never had.
+TEST(FuzzRegressions, QuotedSourceKeepsItsText) {
+  EXPECT_EQ(ParseCommandLineText("\"C:\\My  Maps\\\" /s").source, "C:\\My  Maps\\");
+  EXPECT_EQ(ParseCommandLineText("\"C:\\My\t Maps\\\"").source, "C:\\My\t Maps\\");
+  EXPECT_EQ(ParseCommandLineText("/i info.txt \"a   b\" /m out").source, "a   b");
+  EXPECT_EQ(ParseCommandLineText("\"").source, "\"");
+  EXPECT_EQ(ParseCommandLineText("\"C:\\My  Maps /s").source, "\"C:\\My  Maps /s");
+
+  const CommandLine found = ParseCommandLineText(ReadFile(kRegressions / "command_line_text/quoted_source_blanks"));
+  EXPECT_EQ(found.source, "C  D:\\Ott\\ FilI /s /i 9C:\\Program Files\\Warcra|Program Fils.txt");
+  EXPECT_TRUE(found.usage);  // a second positional argument follows
+
+  // Unquoted tokens read as before.
+  const CommandLine plain = ParseCommandLineText("maps\t  /s /i a.txt");
+  EXPECT_EQ(plain.source, "maps");
+  EXPECT_EQ(plain.infoValue, "a.txt");
+  EXPECT_FALSE(plain.usage);
+}
+
+// Both pictures are under a kilobyte and claim 16384 x 16384 in the BLP
+// header and in the JPEG stream alike, one baseline and one progressive.
+// They were decoded: a gigabyte of pixels, as much again of buffered
+// coefficients for the progressive one, and half a minute under the
+// sanitizers, only to fail on the missing data.
+TEST(FuzzRegressions, HugePictureClaimFailsFast) {
+  for (const char* name : {"huge_claim_baseline.blp", "huge_claim_progressive.blp"}) {
+    SCOPED_TRACE(name);
+    File source = MemoryFile(ReadFile(kRegressions / "minimap_convert" / name));
+    File output = MemoryFile("");
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ConvertMinimap(source, output, 85), MinimapStage::kDecode);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+  }
+}
+
+}  // namespace
+}  // namespace korvanel::test
