@@ -2,6 +2,7 @@
 // folder. An existing file is never replaced, and a failed conversion
 // leaves nothing behind.
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include "archive/work_file.h"
 #include "output/minimap_convert.h"
 #include "output/minimap_name.h"
+#include "platform/cleanup.h"
 
 namespace korvanel {
 
@@ -24,10 +26,17 @@ void RunContext::ExportMinimap(const std::string& path, ArchiveHandle archive) {
     return;
   }
   // Exclusive creation: a file made by someone else since the check above
-  // is still not overwritten.
+  // is still not overwritten. Created and registered for removal with
+  // signals held back, so a run stopped halfway leaves no broken picture.
+  sigset_t stopping, previous;
+  sigemptyset(&stopping);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stopping, signal);
+  sigprocmask(SIG_BLOCK, &stopping, &previous);
   File output(::open(outputPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+  const int error = errno;
+  if (output.IsOpen()) RemovePartialOnSignal(outputPath);
+  sigprocmask(SIG_SETMASK, &previous, nullptr);
   if (!output.IsOpen()) {
-    int error = errno;
     if (error == EEXIST) {
       reporter_.Report("ERROR!\nError extracting " + outputPath + "!\nFile already exists (not overwritten).", Icon::kExclamation);
       return;
@@ -39,6 +48,7 @@ void RunContext::ExportMinimap(const std::string& path, ArchiveHandle archive) {
 
   MinimapStage stage = ConvertMinimap(workFile_.Handle(), output, 85);
   if (stage == MinimapStage::kDone && output.Close() != 0) stage = MinimapStage::kEncode;
+  ForgetPartial();
   if (stage == MinimapStage::kDone) {
     WriteInfoText("Minimap File:      " + outputPath + "\r\n");
     return;

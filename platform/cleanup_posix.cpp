@@ -7,23 +7,30 @@
 namespace korvanel {
 namespace {
 
-// Written before the handlers are installed and read only inside them.
-char g_path[4096];
-volatile std::sig_atomic_t g_armed = 0;
+// Written with the slot disarmed and read only inside the handler.
+struct Slot {
+  char path[4096];
+  volatile std::sig_atomic_t armed = 0;
+
+  void Set(const std::string& p) {
+    armed = 0;
+    if (p.size() >= sizeof path) return;
+    std::memcpy(path, p.c_str(), p.size() + 1);
+    armed = 1;
+  }
+};
+
+Slot g_work;
+Slot g_partial;
 
 extern "C" void OnTerminatingSignal(int signal) {
-  if (g_armed) ::unlink(g_path);
+  if (g_partial.armed) ::unlink(g_partial.path);
+  if (g_work.armed) ::unlink(g_work.path);
   std::signal(signal, SIG_DFL);
   std::raise(signal);
 }
 
-}  // namespace
-
-void RemoveOnSignal(const std::string& path) {
-  g_armed = 0;
-  if (path.size() >= sizeof g_path) return;
-  std::memcpy(g_path, path.c_str(), path.size() + 1);
-  g_armed = 1;
+void InstallHandlers() {
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
     struct sigaction action {};
     action.sa_handler = OnTerminatingSignal;
@@ -32,6 +39,17 @@ void RemoveOnSignal(const std::string& path) {
   }
 }
 
-void ForgetRemoveOnSignal() { g_armed = 0; }
+}  // namespace
+
+void RemoveOnSignal(const std::string& path) {
+  g_work.Set(path);
+  InstallHandlers();
+}
+
+void ForgetRemoveOnSignal() { g_work.armed = 0; }
+
+void RemovePartialOnSignal(const std::string& path) { g_partial.Set(path); }
+
+void ForgetPartial() { g_partial.armed = 0; }
 
 }  // namespace korvanel

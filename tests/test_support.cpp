@@ -51,36 +51,60 @@ void WriteFile(const fs::path& path, std::string_view bytes) {
 }  // namespace korvanel::test
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 extern char** environ;
 
 namespace korvanel::test {
+namespace {
 
-ProcessResult RunKorvanel(const std::vector<std::string>& arguments, const std::vector<std::string>& environment) {
-  int pipeFds[2];
-  if (::pipe(pipeFds) != 0) return {};
-  std::vector<std::string> args{KORVANEL_BINARY};
-  args.insert(args.end(), arguments.begin(), arguments.end());
+// The command line and environment of one program run.
+struct Launch {
+  std::vector<std::string> args;
   std::vector<std::string> env;
-  for (char** e = environ; *e; ++e) env.emplace_back(*e);
-  env.insert(env.end(), environment.begin(), environment.end());
 
-  pid_t pid = ::fork();
-  if (pid == 0) {
+  Launch(const std::vector<std::string>& arguments, const std::vector<std::string>& environment) {
+    if (const char* wrapper = std::getenv("KORVANEL_WRAPPER")) {
+      std::istringstream words(wrapper);
+      for (std::string w; words >> w;) args.push_back(w);
+    }
+    args.push_back(KORVANEL_BINARY);
+    args.insert(args.end(), arguments.begin(), arguments.end());
+    env = environment;
+    for (char** e = environ; *e; ++e) {
+      const std::string entry = *e;
+      const std::string name = entry.substr(0, entry.find('=') + 1);
+      bool replaced = false;
+      for (const std::string& given : environment) replaced = replaced || given.starts_with(name);
+      if (!replaced) env.push_back(entry);
+    }
+  }
+
+  // Forks and runs the program with `out` as its standard output.
+  pid_t Start(int out) {
+    pid_t pid = ::fork();
+    if (pid != 0) return pid;
     std::vector<char*> argv, envp;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     for (auto& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
-    ::dup2(pipeFds[1], 1);
-    int devnull = ::open("/dev/null", O_RDONLY);
+    int devnull = ::open("/dev/null", O_RDWR);
     ::dup2(devnull, 0);
-    ::close(pipeFds[0]);
-    ::execve(argv[0], argv.data(), envp.data());
+    ::dup2(out >= 0 ? out : devnull, 1);
+    ::execvpe(argv[0], argv.data(), envp.data());
     ::_exit(127);
   }
+};
+
+}  // namespace
+
+ProcessResult RunKorvanel(const std::vector<std::string>& arguments, const std::vector<std::string>& environment) {
+  int pipeFds[2];
+  if (::pipe2(pipeFds, O_CLOEXEC) != 0) return {};
+  pid_t pid = Launch(arguments, environment).Start(pipeFds[1]);
   ::close(pipeFds[1]);
   ProcessResult result;
   char buffer[4096];
@@ -88,9 +112,15 @@ ProcessResult RunKorvanel(const std::vector<std::string>& arguments, const std::
   while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0) result.out.append(buffer, static_cast<std::size_t>(n));
   ::close(pipeFds[0]);
   int status = 0;
-  ::waitpid(pid, &status, 0);
+  struct rusage usage {};
+  ::wait4(pid, &status, 0, &usage);
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.maxResidentKiB = usage.ru_maxrss;
   return result;
+}
+
+int StartKorvanel(const std::vector<std::string>& arguments, const std::vector<std::string>& environment) {
+  return Launch(arguments, environment).Start(-1);
 }
 
 }  // namespace korvanel::test

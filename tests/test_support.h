@@ -69,12 +69,19 @@ namespace korvanel::test {
 struct ProcessResult {
   int status = -1;  // exit status, or 128 + signal
   std::string out;
+  long maxResidentKiB = 0;  // the process's peak memory
 };
 
 // Runs the korvanel program with `arguments`, standard output captured,
-// standard input closed; `environment` entries ("NAME=value") are added.
+// standard input closed; `environment` entries ("NAME=value") replace
+// those of the same name. When KORVANEL_WRAPPER is set (e.g. "valgrind
+// --error-exitcode=99"), its words are put in front of the program.
 ProcessResult RunKorvanel(const std::vector<std::string>& arguments,
                           const std::vector<std::string>& environment = {});
+
+// The same started in the background, standard output discarded; the
+// caller waits for the process.
+int StartKorvanel(const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {});
 
 }  // namespace korvanel::test
 
