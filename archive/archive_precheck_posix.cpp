@@ -21,11 +21,18 @@ constexpr std::int64_t kHeaderAlignment = 0x200;
 constexpr std::uint8_t kMaxSectorShift = 22;
 constexpr std::size_t kChunk = 1 << 20;
 
-// A header the library might take, with a sector size that breaks it.
-bool IsHostileHeader(const ByteReader& in, std::int64_t at) {
+// A header the library might take, with a sector size that breaks it, or
+// tables claiming more entries than the whole file could hold: the library
+// would allocate gigabytes for them before failing.
+bool IsHostileHeader(const ByteReader& in, std::int64_t at, std::int64_t fileSize) {
   if (!in.MagicAt(at, "MPQ\x1A")) return false;
   auto shift = in.U8(at + 0x0E);
-  return shift && *shift > kMaxSectorShift;
+  if (shift && *shift > kMaxSectorShift) return true;
+  for (std::int64_t field : {0x18, 0x1C}) {
+    auto entries = in.I32(at + field);
+    if (entries && static_cast<std::uint32_t>(*entries) > static_cast<std::uint64_t>(fileSize) / 16) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -44,15 +51,15 @@ bool IsSafeToOpen(const std::string& path) {
     if (file.ReadAt(static_cast<std::uint64_t>(base), chunk, got) != 0) return false;
     const ByteReader in{std::span<const std::byte>(chunk).first(got)};
     for (std::int64_t at = 0; at < static_cast<std::int64_t>(std::min(got, kChunk)); at += kHeaderAlignment) {
-      if (IsHostileHeader(in, at)) return false;
+      if (IsHostileHeader(in, at, st.st_size)) return false;
       // User data in front of the archive names where its header is.
       if (in.MagicAt(at, "MPQ\x1B")) {
         auto offset = in.I32(at + 8);
         if (!offset) continue;
-        std::array<std::byte, 16> header{};
+        std::array<std::byte, 32> header{};
         std::size_t n = 0;
         const std::int64_t headerAt = base + at + static_cast<std::uint32_t>(*offset);
-        if (file.ReadAt(static_cast<std::uint64_t>(headerAt), header, n) == 0 && IsHostileHeader(ByteReader(std::span(header).first(n)), 0))
+        if (file.ReadAt(static_cast<std::uint64_t>(headerAt), header, n) == 0 && IsHostileHeader(ByteReader(std::span(header).first(n)), 0, st.st_size))
           return false;
       }
     }

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstddef>
 #include <span>
+#include <sys/stat.h>
 
 #include "archive/install_path.h"
 #include "archive/work_file.h"
@@ -16,6 +17,10 @@ namespace {
 constexpr unsigned kOpenReadOnly = 0x00000100;   // MPQ_OPEN_READ_ONLY
 constexpr unsigned kOpenFromMpq = 0;             // SFILE_OPEN_FROM_MPQ
 constexpr unsigned kInvalidSize = 0xFFFFFFFF;    // SFILE_INVALID_SIZE
+
+// No compression the archives use packs more than about 1000 to 1, so a
+// larger claim is damage; taking it at its word would cost gigabytes.
+std::uint64_t MaxEmbeddedSize(std::uint64_t archiveSize) { return archiveSize * 2048 + (1 << 20); }
 
 template <typename Fn>
 bool BindEntry(const DynamicLibrary& library, const char* name, Fn& entry) {
@@ -54,6 +59,8 @@ bool MapArchive::IsReady() const { return IsLoaded() && workFile_.IsOpen(); }
 bool MapArchive::OpenMapArchive(const std::string& path, ArchiveHandle& archive) const {
   archive = nullptr;
   if (!IsLoaded()) return false;
+  struct stat st {};
+  archiveSize_ = ::stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
   return calls_.open(path.c_str(), 0, kOpenReadOnly, &archive) && archive != nullptr;
 }
 
@@ -74,7 +81,7 @@ ExtractResult MapArchive::ExtractEmbeddedFile(ArchiveHandle archive, const char*
   unsigned size = calls_.fileSize(file, &high);
   // Sizes come from the map; one that cannot be held is an extraction error.
   std::span<std::byte> buffer;
-  if (size == kInvalidSize || high != 0 || size > static_cast<unsigned>(INT_MAX)) {
+  if (size == kInvalidSize || high != 0 || size > static_cast<unsigned>(INT_MAX) || size > MaxEmbeddedSize(archiveSize_)) {
     result.fileError = EFBIG;
   } else if (size > 0) {
     buffer = scratch_.Get(size);

@@ -3,6 +3,7 @@
 // work file, close the map. Maps are only ever opened read-only.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/dynamic_library.h"
@@ -51,6 +52,8 @@ class MapArchive {
 
   WorkFile& workFile_;
   mutable ScratchBuffer scratch_;
+  // Size of the map file opened last, to judge the sizes its tables claim.
+  mutable std::uint64_t archiveSize_ = 0;
   DynamicLibrary library_;
   Calls calls_;
 };
