@@ -5,10 +5,14 @@
 #include "app/paths.h"
 #include "app/run_context.h"
 #include "platform/file.h"
+#include "platform/process.h"
 
 namespace korvanel {
 
-ExtractorApp::ExtractorApp() { workFileError_ = workFile_.Create(); }
+ExtractorApp::ExtractorApp() {
+  ReserveStandardDescriptors();
+  workFileError_ = workFile_.Create();
+}
 
 ExtractorApp::~ExtractorApp() {
   archive_.ReleaseArchiveLibrary();

@@ -7,6 +7,7 @@
 #include "app/console_reporter.h"
 #include "app/extractor_app.h"
 #include "platform/dynamic_library.h"
+#include "platform/process.h"
 #include "ui/dialog_entry.h"
 
 namespace {
@@ -22,15 +23,6 @@ bool HasDisplay() {
   return false;
 }
 
-// The folder of the running program, ending in a separator.
-std::string ProgramDirectory() {
-  std::string path(4096, '\0');
-  ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
-  if (length <= 0 || static_cast<std::size_t>(length) >= path.size()) return {};
-  path.resize(static_cast<std::size_t>(length));
-  return path.substr(0, path.rfind('/') + 1);
-}
-
 // The dialog and Qt are loaded only here, so the command line never pays
 // for them. Built, the module sits beside the program; installed, in the
 // library folder.
@@ -43,7 +35,7 @@ int RunDialog(korvanel::ExtractorApp& app, int argc, char** argv) {
   }
   // Never unloaded: Qt is not made to be taken out of a running process.
   static auto* module = new korvanel::DynamicLibrary;
-  const std::string folder = ProgramDirectory();
+  const std::string folder = korvanel::ProgramDirectory();
   std::string error = std::string(korvanel::kDialogModuleFile) + " is neither beside the program nor in " +
                       folder + KORVANEL_DIALOG_MODULE_DIR;
   for (const std::string& candidate : {folder + korvanel::kDialogModuleFile,

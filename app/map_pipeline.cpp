@@ -14,6 +14,8 @@
 namespace korvanel {
 namespace {
 
+constexpr const char kMinimapFileName[] = "war3mapMap.blp";
+
 using Data = std::span<const std::byte>;
 using Handler = bool (*)(Data, TriggerStringTable&, LineWriter&);
 
@@ -48,48 +50,60 @@ void RunContext::WalkMapDirectory(const std::string& directory) {
                              });
 }
 
-bool RunContext::Extract(ArchiveHandle archive, const char* name) {
-  ExtractResult result = archive_.ExtractEmbeddedFile(archive, name);
-  if (result.fileError != 0 && !errors.extractFailed) {
+bool RunContext::Accept(const ExtractedFile& file) {
+  if (file.fileError != 0 && !errors.extractFailed) {
     errors.extractFailed = true;
-    reporter_.Report("ERROR!\nError extracting a file from the map file (.w3m).\nReason:\n" + ErrorReason(result.fileError),
+    reporter_.Report("ERROR!\nError extracting a file from the map file (.w3m).\nReason:\n" + ErrorReason(file.fileError),
                      Icon::kExclamation);
   }
-  return result.found;
+  return file.found;
+}
+
+int RunContext::ReadExtracted(const ExtractedFile& file, std::span<const std::byte>& data) {
+  data = {};
+  std::span<std::byte> buffer = readBuffer_.Get(static_cast<std::size_t>(file.size));
+  if (file.size > 0x7FFFFFFF) return EFBIG;
+  if (file.size > 0 && buffer.empty()) return ENOMEM;
+  std::size_t got = 0;
+  const int error = workFile_.Handle().ReadAt(file.offset, buffer, got);
+  if (error == 0) data = buffer.first(got);
+  return error;
 }
 
 void RunContext::ProcessMap(const std::string& path, const std::string& openPath) {
-  ArchiveHandle archive = nullptr;
-  if (!archive_.IsReady() || !IsSafeToOpen(openPath) || !archive_.OpenMapArchive(openPath, archive)) {
+  // Everything this run wants from the map, in the order it is used.
+  names_.clear();
+  if (options.writeMinimaps) names_.push_back(kMinimapFileName);
+  if (options.writeInfoFile)
+    for (const Step& step : kSteps) names_.push_back(step.name);
+
+  if (!archive_.IsReady() || !IsSafeToOpen(openPath) || !archive_.ExtractMapFiles(openPath, names_, files_)) {
     ++unopenedMaps_;
     reporter_.Report("ERROR!\nUnable to open the map file :\n" + path + "\n", Icon::kStop);
     return;
   }
   WriteInfoText("-------------------\r\nMap File Name:     " + path + "\r\n");
-  if (options.writeMinimaps) ExportMinimap(path, archive);
+  const ExtractedFile* file = files_.data();
+  if (options.writeMinimaps) ExportMinimap(path, *file++);
 
   if (options.writeInfoFile) {
     // A map without trigger strings must not borrow the previous map's.
     triggerStrings_.RemoveAll();
-    const File& work = workFile_.Handle();
     for (const Step& step : kSteps) {
-      if (!Extract(archive, step.name)) continue;
-      const std::uint64_t size = workFile_.Size();
-      std::span<std::byte> data = readBuffer_.Get(static_cast<std::size_t>(size));
-      std::size_t got = 0;
-      int error = size > 0x7FFFFFFF ? EFBIG : size > 0 && data.empty() ? ENOMEM : work.ReadAt(0, data, got);
-      if (error != 0) {
+      const ExtractedFile& extracted = *file++;
+      if (!Accept(extracted)) continue;
+      std::span<const std::byte> data;
+      if (int error = ReadExtracted(extracted, data); error != 0) {
         if (!errors.readFailed)
           reporter_.Report("ERROR!\nError reading a W3M file!\nReason:\n" + ErrorReason(error), Icon::kExclamation);
         errors.readFailed = true;
         continue;
       }
-      if (!step.handler(data.first(got), triggerStrings_, info_)) errors.readFailed = true;
+      if (!step.handler(data, triggerStrings_, info_)) errors.readFailed = true;
     }
-    readBuffer_.Trim();
   }
+  readBuffer_.Trim();
   info_.Flush();
-  archive_.CloseMapArchive(archive);
 }
 
 }  // namespace korvanel

@@ -4,8 +4,10 @@
 // pipeline that use them.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/reporter.h"
 #include "app/run_errors.h"
@@ -42,10 +44,12 @@ class RunContext {
   int UnopenedMaps() const { return unopenedMaps_; }
 
  private:
-  // Extracts one embedded file into the work file, reporting a work-file
-  // error once per run. False when the map lacks the file.
-  bool Extract(ArchiveHandle archive, const char* name);
-  void ExportMinimap(const std::string& path, ArchiveHandle archive);
+  // Reports a work-file error of an extracted file, once per run. False
+  // when the map lacks the file.
+  bool Accept(const ExtractedFile& file);
+  // The file's bytes from the work file. Returns 0 or the error number.
+  int ReadExtracted(const ExtractedFile& file, std::span<const std::byte>& data);
+  void ExportMinimap(const std::string& path, const ExtractedFile& picture);
 
   MapArchive& archive_;
   WorkFile& workFile_;
@@ -53,6 +57,8 @@ class RunContext {
   InfoWriter info_;
   TriggerStringTable triggerStrings_;
   ScratchBuffer readBuffer_;
+  std::vector<const char*> names_;
+  std::vector<ExtractedFile> files_;
   int unopenedMaps_ = 0;
 };
 

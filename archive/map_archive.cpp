@@ -4,11 +4,17 @@
 #include <cerrno>
 #include <climits>
 #include <cstddef>
+#include <cstring>
+#include <fcntl.h>
 #include <span>
+#include <string_view>
 #include <sys/stat.h>
+#include <type_traits>
+#include <unistd.h>
 
 #include "archive/install_path.h"
 #include "archive/work_file.h"
+#include "platform/process.h"
 
 namespace korvanel {
 namespace {
@@ -22,6 +28,8 @@ constexpr unsigned kInvalidSize = 0xFFFFFFFF;    // SFILE_INVALID_SIZE
 // larger claim is damage; taking it at its word would cost gigabytes.
 std::uint64_t MaxEmbeddedSize(std::uint64_t archiveSize) { return archiveSize * 2048 + (1 << 20); }
 
+static_assert(std::is_trivially_copyable_v<ExtractedFile>);
+
 template <typename Fn>
 bool BindEntry(const DynamicLibrary& library, const char* name, Fn& entry) {
   entry = reinterpret_cast<Fn>(library.Entry(name));
@@ -29,6 +37,10 @@ bool BindEntry(const DynamicLibrary& library, const char* name, Fn& entry) {
 }
 
 }  // namespace
+
+MapArchive::MapArchive(WorkFile& workFile) : workFile_(workFile) {}
+
+MapArchive::~MapArchive() = default;
 
 bool MapArchive::BindArchiveLibrary(const std::string& nameOrPath) {
   ReleaseArchiveLibrary();
@@ -50,6 +62,7 @@ bool MapArchive::BindArchiveLibrary(const std::string& nameOrPath) {
 }
 
 void MapArchive::ReleaseArchiveLibrary() {
+  worker_.reset();
   calls_ = Calls{};
   library_.Free();
 }
@@ -61,20 +74,21 @@ bool MapArchive::OpenMapArchive(const std::string& path, ArchiveHandle& archive)
   if (!IsLoaded()) return false;
   struct stat st {};
   archiveSize_ = ::stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
-  return calls_.open(path.c_str(), 0, kOpenReadOnly, &archive) && archive != nullptr;
+  const bool opened = calls_.open(path.c_str(), 0, kOpenReadOnly, &archive) && archive != nullptr;
+  // When it cannot open the file, the library closes descriptor 0, which
+  // the next file opened here would then get (and lose the same way).
+  if (!opened) ReserveStandardDescriptors();
+  return opened;
 }
 
 void MapArchive::CloseMapArchive(ArchiveHandle archive) const {
   if (IsLoaded() && archive) calls_.close(archive);
 }
 
-ExtractResult MapArchive::ExtractEmbeddedFile(ArchiveHandle archive, const char* name) const {
+ExtractResult MapArchive::CopyEmbeddedFile(ArchiveHandle archive, const char* name, std::uint64_t at) const {
   ExtractResult result;
   void* file = nullptr;
-  if (!calls_.openFile(archive, name, kOpenFromMpq, &file) || !file) {
-    result.fileError = workFile_.Replace({});
-    return result;
-  }
+  if (!calls_.openFile(archive, name, kOpenFromMpq, &file) || !file) return result;
   result.found = true;
 
   unsigned high = 0;
@@ -92,10 +106,102 @@ ExtractResult MapArchive::ExtractEmbeddedFile(ArchiveHandle archive, const char*
   calls_.closeFile(file);
   // Only what the library delivered goes to the work file: a short read
   // leaves a short file, never uninitialised bytes.
-  int error = workFile_.Replace(buffer.first(std::min<std::size_t>(got, buffer.size())));
-  if (result.fileError == 0) result.fileError = error;
+  const auto delivered = buffer.first(std::min<std::size_t>(got, buffer.size()));
+  if (result.fileError == 0) result.fileError = workFile_.WriteAt(at, delivered);
+  if (result.fileError == 0) result.size = delivered.size();
   scratch_.Trim();
   return result;
+}
+
+ExtractResult MapArchive::ExtractEmbeddedFile(ArchiveHandle archive, const char* name) const {
+  ExtractResult result = CopyEmbeddedFile(archive, name, 0);
+  // Never a mix of this file and the one before: after a failure the work
+  // file is empty.
+  const int error = workFile_.Fit(result.size);
+  if (result.fileError == 0) result.fileError = error;
+  return result;
+}
+
+bool MapArchive::CopyMapFiles(const std::string& path, std::span<const char* const> names, std::vector<ExtractedFile>& files) {
+  files.clear();
+  ArchiveHandle archive = nullptr;
+  if (!OpenMapArchive(path, archive)) return false;
+  std::uint64_t at = 0;
+  for (const char* name : names) {
+    const ExtractResult result = CopyEmbeddedFile(archive, name, at);
+    files.push_back({result.found, result.fileError, at, result.size});
+    at += result.size;
+  }
+  CloseMapArchive(archive);
+  // What a larger map left behind is never read; it would only hold pages.
+  workFile_.Fit(at);
+  return true;
+}
+
+// Request: the path, then each name, each ended by a zero byte. Reply: one
+// byte telling whether the map opened, then the files' results as they lie
+// in memory (both ends are the same program).
+void MapArchive::Serve(std::span<const std::byte> request, int file, std::vector<std::byte>& reply) {
+  const std::string_view text(reinterpret_cast<const char*>(request.data()), request.size());
+  std::vector<std::string> parts;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = std::min(text.find('\0', start), text.size());
+    parts.emplace_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  std::vector<ExtractedFile> files;
+  bool opened = false;
+  if (!parts.empty()) {
+    const std::string path = file >= 0 ? "/proc/self/fd/" + std::to_string(file) : parts[0];
+    std::vector<const char*> names;
+    for (std::size_t i = 1; i < parts.size(); ++i) names.push_back(parts[i].c_str());
+    opened = CopyMapFiles(path, names, files);
+  }
+  if (file >= 0) ::close(file);
+  reply.push_back(std::byte{opened});
+  if (!files.empty()) {
+    const auto* raw = reinterpret_cast<const std::byte*>(files.data());
+    reply.insert(reply.end(), raw, raw + files.size() * sizeof(ExtractedFile));
+  }
+}
+
+bool MapArchive::ExtractMapFiles(const std::string& path, std::span<const char* const> names, std::vector<ExtractedFile>& files) {
+  files.clear();
+  if (!IsReady()) return false;
+  if (!worker_) {
+    worker_ = std::make_unique<WorkerProcess>(
+        [this](std::span<const std::byte> request, int file, std::vector<std::byte>& reply) { Serve(request, file, reply); },
+        workFile_.Handle().Descriptor());
+  }
+  request_.clear();
+  auto add = [this](std::string_view part) {
+    const auto* bytes = reinterpret_cast<const std::byte*>(part.data());
+    request_.insert(request_.end(), bytes, bytes + part.size());
+    request_.push_back(std::byte{0});
+  };
+  add(path);
+  for (const char* name : names) add(name);
+
+  // A path through this process's own descriptors means something else in
+  // the worker, so it gets the open file instead.
+  File passed;
+  if (path.starts_with("/proc/self/")) {
+    passed = File(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!passed.IsOpen()) return false;
+  }
+  switch (worker_->Call(request_, passed.Descriptor(), reply_, libraryTimeout)) {
+    case WorkerProcess::Outcome::kAnswered:
+      break;
+    case WorkerProcess::Outcome::kFailed:
+      return false;
+    case WorkerProcess::Outcome::kUnavailable:
+      // No process to spare: the work is done here, unguarded.
+      return CopyMapFiles(path, names, files);
+  }
+  if (reply_.size() != 1 + names.size() * sizeof(ExtractedFile) || reply_[0] == std::byte{0}) return false;
+  files.resize(names.size());
+  if (!files.empty()) std::memcpy(files.data(), reply_.data() + 1, files.size() * sizeof(ExtractedFile));
+  return true;
 }
 
 bool LoadArchiveLibrary(MapArchive& archive, const std::string& name) {

@@ -1,13 +1,18 @@
-// The game's archive library, bound at run time, and the three operations
-// the pipeline needs from it: open a map, copy one embedded file into the
-// work file, close the map. Maps are only ever opened read-only.
+// The game's archive library, bound at run time, and what the pipeline
+// needs from it: a map's embedded files copied into the work file. Maps
+// are only ever opened read-only.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "platform/dynamic_library.h"
 #include "platform/scratch_buffer.h"
+#include "platform/worker_process.h"
 
 namespace korvanel {
 
@@ -20,11 +25,21 @@ using ArchiveHandle = void*;
 struct ExtractResult {
   bool found = false;    // the map holds the file
   int fileError = 0;     // 0, or the error met while preparing or writing the work file
+  std::uint64_t size = 0;  // bytes placed in the work file
+};
+
+// One embedded file of a batch, and where the work file holds it.
+struct ExtractedFile {
+  bool found = false;
+  int fileError = 0;
+  std::uint64_t offset = 0;
+  std::uint64_t size = 0;
 };
 
 class MapArchive {
  public:
-  explicit MapArchive(WorkFile& workFile) : workFile_(workFile) {}
+  explicit MapArchive(WorkFile& workFile);
+  ~MapArchive();
 
   // Loads the library and binds its calls; false when it cannot be loaded
   // or lacks one of them.
@@ -40,6 +55,14 @@ class MapArchive {
   // at 0; an empty work file when the map lacks it.
   ExtractResult ExtractEmbeddedFile(ArchiveHandle archive, const char* name) const;
 
+  // Opens the map, copies each of `names` into the work file one after
+  // another, in that order, and closes the map. This runs in a worker
+  // process, so a map that crashes or hangs the library costs only the
+  // worker. False when the map cannot be opened or broke the library.
+  bool ExtractMapFiles(const std::string& path, std::span<const char* const> names, std::vector<ExtractedFile>& files);
+  // How long one map may keep the library busy before it counts as hung.
+  std::chrono::milliseconds libraryTimeout = std::chrono::minutes(5);
+
  private:
   struct Calls {
     bool (*open)(const char*, unsigned, unsigned, void**) = nullptr;
@@ -50,7 +73,14 @@ class MapArchive {
     bool (*closeFile)(void*) = nullptr;
   };
 
+  // The same work, in this process.
+  bool CopyMapFiles(const std::string& path, std::span<const char* const> names, std::vector<ExtractedFile>& files);
+  void Serve(std::span<const std::byte> request, int file, std::vector<std::byte>& reply);
+  ExtractResult CopyEmbeddedFile(ArchiveHandle archive, const char* name, std::uint64_t at) const;
+
   WorkFile& workFile_;
+  std::unique_ptr<WorkerProcess> worker_;
+  std::vector<std::byte> request_, reply_;
   mutable ScratchBuffer scratch_;
   // Size of the map file opened last, to judge the sizes its tables claim.
   mutable std::uint64_t archiveSize_ = 0;

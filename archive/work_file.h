@@ -1,4 +1,4 @@
-// The one temporary file that holds the embedded file extracted last.
+// The one temporary file that holds the embedded files extracted last.
 // Every extraction of every map reuses it; it lives in the page cache and is
 // never synced.
 #pragma once
@@ -31,6 +31,11 @@ class WorkFile {
   // only a longer tail keeps the file's pages cached between extractions.
   // Returns 0 or the error number.
   int Replace(std::span<const std::byte> bytes);
+  // Writes `bytes` at `offset`. Returns 0 or the error number.
+  int WriteAt(std::uint64_t offset, std::span<const std::byte> bytes);
+  // Cuts the file to `length` when it is longer, also when another process
+  // sharing it made it so. Returns 0 or the error number.
+  int Fit(std::uint64_t length);
   // The length the file was last given.
   std::uint64_t Size() const { return size_; }
 

@@ -1,5 +1,6 @@
 #include "archive/work_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -46,6 +47,21 @@ int WorkFile::Create() {
     }
     error = errno;
   }
+  return error;
+}
+
+int WorkFile::WriteAt(std::uint64_t offset, std::span<const std::byte> bytes) {
+  if (bytes.empty()) return 0;
+  const int error = file_.WriteAllAt(offset, bytes);
+  if (error == 0) size_ = std::max<std::uint64_t>(size_, offset + bytes.size());
+  return error;
+}
+
+int WorkFile::Fit(std::uint64_t length) {
+  std::uint64_t actual = 0;
+  int error = file_.Size(actual);
+  if (error == 0 && actual > length) error = file_.Resize(length);
+  if (error == 0) size_ = std::min(actual, length);
   return error;
 }
 

@@ -2,7 +2,7 @@
 
 #include <turbojpeg.h>
 
-#include <array>
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <memory>
@@ -68,28 +68,15 @@ struct BlpLayout {
   std::int64_t mipmapLength = 0;
 };
 
-bool ReadExact(const File& file, std::int64_t offset, std::span<std::byte> into) {
-  std::size_t got = 0;
-  return file.ReadAt(static_cast<std::uint64_t>(offset), into, got) == 0 && got == into.size();
-}
-
 bool InsideFile(std::int64_t offset, std::int64_t length, std::int64_t fileLength) {
   return offset >= 0 && length >= 0 && offset <= fileLength && length <= fileLength - offset;
 }
 
-std::optional<BlpLayout> ReadLayout(const File& source) {
-  std::uint64_t fileSize = 0;
-  if (source.Size(fileSize) != 0) return std::nullopt;
-  const auto fileLength = static_cast<std::int64_t>(fileSize);
-  if (fileLength < kMinimumLength) return std::nullopt;
+std::optional<BlpLayout> ReadLayout(std::span<const std::byte> blp) {
+  const auto fileLength = static_cast<std::int64_t>(blp.size());
+  const ByteReader reader(blp);
+  if (fileLength < kMinimumLength || !reader.MagicAt(0, "BLP1") || fileLength < kHeaderLength) return std::nullopt;
 
-  std::array<std::byte, kHeaderLength> header{};
-  if (!ReadExact(source, 0, std::span(header).first(kMinimumLength))) return std::nullopt;
-  if (!ByteReader(header).MagicAt(0, "BLP1")) return std::nullopt;
-  if (fileLength < kHeaderLength) return std::nullopt;
-  if (!ReadExact(source, kMinimumLength, std::span(header).subspan(kMinimumLength))) return std::nullopt;
-
-  const ByteReader reader(header);
   BlpLayout layout;
   layout.width = *reader.I32(12);
   layout.height = *reader.I32(16);
@@ -110,12 +97,14 @@ std::optional<BlpLayout> ReadLayout(const File& source) {
 }
 
 // The shared JPEG header followed directly by mipmap 0's part.
-bool ReadStream(const File& source, const BlpLayout& layout, Bytes& stream) {
+bool ReadStream(std::span<const std::byte> blp, const BlpLayout& layout, Bytes& stream) {
   const auto shared = static_cast<std::size_t>(layout.sharedHeaderLength);
-  if (!stream.Allocate(shared + static_cast<std::size_t>(layout.mipmapLength))) return false;
-  std::span<std::byte> all = std::as_writable_bytes(std::span(stream.data(), stream.size()));
-  return ReadExact(source, kHeaderLength, all.first(shared)) &&
-         ReadExact(source, layout.mipmapOffset, all.subspan(shared));
+  const auto mipmap = static_cast<std::size_t>(layout.mipmapLength);
+  if (!stream.Allocate(shared + mipmap)) return false;
+  std::byte* out = reinterpret_cast<std::byte*>(stream.data());
+  std::copy_n(blp.begin() + kHeaderLength, shared, out);
+  std::copy_n(blp.begin() + layout.mipmapOffset, mipmap, out + shared);
+  return true;
 }
 
 // The stored four components, unconverted, 4 bytes a pixel.
@@ -169,11 +158,20 @@ bool EncodeAndWrite(const Bytes& colours, const BlpLayout& layout, int quality, 
 }  // namespace
 
 MinimapStage ConvertMinimap(const File& source, File& destination, int quality) {
-  const std::optional<BlpLayout> layout = ReadLayout(source);
+  std::uint64_t size = 0;
+  if (source.Size(size) != 0 || size > INT_MAX) return MinimapStage::kHeader;
+  std::vector<std::byte> blp(static_cast<std::size_t>(size));
+  std::size_t got = 0;
+  if (source.ReadAt(0, blp, got) != 0) return MinimapStage::kHeader;
+  blp.resize(got);
+  return ConvertMinimap(blp, destination, quality);
+}
+
+MinimapStage ConvertMinimap(std::span<const std::byte> blp, File& destination, int quality) {
+  const std::optional<BlpLayout> layout = ReadLayout(blp);
   if (!layout) return MinimapStage::kHeader;
   Bytes stream;
-  // Only a device error can fail this read; the data is the BLP's own.
-  if (!ReadStream(source, *layout, stream)) return MinimapStage::kHeader;
+  if (!ReadStream(blp, *layout, stream)) return MinimapStage::kHeader;
 
   Bytes pixels;
   if (!Decode(stream, *layout, pixels)) return MinimapStage::kDecode;

@@ -2,6 +2,9 @@
 // three-component JPEG file.
 #pragma once
 
+#include <cstddef>
+#include <span>
+
 #include "platform/file.h"
 
 namespace korvanel {
@@ -9,10 +12,12 @@ namespace korvanel {
 // kDone on success; otherwise the stage whose message is to be shown.
 enum class MinimapStage { kDone, kHeader, kDecode, kEncode };
 
-// `source` holds war3mapMap.blp and is read by position, so its file offset
-// does not matter; only the header, the shared JPEG header and mipmap 0 are
-// read. The encoded JPEG is written to `destination` (open and empty), and
-// nothing is written unless encoding succeeded. `quality` is 1..100.
+// `blp` is war3mapMap.blp; only the header, the shared JPEG header and
+// mipmap 0 are used. The encoded JPEG is written to `destination` (open and
+// empty), and nothing is written unless encoding succeeded. `quality` is
+// 1..100.
+MinimapStage ConvertMinimap(std::span<const std::byte> blp, File& destination, int quality);
+// The same with the picture read whole from `source`, by position.
 MinimapStage ConvertMinimap(const File& source, File& destination, int quality);
 
 }  // namespace korvanel

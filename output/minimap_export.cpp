@@ -15,8 +15,8 @@
 
 namespace korvanel {
 
-void RunContext::ExportMinimap(const std::string& path, ArchiveHandle archive) {
-  if (!Extract(archive, "war3mapMap.blp")) return;
+void RunContext::ExportMinimap(const std::string& path, const ExtractedFile& picture) {
+  if (!Accept(picture)) return;
   const std::string baseName = MinimapBaseName(path);
   const std::string outputPath = options.minimapDirectory + baseName + ".jpg";
 
@@ -46,7 +46,10 @@ void RunContext::ExportMinimap(const std::string& path, ArchiveHandle archive) {
     return;
   }
 
-  MinimapStage stage = ConvertMinimap(workFile_.Handle(), output, 85);
+  // A picture that cannot be read back counts as unreadable data.
+  std::span<const std::byte> blp;
+  ReadExtracted(picture, blp);
+  MinimapStage stage = ConvertMinimap(blp, output, 85);
   if (stage == MinimapStage::kDone && output.Close() != 0) stage = MinimapStage::kEncode;
   ForgetPartial();
   if (stage == MinimapStage::kDone) {

@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <filesystem>
 
 #include "archive/install_path.h"
 #include "archive/map_archive.h"
 #include "archive/work_file.h"
 #include "map_builder.h"
+#include "platform/file.h"
 #include "test_support.h"
 
 namespace korvanel::test {
@@ -157,6 +161,83 @@ TEST(ArchiveLibrary, ShortReadLeavesOnlyTheDeliveredBytes) {
   ExtractResult r = archive.ExtractEmbeddedFile(map, "war3map.j");
   EXPECT_TRUE(r.found);
   EXPECT_EQ(WorkFileBytes(work), std::string(10, 'x'));
+}
+
+// A map's files in one go, each after the last, and the map opened by a
+// path that only this process can resolve.
+TEST(ArchiveLibrary, ExtractsAMapsFilesOneAfterAnother) {
+  TempDir dir;
+  ScopedEnv tmp("TMPDIR", dir.Path().string());
+  WorkFile work;
+  ASSERT_EQ(work.Create(), 0);
+  MapArchive archive(work);
+  ASSERT_TRUE(LoadArchiveLibrary(archive));
+  ASSERT_TRUE(BuildMap(dir / "big.w3m", {{"war3map.j", "script bytes"}, {"war3map.wts", ""}, {"war3map.w3i", std::string(70000, 'q')}}));
+  ASSERT_TRUE(BuildMap(dir / "small.w3m", {{"war3map.j", "j"}}));
+
+  const char* names[] = {"war3map.w3i", "war3map.doo", "WAR3MAP.J", "war3map.wts"};
+  std::vector<ExtractedFile> files;
+  ASSERT_TRUE(archive.ExtractMapFiles((dir / "big.w3m").string(), names, files));
+  ASSERT_EQ(files.size(), 4u);
+  const std::string bytes = WorkFileBytes(work);
+  auto content = [&](const ExtractedFile& f) { return bytes.substr(f.offset, f.size); };
+  EXPECT_TRUE(files[0].found);
+  EXPECT_TRUE(content(files[0]) == std::string(70000, 'q'));
+  EXPECT_FALSE(files[1].found);
+  EXPECT_EQ(files[1].size, 0u);
+  EXPECT_EQ(content(files[2]), "script bytes");
+  EXPECT_TRUE(files[3].found);
+  EXPECT_EQ(files[3].size, 0u);
+  for (const ExtractedFile& f : files) EXPECT_EQ(f.fileError, 0);
+
+  // A smaller map after a large one leaves no tail behind.
+  File folder(::open(dir.Path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  ASSERT_TRUE(folder.IsOpen());
+  const std::string alias = "/proc/self/fd/" + std::to_string(folder.Descriptor()) + "/small.w3m";
+  ASSERT_TRUE(archive.ExtractMapFiles(alias, std::span(names + 2, 1), files));
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(WorkFileBytes(work), "j");
+
+  WriteFile(dir / "junk.w3m", "this is not an archive at all");
+  EXPECT_FALSE(archive.ExtractMapFiles((dir / "junk.w3m").string(), names, files));
+  EXPECT_FALSE(archive.ExtractMapFiles((dir / "absent.w3m").string(), names, files));
+  EXPECT_TRUE(files.empty());
+}
+
+// The library runs in a worker process: a map that kills or hangs it costs
+// that map only, and the worker holds nothing of the run's files.
+TEST(ArchiveLibrary, AMapThatKillsOrHangsTheLibraryCostsOnlyThatMap) {
+  TempDir dir;
+  ScopedEnv tmp("TMPDIR", dir.Path().string());
+  WorkFile work;
+  ASSERT_EQ(work.Create(), 0);
+  MapArchive archive(work);
+  ASSERT_TRUE(archive.BindArchiveLibrary(KORVANEL_FAKE_STORM));
+  archive.libraryTimeout = std::chrono::milliseconds(300);
+
+  // Open while the worker starts; a lock on it must end with the run's own
+  // descriptor.
+  const fs::path info = dir / "info.txt";
+  WriteFile(info, "");
+  File held(::open(info.c_str(), O_RDWR | O_CLOEXEC));
+  ASSERT_EQ(::flock(held.Descriptor(), LOCK_EX | LOCK_NB), 0);
+
+  const char* names[] = {"war3map.j"};
+  std::vector<ExtractedFile> files;
+  for (const char* map : {"ok-1.w3m", "crash.w3m", "ok-2.w3m", "hang.w3m", "ok-3.w3m"}) {
+    const bool expected = std::string_view(map).starts_with("ok");
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(archive.ExtractMapFiles((dir / map).string(), names, files), expected) << map;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10)) << map;
+    if (!expected) continue;
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].size, 10u) << map;
+    EXPECT_EQ(WorkFileBytes(work), std::string(10, 'x')) << map;
+  }
+
+  held.Close();
+  File again(::open(info.c_str(), O_RDWR | O_CLOEXEC));
+  EXPECT_EQ(::flock(again.Descriptor(), LOCK_EX | LOCK_NB), 0) << "the worker kept the lock";
 }
 
 }  // namespace korvanel::test

@@ -1,11 +1,17 @@
 // A stand-in for the archive library with faults on purpose: every map
-// opens, every embedded file claims 100 bytes, and a read delivers 10.
-// Built without SFileCloseFile when FAKE_STORM_INCOMPLETE is defined.
+// opens, every embedded file claims 100 bytes, and a read delivers 10. A
+// map whose path holds "crash" kills the process, one holding "hang" never
+// returns. Built without SFileCloseFile when FAKE_STORM_INCOMPLETE is
+// defined.
+#include <cstdlib>
 #include <cstring>
+#include <unistd.h>
 
 extern "C" {
 
-bool SFileOpenArchive(const char*, unsigned, unsigned, void** handle) {
+bool SFileOpenArchive(const char* path, unsigned, unsigned, void** handle) {
+  if (std::strstr(path, "crash")) std::abort();
+  while (std::strstr(path, "hang")) ::pause();
   *handle = reinterpret_cast<void*>(1);
   return true;
 }

@@ -25,8 +25,6 @@
 
 namespace korvanel::test {
 
-// See the sector-table copies below.
-constexpr bool kLibraryGuardsSectorTables = false;
 namespace {
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -225,9 +223,9 @@ class Damager {
       const std::uint32_t flags = blocks[4 * e + 3];
       const std::size_t table = l.header + blocks[4 * e];
       // The archive library (StormLib 9.22) reads a longer table into the
-      // buffer it sized for the expected one and corrupts its heap; until
-      // the program guards against that, these copies are left out.
-      if (kLibraryGuardsSectorTables && (flags & kCompressed) && !(flags & (kSingleUnit | kEncrypted)) &&
+      // buffer it sized for the expected one and corrupts its heap: the run
+      // has to survive that.
+      if ((flags & kCompressed) && !(flags & (kSingleUnit | kEncrypted)) &&
           table + 4 <= b.size()) {
         for (std::uint32_t longer : {0xD1u, 0x3FDu}) {
           std::string d = b;
@@ -319,6 +317,7 @@ TEST(HostileArchives, DamagedCopiesAmongIntactMapsAreReportedAndTheRunEnds) {
   fs::create_directories(sources);
   fs::create_directories(maps);
   fs::create_directories(mini);
+  fs::create_directories(dir / "tmp");
 
   Damager damager(20240607);
   std::vector<Copy> copies;
@@ -350,12 +349,14 @@ TEST(HostileArchives, DamagedCopiesAmongIntactMapsAreReportedAndTheRunEnds) {
   std::cout << "[   NOTE   ] " << byPath.size() << " map files in one folder\n";
 
   const auto start = std::chrono::steady_clock::now();
-  ProcessResult r = RunKorvanel({maps.string(), "/i", (dir / "info.txt").string(), "/m", mini.string()});
+  ProcessResult r = RunKorvanel({maps.string(), "/i", (dir / "info.txt").string(), "/m", mini.string()},
+                                {"TMPDIR=" + (dir / "tmp").string()});
   const auto elapsed = std::chrono::steady_clock::now() - start;
   std::cout << "[   NOTE   ] the run took "
             << std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count() << " ms\n";
   EXPECT_LT(elapsed, kWallLimit);
   EXPECT_TRUE(r.status == 0 || r.status == 1) << "exit status " << r.status;
+  EXPECT_TRUE(fs::is_empty(dir / "tmp")) << "a work file was left behind";
 
   // Every map is either recorded or reported, exactly once.
   std::map<std::string, int> reported, recorded;

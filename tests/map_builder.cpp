@@ -2,9 +2,23 @@
 
 #include <StormLib.h>
 
+#include "platform/process.h"
+
 namespace korvanel::test {
+namespace {
+
+// The library closes descriptor 0 after a failed open (also when probing
+// for an existing archive); the number is taken again after each use so
+// that no file of the tests ends up there.
+struct KeepStandardDescriptors {
+  KeepStandardDescriptors() { ReserveStandardDescriptors(); }
+  ~KeepStandardDescriptors() { ReserveStandardDescriptors(); }
+};
+
+}  // namespace
 
 bool BuildMap(const std::filesystem::path& path, const std::vector<EmbeddedFile>& files) {
+  KeepStandardDescriptors keep;
   std::error_code ec;
   std::filesystem::remove(path, ec);
   HANDLE mpq = nullptr;
@@ -28,6 +42,7 @@ bool BuildMap(const std::filesystem::path& path, const std::vector<EmbeddedFile>
 }
 
 std::optional<std::string> ReadEmbedded(const std::filesystem::path& map, const std::string& name) {
+  KeepStandardDescriptors keep;
   HANDLE mpq = nullptr;
   if (!SFileOpenArchive(map.c_str(), 0, MPQ_OPEN_READ_ONLY, &mpq)) return std::nullopt;
   std::optional<std::string> result;

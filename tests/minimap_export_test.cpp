@@ -10,10 +10,6 @@
 namespace korvanel::test {
 namespace {
 
-std::string RecordHead(const fs::path& map) {
-  return "-------------------\r\nMap File Name:     " + map.string() + "\r\n";
-}
-
 std::vector<EmbeddedFile> WithPicture(std::vector<EmbeddedFile> files, std::string blp) {
   std::erase_if(files, [](const EmbeddedFile& f) { return f.name == "war3mapMap.blp"; });
   files.push_back({"war3mapMap.blp", std::move(blp)});

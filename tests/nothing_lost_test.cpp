@@ -32,10 +32,6 @@ using namespace std::string_literals;
 
 constexpr std::string_view kWriteFailed = "ERROR!\nAn error occured while trying to write in the output file:\n";
 
-std::string RecordHead(const fs::path& map) {
-  return "-------------------\r\nMap File Name:     " + map.string() + "\r\n";
-}
-
 std::string MinimapLine(const fs::path& mini, const fs::path& map) {
   return "Minimap File:      " + mini.string() + "/" + map.stem().string() + ".jpg\r\n";
 }

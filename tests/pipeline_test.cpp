@@ -10,10 +10,6 @@
 namespace korvanel::test {
 namespace {
 
-std::string RecordHead(const fs::path& map) {
-  return "-------------------\r\nMap File Name:     " + map.string() + "\r\n";
-}
-
 std::vector<EmbeddedFile> Drop(std::vector<EmbeddedFile> files, std::initializer_list<std::string_view> names) {
   std::erase_if(files, [&](const EmbeddedFile& f) {
     return std::find(names.begin(), names.end(), f.name) != names.end();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,11 @@ std::vector<EmbeddedFile> SampleMapFiles(const SampleMap& map);
 
 // The record lines the program writes for the map (after "Map File Name:").
 std::string SampleMapLines(const SampleMap& map);
+
+// How every record in the info file opens; one copy so the tests agree.
+inline std::string RecordHead(const std::filesystem::path& map) {
+  return "-------------------\r\nMap File Name:     " + map.string() + "\r\n";
+}
 
 // One embedded file of the sample map, e.g. only a script.
 std::string SampleW3i(const SampleMap& map);

@@ -34,8 +34,6 @@ constexpr std::size_t kMiB = 1024 * 1024;
 // that would mean worse than linear. Kept below it with room for noise.
 constexpr double kMaxRatio = 10.0;
 
-std::string RecordHead(const std::string& map) { return "-------------------\r\nMap File Name:     " + map + "\r\n"; }
-
 // Small inputs could stay in the processor's caches and large ones not;
 // every run starts from memory instead.
 void EvictCaches() {

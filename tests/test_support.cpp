@@ -6,7 +6,16 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/process.h"
+
 namespace korvanel::test {
+namespace {
+
+// The test programs may start with standard descriptors closed; a work
+// file given number 0 would be closed by the archive library's mistakes.
+[[maybe_unused]] const bool g_standardDescriptorsTaken = (ReserveStandardDescriptors(), true);
+
+}  // namespace
 
 TempDir::TempDir() {
   std::string pattern = (fs::temp_directory_path() / "kvltest.XXXXXX").string();
