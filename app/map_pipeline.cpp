@@ -43,11 +43,37 @@ RunContext::RunContext(MapArchive& archive, WorkFile& workFile, Reporter& report
 void RunContext::WalkMapDirectory(const std::string& directory) {
   korvanel::WalkMapDirectory(directory, options.includeSubdirectories,
                              [this](const std::string& path, std::string_view name, const std::string& openPath) {
-                               statusText = "Processing ";
-                               statusText += name;
-                               reporter_.ShowStatus(statusText);
-                               ProcessMap(path, openPath);
+                               QueueMap(path, name, openPath, true);
                              });
+  FinishMaps();
+}
+
+void RunContext::ProcessMap(const std::string& path, const std::string& openPath) {
+  QueueMap(path, {}, openPath, false);
+  FinishMaps();
+}
+
+// The archive library extracts the next map's files while this map's are
+// processed; each map is still processed, and reported on, in turn.
+void RunContext::QueueMap(const std::string& path, std::string_view name, const std::string& openPath, bool showStatus) {
+  QueuedMap& map = queued_.emplace_back();
+  map.path = path;
+  map.name = name;
+  map.showStatus = showStatus;
+  map.requested = archive_.IsReady() && IsSafeToOpen(openPath);
+  if (map.requested) {
+    // Everything this run wants from the map, in the order it is used.
+    names_.clear();
+    if (options.writeMinimaps) names_.push_back(kMinimapFileName);
+    if (options.writeInfoFile)
+      for (const Step& step : kSteps) names_.push_back(step.name);
+    archive_.RequestMapFiles(openPath, names_);
+  }
+  while (queued_.size() > 1) ProcessQueuedMap();
+}
+
+void RunContext::FinishMaps() {
+  while (!queued_.empty()) ProcessQueuedMap();
 }
 
 bool RunContext::Accept(const ExtractedFile& file) {
@@ -70,14 +96,16 @@ int RunContext::ReadExtracted(const ExtractedFile& file, std::span<const std::by
   return error;
 }
 
-void RunContext::ProcessMap(const std::string& path, const std::string& openPath) {
-  // Everything this run wants from the map, in the order it is used.
-  names_.clear();
-  if (options.writeMinimaps) names_.push_back(kMinimapFileName);
-  if (options.writeInfoFile)
-    for (const Step& step : kSteps) names_.push_back(step.name);
-
-  if (!archive_.IsReady() || !IsSafeToOpen(openPath) || !archive_.ExtractMapFiles(openPath, names_, files_)) {
+void RunContext::ProcessQueuedMap() {
+  const QueuedMap map = std::move(queued_.front());
+  queued_.pop_front();
+  if (map.showStatus) {
+    statusText = "Processing ";
+    statusText += map.name;
+    reporter_.ShowStatus(statusText);
+  }
+  const std::string& path = map.path;
+  if (!map.requested || !archive_.CollectMapFiles(files_)) {
     ++unopenedMaps_;
     reporter_.Report("ERROR!\nUnable to open the map file :\n" + path + "\n", Icon::kStop);
     return;

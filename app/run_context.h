@@ -4,6 +4,7 @@
 // pipeline that use them.
 #pragma once
 
+#include <deque>
 #include <span>
 #include <string>
 #include <string_view>
@@ -34,6 +35,8 @@ class RunContext {
   bool IsInfoFileOpen() const { return info_.IsOpen(); }
   void WriteInfoText(std::string_view text) { info_.WriteInfoText(text); }
 
+  // Each walks or processes to the end, so every map is reported when they
+  // return.
   void WalkMapDirectory(const std::string& directory);
   void ProcessMap(const std::string& path) { ProcessMap(path, path); }
   // `openPath` names the same file as `path` (see MapVisitor).
@@ -44,6 +47,16 @@ class RunContext {
   int UnopenedMaps() const { return unopenedMaps_; }
 
  private:
+  struct QueuedMap {
+    std::string path;
+    std::string name;
+    bool showStatus = false;
+    bool requested = false;  // its files were asked of the archive library
+  };
+
+  void QueueMap(const std::string& path, std::string_view name, const std::string& openPath, bool showStatus);
+  void ProcessQueuedMap();
+  void FinishMaps();
   // Reports a work-file error of an extracted file, once per run. False
   // when the map lacks the file.
   bool Accept(const ExtractedFile& file);
@@ -59,6 +72,7 @@ class RunContext {
   ScratchBuffer readBuffer_;
   std::vector<const char*> names_;
   std::vector<ExtractedFile> files_;
+  std::deque<QueuedMap> queued_;
   int unopenedMaps_ = 0;
 };
 

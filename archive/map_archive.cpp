@@ -63,6 +63,7 @@ bool MapArchive::BindArchiveLibrary(const std::string& nameOrPath) {
 
 void MapArchive::ReleaseArchiveLibrary() {
   worker_.reset();
+  requests_.clear();
   calls_ = Calls{};
   library_.Free();
 }
@@ -85,7 +86,7 @@ void MapArchive::CloseMapArchive(ArchiveHandle archive) const {
   if (IsLoaded() && archive) calls_.close(archive);
 }
 
-ExtractResult MapArchive::CopyEmbeddedFile(ArchiveHandle archive, const char* name, std::uint64_t at) const {
+ExtractResult MapArchive::CopyEmbeddedFile(ArchiveHandle archive, const char* name, std::uint64_t& cursor) {
   ExtractResult result;
   void* file = nullptr;
   if (!calls_.openFile(archive, name, kOpenFromMpq, &file) || !file) return result;
@@ -107,14 +108,23 @@ ExtractResult MapArchive::CopyEmbeddedFile(ArchiveHandle archive, const char* na
   // Only what the library delivered goes to the work file: a short read
   // leaves a short file, never uninitialised bytes.
   const auto delivered = buffer.first(std::min<std::size_t>(got, buffer.size()));
-  if (result.fileError == 0) result.fileError = workFile_.WriteAt(at, delivered);
-  if (result.fileError == 0) result.size = delivered.size();
+  if (result.fileError == 0 && !delivered.empty()) {
+    if (cursor < busyEnd_ && cursor + delivered.size() > busyBegin_) cursor = busyEnd_;
+    result.offset = cursor;
+    result.fileError = workFile_.WriteAt(cursor, delivered);
+    if (result.fileError == 0) {
+      result.size = delivered.size();
+      cursor += delivered.size();
+    }
+  }
   scratch_.Trim();
   return result;
 }
 
-ExtractResult MapArchive::ExtractEmbeddedFile(ArchiveHandle archive, const char* name) const {
-  ExtractResult result = CopyEmbeddedFile(archive, name, 0);
+ExtractResult MapArchive::ExtractEmbeddedFile(ArchiveHandle archive, const char* name) {
+  busyBegin_ = busyEnd_ = 0;
+  std::uint64_t cursor = 0;
+  ExtractResult result = CopyEmbeddedFile(archive, name, cursor);
   // Never a mix of this file and the one before: after a failure the work
   // file is empty.
   const int error = workFile_.Fit(result.size);
@@ -126,15 +136,22 @@ bool MapArchive::CopyMapFiles(const std::string& path, std::span<const char* con
   files.clear();
   ArchiveHandle archive = nullptr;
   if (!OpenMapArchive(path, archive)) return false;
-  std::uint64_t at = 0;
+  std::uint64_t cursor = 0, begin = UINT64_MAX, end = 0;
   for (const char* name : names) {
-    const ExtractResult result = CopyEmbeddedFile(archive, name, at);
-    files.push_back({result.found, result.fileError, at, result.size});
-    at += result.size;
+    const ExtractResult result = CopyEmbeddedFile(archive, name, cursor);
+    files.push_back({result.found, result.fileError, result.offset, result.size});
+    if (result.size > 0) {
+      begin = std::min(begin, result.offset);
+      end = std::max(end, result.offset + result.size);
+    }
   }
   CloseMapArchive(archive);
-  // What a larger map left behind is never read; it would only hold pages.
-  workFile_.Fit(at);
+  // What a much larger map left behind is never read; it would only hold
+  // pages. Some slack saves cutting and regrowing the file on every map.
+  constexpr std::uint64_t kSlack = 8 << 20;
+  workFile_.Fit(std::max(end, busyEnd_) + kSlack);
+  busyBegin_ = end > 0 ? begin : 0;
+  busyEnd_ = end;
   return true;
 }
 
@@ -165,12 +182,14 @@ void MapArchive::Serve(std::span<const std::byte> request, int file, std::vector
   }
 }
 
-bool MapArchive::ExtractMapFiles(const std::string& path, std::span<const char* const> names, std::vector<ExtractedFile>& files) {
-  files.clear();
-  if (!IsReady()) return false;
+void MapArchive::RequestMapFiles(const std::string& path, std::span<const char* const> names) {
+  Request& request = requests_.emplace_back();
+  request.path = path;
+  request.names.assign(names.begin(), names.end());
+  if (!IsReady()) return;
   if (!worker_) {
     worker_ = std::make_unique<WorkerProcess>(
-        [this](std::span<const std::byte> request, int file, std::vector<std::byte>& reply) { Serve(request, file, reply); },
+        [this](std::span<const std::byte> bytes, int file, std::vector<std::byte>& reply) { Serve(bytes, file, reply); },
         workFile_.Handle().Descriptor());
   }
   request_.clear();
@@ -187,20 +206,35 @@ bool MapArchive::ExtractMapFiles(const std::string& path, std::span<const char* 
   File passed;
   if (path.starts_with("/proc/self/")) {
     passed = File(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!passed.IsOpen()) return false;
+    if (!passed.IsOpen()) return;
   }
-  switch (worker_->Call(request_, passed.Descriptor(), reply_, libraryTimeout)) {
+  worker_->Post(request_, passed.Descriptor());
+  request.posted = true;
+}
+
+bool MapArchive::CollectMapFiles(std::vector<ExtractedFile>& files) {
+  files.clear();
+  if (requests_.empty()) return false;
+  const Request request = std::move(requests_.front());
+  requests_.pop_front();
+  if (!IsReady()) return false;
+  if (!request.posted) return false;
+
+  switch (worker_->Collect(reply_, libraryTimeout)) {
     case WorkerProcess::Outcome::kAnswered:
       break;
     case WorkerProcess::Outcome::kFailed:
       return false;
     case WorkerProcess::Outcome::kUnavailable:
-      // No process to spare: the work is done here, unguarded.
-      return CopyMapFiles(path, names, files);
+      // No process to spare: the work is done here, unguarded. Nothing
+      // else writes the work file or reads it meanwhile.
+      busyBegin_ = busyEnd_ = 0;
+      return CopyMapFiles(request.path, request.names, files);
   }
-  if (reply_.size() != 1 + names.size() * sizeof(ExtractedFile) || reply_[0] == std::byte{0}) return false;
-  files.resize(names.size());
-  if (!files.empty()) std::memcpy(files.data(), reply_.data() + 1, files.size() * sizeof(ExtractedFile));
+  const std::size_t count = request.names.size();
+  if (reply_.size() != 1 + count * sizeof(ExtractedFile) || reply_[0] == std::byte{0}) return false;
+  files.resize(count);
+  if (count > 0) std::memcpy(files.data(), reply_.data() + 1, count * sizeof(ExtractedFile));
   return true;
 }
 

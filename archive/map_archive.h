@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <span>
 #include <string>
@@ -25,7 +26,8 @@ using ArchiveHandle = void*;
 struct ExtractResult {
   bool found = false;    // the map holds the file
   int fileError = 0;     // 0, or the error met while preparing or writing the work file
-  std::uint64_t size = 0;  // bytes placed in the work file
+  std::uint64_t offset = 0;  // where the work file holds it
+  std::uint64_t size = 0;    // bytes placed there
 };
 
 // One embedded file of a batch, and where the work file holds it.
@@ -53,13 +55,23 @@ class MapArchive {
   void CloseMapArchive(ArchiveHandle archive) const;
   // Leaves exactly the embedded file's bytes in the work file, positioned
   // at 0; an empty work file when the map lacks it.
-  ExtractResult ExtractEmbeddedFile(ArchiveHandle archive, const char* name) const;
+  ExtractResult ExtractEmbeddedFile(ArchiveHandle archive, const char* name);
 
-  // Opens the map, copies each of `names` into the work file one after
-  // another, in that order, and closes the map. This runs in a worker
-  // process, so a map that crashes or hangs the library costs only the
-  // worker. False when the map cannot be opened or broke the library.
-  bool ExtractMapFiles(const std::string& path, std::span<const char* const> names, std::vector<ExtractedFile>& files);
+  // Opens the map, copies each of `names` into the work file, in that
+  // order, and closes the map. This runs in a worker process, so a map
+  // that crashes or hangs the library costs only the worker, and it runs
+  // while the caller works on the previous map's files: requests are
+  // answered in order, and a request's files stay in place until the
+  // answer to the next one is collected. `names` must outlive the request.
+  void RequestMapFiles(const std::string& path, std::span<const char* const> names);
+  // The answer to the oldest request: false when the map could not be
+  // opened or broke the library.
+  bool CollectMapFiles(std::vector<ExtractedFile>& files);
+  // Both at once.
+  bool ExtractMapFiles(const std::string& path, std::span<const char* const> names, std::vector<ExtractedFile>& files) {
+    RequestMapFiles(path, names);
+    return CollectMapFiles(files);
+  }
   // How long one map may keep the library busy before it counts as hung.
   std::chrono::milliseconds libraryTimeout = std::chrono::minutes(5);
 
@@ -73,14 +85,26 @@ class MapArchive {
     bool (*closeFile)(void*) = nullptr;
   };
 
-  // The same work, in this process.
+  struct Request {
+    std::string path;
+    std::vector<const char*> names;
+    bool posted = false;  // else it is done here when collected
+  };
+
+  // The work of a request, in this process.
   bool CopyMapFiles(const std::string& path, std::span<const char* const> names, std::vector<ExtractedFile>& files);
   void Serve(std::span<const std::byte> request, int file, std::vector<std::byte>& reply);
-  ExtractResult CopyEmbeddedFile(ArchiveHandle archive, const char* name, std::uint64_t at) const;
+  // Copies the file to `cursor`, or past the region still being read, and
+  // moves `cursor` past it.
+  ExtractResult CopyEmbeddedFile(ArchiveHandle archive, const char* name, std::uint64_t& cursor);
 
   WorkFile& workFile_;
   std::unique_ptr<WorkerProcess> worker_;
+  std::deque<Request> requests_;
   std::vector<std::byte> request_, reply_;
+  // Where the files of the last answer lie; the next answer's files go
+  // elsewhere. Kept by whichever process does the copying.
+  std::uint64_t busyBegin_ = 0, busyEnd_ = 0;
   mutable ScratchBuffer scratch_;
   // Size of the map file opened last, to judge the sizes its tables claim.
   mutable std::uint64_t archiveSize_ = 0;

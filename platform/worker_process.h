@@ -1,10 +1,13 @@
 // A child process for work that may crash or hang on hostile input: when
 // it does, only the child dies, and the caller is told so. Requests and
-// replies are whole byte messages; a request may carry one open file.
+// replies are whole byte messages, answered in order; a request may carry
+// one open file. Several requests may be outstanding, so the child works
+// on the next while the caller uses the last reply.
 #pragma once
 
 #include <chrono>
 #include <cstddef>
+#include <deque>
 #include <functional>
 #include <span>
 #include <vector>
@@ -23,25 +26,39 @@ class WorkerProcess {
   WorkerProcess(Serve serve, int keep) : serve_(std::move(serve)), keep_(keep) {}
   WorkerProcess(const WorkerProcess&) = delete;
   WorkerProcess& operator=(const WorkerProcess&) = delete;
-  ~WorkerProcess() { Stop(); }
+  ~WorkerProcess();
+
+  // Queues `request` with a copy of `file` (unless it is -1), starting the
+  // child when none runs.
+  void Post(std::span<const std::byte> request, int file);
 
   enum class Outcome { kAnswered, kFailed, kUnavailable };
-  // Sends `request` (and `file` unless it is -1), starting the child when
-  // none runs, and waits at most `timeout` for the reply. kFailed: the
-  // child died or hung on this request and has been stopped. kUnavailable:
-  // no child could be started.
-  Outcome Call(std::span<const std::byte> request, int file, std::vector<std::byte>& reply,
-               std::chrono::milliseconds timeout);
+  // The reply to the oldest request, waiting at most `timeout`. kFailed:
+  // the child died or hung on that request and has been stopped; the
+  // requests after it go to a new one. kUnavailable: no child could be
+  // started for it. Either way the request is done with.
+  Outcome Collect(std::vector<std::byte>& reply, std::chrono::milliseconds timeout);
+  bool HasOutstanding() const { return !outstanding_.empty(); }
   void Stop();
 
  private:
+  struct Message {
+    std::vector<std::byte> bytes;
+    int file = -1;
+    bool sent = false;
+  };
+
+  // Starts a child and sends it every outstanding request.
   bool Start();
+  void Send(Message& message);
+  void Drop();
   [[noreturn]] void ServeInChild(int channel);
 
   Serve serve_;
   int keep_;
   int pid_ = -1;
   int channel_ = -1;
+  std::deque<Message> outstanding_;
 };
 
 }  // namespace korvanel

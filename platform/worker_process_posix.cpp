@@ -135,6 +135,11 @@ void CloseAllExcept(int a, int b) {
 
 }  // namespace
 
+WorkerProcess::~WorkerProcess() {
+  Stop();
+  while (!outstanding_.empty()) Drop();
+}
+
 bool WorkerProcess::Start() {
   int ends[2];
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return false;
@@ -172,7 +177,17 @@ bool WorkerProcess::Start() {
   }
   pid_ = pid;
   channel_ = ends[0];
+  for (Message& message : outstanding_) Send(message);
   return true;
+}
+
+void WorkerProcess::Send(Message& message) {
+  message.sent = pid_ >= 0 && SendMessage(channel_, message.bytes, message.file);
+}
+
+void WorkerProcess::Drop() {
+  if (outstanding_.front().file >= 0) ::close(outstanding_.front().file);
+  outstanding_.pop_front();
 }
 
 void WorkerProcess::ServeInChild(int channel) {
@@ -188,25 +203,35 @@ void WorkerProcess::ServeInChild(int channel) {
   }
 }
 
-WorkerProcess::Outcome WorkerProcess::Call(std::span<const std::byte> request, int file, std::vector<std::byte>& reply,
-                                           std::chrono::milliseconds timeout) {
-  if (pid_ < 0 && !Start()) return Outcome::kUnavailable;
-  if (!SendMessage(channel_, request, file)) {
-    // The child went away between requests, so not because of this one:
-    // a fresh one gets it.
+void WorkerProcess::Post(std::span<const std::byte> request, int file) {
+  Message& message = outstanding_.emplace_back();
+  message.bytes.assign(request.begin(), request.end());
+  if (file >= 0) message.file = ::fcntl(file, F_DUPFD_CLOEXEC, 3);
+  if (pid_ >= 0) {
+    Send(message);
+  } else {
+    Start();
+  }
+}
+
+WorkerProcess::Outcome WorkerProcess::Collect(std::vector<std::byte>& reply, std::chrono::milliseconds timeout) {
+  if (outstanding_.empty()) return Outcome::kFailed;
+  // A request that never reached the child is not what killed it: a new
+  // child gets it, once.
+  for (int attempt = 0; attempt < 2 && !outstanding_.front().sent; ++attempt) {
     Stop();
-    if (!Start()) return Outcome::kUnavailable;
-    if (!SendMessage(channel_, request, file)) {
-      Stop();
-      return Outcome::kFailed;
+    if (!Start()) {
+      Drop();
+      return Outcome::kUnavailable;
     }
   }
   const Clock::time_point deadline = Clock::now() + timeout;
-  if (!ReceiveMessage(channel_, reply, nullptr, &deadline)) {
-    Stop();
-    return Outcome::kFailed;
-  }
-  return Outcome::kAnswered;
+  const bool answered = outstanding_.front().sent && ReceiveMessage(channel_, reply, nullptr, &deadline);
+  Drop();
+  if (answered) return Outcome::kAnswered;
+  Stop();
+  if (!outstanding_.empty()) Start();
+  return Outcome::kFailed;
 }
 
 void WorkerProcess::Stop() {
@@ -217,6 +242,7 @@ void WorkerProcess::Stop() {
   while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
   }
   pid_ = -1;
+  for (Message& message : outstanding_) message.sent = false;
 }
 
 }  // namespace korvanel
