@@ -6,10 +6,10 @@
 #include <span>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 #include "parsers/byte_reader.h"
 #include "platform/file.h"
+#include "platform/scratch_buffer.h"
 
 namespace korvanel {
 namespace {
@@ -44,7 +44,11 @@ bool IsSafeToOpen(const std::string& path) {
   // A fifo or device named like a map would block or never end.
   if (!S_ISREG(st.st_mode)) return false;
 
-  std::vector<std::byte> chunk(kChunk + kHeaderAlignment);
+  // Reused from map to map; a small map needs only its own size.
+  thread_local ScratchBuffer buffer;
+  const auto wanted = std::min<std::uint64_t>(kChunk + kHeaderAlignment, static_cast<std::uint64_t>(st.st_size));
+  const std::span<std::byte> chunk = buffer.Get(static_cast<std::size_t>(wanted));
+  if (wanted > 0 && chunk.empty()) return false;
   for (std::int64_t base = 0; base < st.st_size; base += kChunk) {
     std::size_t got = 0;
     // A little more than a chunk, so headers across the chunk's end are whole.

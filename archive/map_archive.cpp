@@ -9,7 +9,6 @@
 #include <span>
 #include <string_view>
 #include <sys/stat.h>
-#include <type_traits>
 #include <unistd.h>
 
 #include "archive/install_path.h"
@@ -28,7 +27,19 @@ constexpr unsigned kInvalidSize = 0xFFFFFFFF;    // SFILE_INVALID_SIZE
 // larger claim is damage; taking it at its word would cost gigabytes.
 std::uint64_t MaxEmbeddedSize(std::uint64_t archiveSize) { return archiveSize * 2048 + (1 << 20); }
 
-static_assert(std::is_trivially_copyable_v<ExtractedFile>);
+// Fields of a worker's reply, field by field, in this machine's layout:
+// both ends are the same program.
+template <typename T>
+void Put(std::vector<std::byte>& out, T value) {
+  const auto* bytes = reinterpret_cast<const std::byte*>(&value);
+  out.insert(out.end(), bytes, bytes + sizeof value);
+}
+template <typename T>
+void Take(const std::byte*& in, T& value) {
+  std::memcpy(&value, in, sizeof value);
+  in += sizeof value;
+}
+constexpr std::size_t kReplyFileSize = sizeof(bool) + sizeof(int) + 2 * sizeof(std::uint64_t);
 
 template <typename Fn>
 bool BindEntry(const DynamicLibrary& library, const char* name, Fn& entry) {
@@ -156,8 +167,7 @@ bool MapArchive::CopyMapFiles(const std::string& path, std::span<const char* con
 }
 
 // Request: the path, then each name, each ended by a zero byte. Reply: one
-// byte telling whether the map opened, then the files' results as they lie
-// in memory (both ends are the same program).
+// byte telling whether the map opened, then each file's result.
 void MapArchive::Serve(std::span<const std::byte> request, int file, std::vector<std::byte>& reply) {
   const std::string_view text(reinterpret_cast<const char*>(request.data()), request.size());
   std::vector<std::string> parts;
@@ -176,9 +186,11 @@ void MapArchive::Serve(std::span<const std::byte> request, int file, std::vector
   }
   if (file >= 0) ::close(file);
   reply.push_back(std::byte{opened});
-  if (!files.empty()) {
-    const auto* raw = reinterpret_cast<const std::byte*>(files.data());
-    reply.insert(reply.end(), raw, raw + files.size() * sizeof(ExtractedFile));
+  for (const ExtractedFile& f : files) {
+    Put(reply, f.found);
+    Put(reply, f.fileError);
+    Put(reply, f.offset);
+    Put(reply, f.size);
   }
 }
 
@@ -232,9 +244,15 @@ bool MapArchive::CollectMapFiles(std::vector<ExtractedFile>& files) {
       return CopyMapFiles(request.path, request.names, files);
   }
   const std::size_t count = request.names.size();
-  if (reply_.size() != 1 + count * sizeof(ExtractedFile) || reply_[0] == std::byte{0}) return false;
+  if (reply_.size() != 1 + count * kReplyFileSize || reply_[0] == std::byte{0}) return false;
   files.resize(count);
-  if (count > 0) std::memcpy(files.data(), reply_.data() + 1, count * sizeof(ExtractedFile));
+  const std::byte* at = reply_.data() + 1;
+  for (ExtractedFile& f : files) {
+    Take(at, f.found);
+    Take(at, f.fileError);
+    Take(at, f.offset);
+    Take(at, f.size);
+  }
   return true;
 }
 

@@ -38,7 +38,7 @@ class WorkerProcess {
   // requests after it go to a new one. kUnavailable: no child could be
   // started for it. Either way the request is done with.
   Outcome Collect(std::vector<std::byte>& reply, std::chrono::milliseconds timeout);
-  bool HasOutstanding() const { return !outstanding_.empty(); }
+  // Ends the child; outstanding requests go to the next one.
   void Stop();
 
  private:
@@ -51,6 +51,8 @@ class WorkerProcess {
   // Starts a child and sends it every outstanding request.
   bool Start();
   void Send(Message& message);
+  // Closes the channel and reaps the child, killing it first if `kill`.
+  void End(bool kill);
   void Drop();
   [[noreturn]] void ServeInChild(int channel);
 

@@ -219,7 +219,7 @@ WorkerProcess::Outcome WorkerProcess::Collect(std::vector<std::byte>& reply, std
   // A request that never reached the child is not what killed it: a new
   // child gets it, once.
   for (int attempt = 0; attempt < 2 && !outstanding_.front().sent; ++attempt) {
-    Stop();
+    End(true);
     if (!Start()) {
       Drop();
       return Outcome::kUnavailable;
@@ -229,16 +229,24 @@ WorkerProcess::Outcome WorkerProcess::Collect(std::vector<std::byte>& reply, std
   const bool answered = outstanding_.front().sent && ReceiveMessage(channel_, reply, nullptr, &deadline);
   Drop();
   if (answered) return Outcome::kAnswered;
-  Stop();
+  End(true);
   if (!outstanding_.empty()) Start();
   return Outcome::kFailed;
 }
 
 void WorkerProcess::Stop() {
+  // An idle child ends by itself once its end of the channel closes; one
+  // busy with a request is not waited for.
+  bool busy = false;
+  for (const Message& message : outstanding_) busy = busy || message.sent;
+  End(busy);
+}
+
+void WorkerProcess::End(bool kill) {
   if (pid_ < 0) return;
   ::close(channel_);
   channel_ = -1;
-  ::kill(pid_, SIGKILL);
+  if (kill) ::kill(pid_, SIGKILL);
   while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
   }
   pid_ = -1;

@@ -173,18 +173,23 @@ TEST(Pipeline, WorkFileWriteErrorsAreReportedOncePerRun) {
     std::signal(SIGXFSZ, SIG_IGN);
     struct rlimit limit {16 * 1024, 16 * 1024};
     ::setrlimit(RLIMIT_FSIZE, &limit);
-    WorkFile work;
-    MapArchive archive(work);
-    if (work.Create() != 0 || !LoadArchiveLibrary(archive)) ::_exit(10);
-    RecordingReporter reporter;
-    RunContext run(archive, work, reporter);
-    run.options.writeInfoFile = true;
-    run.ProcessMap((dir / "a.w3m").string());
-    run.ProcessMap((dir / "b.w3m").string());
-    bool once = reporter.messages.size() == 1 &&
-                reporter.messages[0].text == "ERROR!\nError extracting a file from the map file (.w3m).\nReason:\nFile too large.\n" &&
-                reporter.messages[0].icon == Icon::kExclamation;
-    ::_exit(once && run.errors.extractFailed ? 0 : 11);
+    int code = 10;
+    {  // ended before _exit, so the archive worker ends as in a real run
+      WorkFile work;
+      MapArchive archive(work);
+      if (work.Create() == 0 && LoadArchiveLibrary(archive)) {
+        RecordingReporter reporter;
+        RunContext run(archive, work, reporter);
+        run.options.writeInfoFile = true;
+        run.ProcessMap((dir / "a.w3m").string());
+        run.ProcessMap((dir / "b.w3m").string());
+        bool once = reporter.messages.size() == 1 &&
+                    reporter.messages[0].text == "ERROR!\nError extracting a file from the map file (.w3m).\nReason:\nFile too large.\n" &&
+                    reporter.messages[0].icon == Icon::kExclamation;
+        code = once && run.errors.extractFailed ? 0 : 11;
+      }
+    }
+    ::_exit(code);
   }
   int status = 0;
   ASSERT_EQ(::waitpid(pid, &status, 0), pid);
