@@ -110,12 +110,18 @@ TEST(ArchiveLibrary, LoadsByNameFromTheInstallFolderOrNotAtAll) {
   EXPECT_FALSE(archive.IsLoaded());
 }
 
-TEST(ArchiveLibrary, ExtractsEmbeddedFilesIntoTheWorkFile) {
+// A work file in a fresh temporary folder and an archive binding over it.
+class Extraction : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(work.Create(), 0); }
+
   TempDir dir;
-  ScopedEnv tmp("TMPDIR", dir.Path().string());
+  ScopedEnv tmp{"TMPDIR", dir.Path().string()};
   WorkFile work;
-  ASSERT_EQ(work.Create(), 0);
-  MapArchive archive(work);
+  MapArchive archive{work};
+};
+
+TEST_F(Extraction, ExtractsEmbeddedFilesIntoTheWorkFile) {
   EXPECT_FALSE(archive.IsReady());
   ASSERT_TRUE(LoadArchiveLibrary(archive));
   EXPECT_TRUE(archive.IsReady());
@@ -149,12 +155,7 @@ TEST(ArchiveLibrary, ExtractsEmbeddedFilesIntoTheWorkFile) {
   EXPECT_FALSE(archive.OpenMapArchive((dir / "absent.w3m").string(), map));
 }
 
-TEST(ArchiveLibrary, ShortReadLeavesOnlyTheDeliveredBytes) {
-  TempDir dir;
-  ScopedEnv tmp("TMPDIR", dir.Path().string());
-  WorkFile work;
-  ASSERT_EQ(work.Create(), 0);
-  MapArchive archive(work);
+TEST_F(Extraction, ShortReadLeavesOnlyTheDeliveredBytes) {
   ASSERT_TRUE(archive.BindArchiveLibrary(KORVANEL_FAKE_STORM));
   ArchiveHandle map = nullptr;
   ASSERT_TRUE(archive.OpenMapArchive("anything", map));
@@ -165,12 +166,7 @@ TEST(ArchiveLibrary, ShortReadLeavesOnlyTheDeliveredBytes) {
 
 // A map's files in one go, each after the last, and the map opened by a
 // path that only this process can resolve.
-TEST(ArchiveLibrary, ExtractsAMapsFilesOneAfterAnother) {
-  TempDir dir;
-  ScopedEnv tmp("TMPDIR", dir.Path().string());
-  WorkFile work;
-  ASSERT_EQ(work.Create(), 0);
-  MapArchive archive(work);
+TEST_F(Extraction, ExtractsAMapsFilesOneAfterAnother) {
   ASSERT_TRUE(LoadArchiveLibrary(archive));
   ASSERT_TRUE(BuildMap(dir / "big.w3m", {{"war3map.j", "script bytes"}, {"war3map.wts", ""}, {"war3map.w3i", std::string(70000, 'q')}}));
   ASSERT_TRUE(BuildMap(dir / "small.w3m", {{"war3map.j", "j"}}));
@@ -213,12 +209,7 @@ TEST(ArchiveLibrary, ExtractsAMapsFilesOneAfterAnother) {
 
 // The library runs in a worker process: a map that kills or hangs it costs
 // that map only, and the worker holds nothing of the run's files.
-TEST(ArchiveLibrary, AMapThatKillsOrHangsTheLibraryCostsOnlyThatMap) {
-  TempDir dir;
-  ScopedEnv tmp("TMPDIR", dir.Path().string());
-  WorkFile work;
-  ASSERT_EQ(work.Create(), 0);
-  MapArchive archive(work);
+TEST_F(Extraction, AMapThatKillsOrHangsTheLibraryCostsOnlyThatMap) {
   ASSERT_TRUE(archive.BindArchiveLibrary(KORVANEL_FAKE_STORM));
   archive.libraryTimeout = std::chrono::milliseconds(300);
 
