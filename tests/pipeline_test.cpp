@@ -151,6 +151,9 @@ TEST(Pipeline, TheProgramNeverWritesToAMap) {
 #include <sys/resource.h>
 #include <sys/wait.h>
 
+#include <chrono>
+#include <sstream>
+
 #include "app/run_context.h"
 #include "archive/work_file.h"
 
@@ -306,6 +309,68 @@ TEST(Pipeline, PercentSignsBackslashesAndLatin1NamesArePrintedAsTheyAre) {
   r = RunKorvanel({missing});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "ERROR!\nUnable to open the map file :\n" + missing + "\n");
+}
+
+}  // namespace korvanel::test
+
+namespace korvanel::test {
+namespace {
+
+// Status lines and messages in the one order a user sees them.
+class EventLog : public Reporter {
+ public:
+  void Report(std::string_view text, Icon) override { events.emplace_back(text); }
+  Answer Ask(std::string_view text) override {
+    events.emplace_back(text);
+    return Answer::kCancel;
+  }
+  void ShowStatus(std::string_view status) override { events.emplace_back(status); }
+
+  std::vector<std::string> events;
+};
+
+}  // namespace
+
+// The archive library extracts the next map while this one is processed;
+// each map is still shown and reported in its turn, also when the library
+// dies or hangs on the map after it.
+TEST(Pipeline, MapsAreReportedInTurnWhileTheNextIsExtracted) {
+  TempDir dir;
+  const fs::path maps = dir / "maps";
+  fs::create_directory(maps);
+  const std::vector<std::string> names = {"a.w3m", "b-crash.w3m", "c.w3m", "d-hang.w3m", "e.w3m"};
+  for (const std::string& name : names) WriteFile(maps / name, "opened by a stand-in library");
+
+  WorkFile work;
+  ASSERT_EQ(work.Create(), 0);
+  MapArchive archive(work);
+  ASSERT_TRUE(archive.BindArchiveLibrary(KORVANEL_FAKE_STORM));
+  archive.libraryTimeout = std::chrono::milliseconds(300);
+  EventLog log;
+  RunContext run(archive, work, log);
+  run.options.writeInfoFile = true;
+  ASSERT_TRUE(run.OpenInfoFile((dir / "info.txt").string()));
+  run.WalkMapDirectory(maps.string());
+  run.CloseInfoFile();
+
+  std::vector<std::string> expected;
+  std::string records;
+  for (const std::string& name : names) {
+    expected.push_back("Processing " + name);
+    if (name.find('-') != std::string::npos) {
+      expected.push_back("ERROR!\nUnable to open the map file :\n" + (maps / name).string() + "\n");
+    } else {
+      records += "Map File Name:     " + (maps / name).string() + "\r\n";
+    }
+  }
+  EXPECT_EQ(log.events, expected);
+  EXPECT_EQ(run.UnopenedMaps(), 2);
+
+  std::string written;
+  std::istringstream info(ReadFile(dir / "info.txt"));
+  for (std::string line; std::getline(info, line);)
+    if (line.starts_with("Map File Name:")) written += line + "\n";
+  EXPECT_EQ(written, records);
 }
 
 }  // namespace korvanel::test
