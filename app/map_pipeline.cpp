@@ -5,7 +5,6 @@
 
 #include "app/map_walk.h"
 #include "app/run_context.h"
-#include "archive/archive_precheck.h"
 #include "archive/work_file.h"
 #include "parsers/environment.h"
 #include "parsers/map_info.h"
@@ -60,7 +59,7 @@ void RunContext::QueueMap(const std::string& path, std::string_view name, const 
   map.path = path;
   map.name = name;
   map.showStatus = showStatus;
-  map.requested = archive_.IsReady() && IsSafeToOpen(openPath);
+  map.requested = archive_.IsReady();
   if (map.requested) {
     // Everything this run wants from the map, in the order it is used.
     names_.clear();
@@ -87,8 +86,8 @@ bool RunContext::Accept(const ExtractedFile& file) {
 
 int RunContext::ReadExtracted(const ExtractedFile& file, std::span<const std::byte>& data) {
   data = {};
-  std::span<std::byte> buffer = readBuffer_.Get(static_cast<std::size_t>(file.size));
   if (file.size > 0x7FFFFFFF) return EFBIG;
+  std::span<std::byte> buffer = readBuffer_.Get(static_cast<std::size_t>(file.size));
   if (file.size > 0 && buffer.empty()) return ENOMEM;
   std::size_t got = 0;
   const int error = workFile_.Handle().ReadAt(file.offset, buffer, got);

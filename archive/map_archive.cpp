@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "archive/archive_precheck.h"
 #include "archive/install_path.h"
 #include "archive/work_file.h"
 #include "platform/process.h"
@@ -97,8 +98,8 @@ void MapArchive::CloseMapArchive(ArchiveHandle archive) const {
   if (IsLoaded() && archive) calls_.close(archive);
 }
 
-ExtractResult MapArchive::CopyEmbeddedFile(ArchiveHandle archive, const char* name, std::uint64_t& cursor) {
-  ExtractResult result;
+ExtractedFile MapArchive::CopyEmbeddedFile(ArchiveHandle archive, const char* name, std::uint64_t& cursor) {
+  ExtractedFile result;
   void* file = nullptr;
   if (!calls_.openFile(archive, name, kOpenFromMpq, &file) || !file) return result;
   result.found = true;
@@ -132,10 +133,10 @@ ExtractResult MapArchive::CopyEmbeddedFile(ArchiveHandle archive, const char* na
   return result;
 }
 
-ExtractResult MapArchive::ExtractEmbeddedFile(ArchiveHandle archive, const char* name) {
+ExtractedFile MapArchive::ExtractEmbeddedFile(ArchiveHandle archive, const char* name) {
   busyBegin_ = busyEnd_ = 0;
   std::uint64_t cursor = 0;
-  ExtractResult result = CopyEmbeddedFile(archive, name, cursor);
+  ExtractedFile result = CopyEmbeddedFile(archive, name, cursor);
   // Never a mix of this file and the one before: after a failure the work
   // file is empty.
   const int error = workFile_.Fit(result.size);
@@ -146,11 +147,11 @@ ExtractResult MapArchive::ExtractEmbeddedFile(ArchiveHandle archive, const char*
 bool MapArchive::CopyMapFiles(const std::string& path, std::span<const char* const> names, std::vector<ExtractedFile>& files) {
   files.clear();
   ArchiveHandle archive = nullptr;
-  if (!OpenMapArchive(path, archive)) return false;
+  // Maps the library would not survive are refused before it sees them.
+  if (!IsSafeToOpen(path) || !OpenMapArchive(path, archive)) return false;
   std::uint64_t cursor = 0, begin = UINT64_MAX, end = 0;
   for (const char* name : names) {
-    const ExtractResult result = CopyEmbeddedFile(archive, name, cursor);
-    files.push_back({result.found, result.fileError, result.offset, result.size});
+    const ExtractedFile& result = files.emplace_back(CopyEmbeddedFile(archive, name, cursor));
     if (result.size > 0) {
       begin = std::min(begin, result.offset);
       end = std::max(end, result.offset + result.size);
@@ -217,7 +218,8 @@ void MapArchive::RequestMapFiles(const std::string& path, std::span<const char* 
   // the worker, so it gets the open file instead.
   File passed;
   if (path.starts_with("/proc/self/")) {
-    passed = File(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking: a fifo is refused by the worker, never waited on here.
+    passed = File(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!passed.IsOpen()) return;
   }
   worker_->Post(request_, passed.Descriptor());

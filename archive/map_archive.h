@@ -23,19 +23,12 @@ inline constexpr const char kArchiveLibraryName[] = "libstorm.so.9";
 
 using ArchiveHandle = void*;
 
-struct ExtractResult {
-  bool found = false;    // the map holds the file
-  int fileError = 0;     // 0, or the error met while preparing or writing the work file
+// One embedded file, and where the work file holds it.
+struct ExtractedFile {
+  bool found = false;        // the map holds the file
+  int fileError = 0;         // 0, or the error met while preparing or writing the work file
   std::uint64_t offset = 0;  // where the work file holds it
   std::uint64_t size = 0;    // bytes placed there
-};
-
-// One embedded file of a batch, and where the work file holds it.
-struct ExtractedFile {
-  bool found = false;
-  int fileError = 0;
-  std::uint64_t offset = 0;
-  std::uint64_t size = 0;
 };
 
 class MapArchive {
@@ -55,7 +48,7 @@ class MapArchive {
   void CloseMapArchive(ArchiveHandle archive) const;
   // Leaves exactly the embedded file's bytes in the work file, positioned
   // at 0; an empty work file when the map lacks it.
-  ExtractResult ExtractEmbeddedFile(ArchiveHandle archive, const char* name);
+  ExtractedFile ExtractEmbeddedFile(ArchiveHandle archive, const char* name);
 
   // Opens the map, copies each of `names` into the work file, in that
   // order, and closes the map. This runs in a worker process, so a map
@@ -96,7 +89,7 @@ class MapArchive {
   void Serve(std::span<const std::byte> request, int file, std::vector<std::byte>& reply);
   // Copies the file to `cursor`, or past the region still being read, and
   // moves `cursor` past it.
-  ExtractResult CopyEmbeddedFile(ArchiveHandle archive, const char* name, std::uint64_t& cursor);
+  ExtractedFile CopyEmbeddedFile(ArchiveHandle archive, const char* name, std::uint64_t& cursor);
 
   WorkFile& workFile_;
   std::unique_ptr<WorkerProcess> worker_;

@@ -27,22 +27,15 @@ class WorkFile {
   // Closes and removes the file; errors are ignored.
   void Delete();
 
-  // Makes the file hold exactly `bytes`. Overwriting in place and cutting
-  // only a longer tail keeps the file's pages cached between extractions.
-  // Returns 0 or the error number.
-  int Replace(std::span<const std::byte> bytes);
   // Writes `bytes` at `offset`. Returns 0 or the error number.
   int WriteAt(std::uint64_t offset, std::span<const std::byte> bytes);
   // Cuts the file to `length` when it is longer, also when another process
   // sharing it made it so. Returns 0 or the error number.
   int Fit(std::uint64_t length);
-  // The length the file was last given.
-  std::uint64_t Size() const { return size_; }
 
  private:
   File file_;
   std::string path_;
-  std::uint64_t size_ = 0;
 };
 
 // The folder the work file goes to: the first of TMPDIR, TEMP and TMP that

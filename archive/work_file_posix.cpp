@@ -1,6 +1,5 @@
 #include "archive/work_file.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -52,30 +51,13 @@ int WorkFile::Create() {
 
 int WorkFile::WriteAt(std::uint64_t offset, std::span<const std::byte> bytes) {
   if (bytes.empty()) return 0;
-  const int error = file_.WriteAllAt(offset, bytes);
-  if (error == 0) size_ = std::max<std::uint64_t>(size_, offset + bytes.size());
-  return error;
+  return file_.WriteAllAt(offset, bytes);
 }
 
 int WorkFile::Fit(std::uint64_t length) {
   std::uint64_t actual = 0;
   int error = file_.Size(actual);
   if (error == 0 && actual > length) error = file_.Resize(length);
-  if (error == 0) size_ = std::min(actual, length);
-  return error;
-}
-
-int WorkFile::Replace(std::span<const std::byte> bytes) {
-  int error = bytes.empty() ? 0 : file_.WriteAllAt(0, bytes);
-  if (error == 0 && bytes.size() < size_) error = file_.Resize(bytes.size());
-  if (error == 0) {
-    size_ = bytes.size();
-    return 0;
-  }
-  // Never leave a mix of this file and the one before: empty is the most
-  // a failed write may leave behind.
-  file_.Resize(0);
-  if (file_.Size(size_) != 0) size_ = 0;
   return error;
 }
 
@@ -85,7 +67,6 @@ void WorkFile::Delete() {
   file_.Close();
   ::unlink(path_.c_str());
   path_.clear();
-  size_ = 0;
 }
 
 }  // namespace korvanel

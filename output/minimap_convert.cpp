@@ -8,7 +8,6 @@
 #include <memory>
 #include <new>
 #include <optional>
-#include <vector>
 
 #include "parsers/byte_reader.h"
 
@@ -156,16 +155,6 @@ bool EncodeAndWrite(const Bytes& colours, const BlpLayout& layout, int quality, 
 }
 
 }  // namespace
-
-MinimapStage ConvertMinimap(const File& source, File& destination, int quality) {
-  std::uint64_t size = 0;
-  if (source.Size(size) != 0 || size > INT_MAX) return MinimapStage::kHeader;
-  std::vector<std::byte> blp(static_cast<std::size_t>(size));
-  std::size_t got = 0;
-  if (source.ReadAt(0, blp, got) != 0) return MinimapStage::kHeader;
-  blp.resize(got);
-  return ConvertMinimap(blp, destination, quality);
-}
 
 MinimapStage ConvertMinimap(std::span<const std::byte> blp, File& destination, int quality) {
   const std::optional<BlpLayout> layout = ReadLayout(blp);

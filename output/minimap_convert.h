@@ -17,7 +17,5 @@ enum class MinimapStage { kDone, kHeader, kDecode, kEncode };
 // empty), and nothing is written unless encoding succeeded. `quality` is
 // 1..100.
 MinimapStage ConvertMinimap(std::span<const std::byte> blp, File& destination, int quality);
-// The same with the picture read whole from `source`, by position.
-MinimapStage ConvertMinimap(const File& source, File& destination, int quality);
 
 }  // namespace korvanel

@@ -63,7 +63,7 @@ TEST(WorkFile, NeverOpensANameThatIsTakenAndIsGoneAfterDelete) {
     ASSERT_EQ(work.Create(), 0);
     EXPECT_EQ(work.Path(), (dir / "~KVL3").string());
     EXPECT_EQ((fs::status(work.Path()).permissions() & fs::perms::all), fs::perms::owner_read | fs::perms::owner_write);
-    EXPECT_EQ(work.Replace(Bytes("data")), 0);
+    EXPECT_EQ(work.WriteAt(0, Bytes("data")), 0);
   }
   EXPECT_EQ(ReadFile(dir / "~KVL1"), "someone else's");
   EXPECT_FALSE(fs::exists(elsewhere / "target"));
