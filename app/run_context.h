@@ -15,6 +15,7 @@
 #include "app/run_options.h"
 #include "archive/map_archive.h"
 #include "output/info_writer.h"
+#include "output/minimap_convert.h"
 #include "parsers/trigger_strings.h"
 #include "platform/scratch_buffer.h"
 
@@ -70,6 +71,7 @@ class RunContext {
   InfoWriter info_;
   TriggerStringTable triggerStrings_;
   ScratchBuffer readBuffer_;
+  MinimapConverter minimaps_;
   std::vector<const char*> names_;
   std::vector<ExtractedFile> files_;
   std::deque<QueuedMap> queued_;

@@ -50,7 +50,10 @@ void CheckOutput(const File& output, const std::uint8_t* data) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   File output = MemoryFile("jpg");
 
-  const MinimapStage stage = ConvertMinimap(fuzz::AsBytes(data, size), output, 85);
+  // One converter for every input, as in a run: a damaged picture must not
+  // spoil the next.
+  static MinimapConverter converter;
+  const MinimapStage stage = converter.Convert(fuzz::AsBytes(data, size), output, 85);
 
   if (stage == MinimapStage::kDone) {
     CheckOutput(output, data);

@@ -6,7 +6,6 @@
 #include <climits>
 #include <cstdint>
 #include <memory>
-#include <new>
 #include <optional>
 
 #include "parsers/byte_reader.h"
@@ -28,34 +27,8 @@ struct HandleDeleter {
 };
 using TjHandle = std::unique_ptr<void, HandleDeleter>;
 
-struct BufferDeleter {
-  void operator()(unsigned char* buffer) const { tjFree(buffer); }
-};
-using TjBuffer = std::unique_ptr<unsigned char, BufferDeleter>;
-
-// Working buffers are filled whole before they are read, so they are not
-// zeroed first.
-class Bytes {
- public:
-  unsigned char* data() { return data_.get(); }
-  const unsigned char* data() const { return data_.get(); }
-  std::size_t size() const { return size_; }
-  unsigned char& operator[](std::size_t i) { return data_[i]; }
-  const unsigned char& operator[](std::size_t i) const { return data_[i]; }
-  bool Allocate(std::size_t size) {
-    data_.reset(new (std::nothrow) unsigned char[size]);
-    size_ = data_ ? size : 0;
-    return data_ != nullptr;
-  }
-  void Release() {
-    data_.reset();
-    size_ = 0;
-  }
-
- private:
-  std::unique_ptr<unsigned char[]> data_;
-  std::size_t size_ = 0;
-};
+unsigned char* Pixels(std::span<std::byte> bytes) { return reinterpret_cast<unsigned char*>(bytes.data()); }
+const unsigned char* Pixels(std::span<const std::byte> bytes) { return reinterpret_cast<const unsigned char*>(bytes.data()); }
 
 // Where mipmap 0's JPEG stream lies in the file; every part checked to lie
 // inside the file.
@@ -96,81 +69,99 @@ std::optional<BlpLayout> ReadLayout(std::span<const std::byte> blp) {
 }
 
 // The shared JPEG header followed directly by mipmap 0's part.
-bool ReadStream(std::span<const std::byte> blp, const BlpLayout& layout, Bytes& stream) {
+std::span<const std::byte> ReadStream(std::span<const std::byte> blp, const BlpLayout& layout, ScratchBuffer& buffer) {
   const auto shared = static_cast<std::size_t>(layout.sharedHeaderLength);
   const auto mipmap = static_cast<std::size_t>(layout.mipmapLength);
-  if (!stream.Allocate(shared + mipmap)) return false;
-  std::byte* out = reinterpret_cast<std::byte*>(stream.data());
-  std::copy_n(blp.begin() + kHeaderLength, shared, out);
-  std::copy_n(blp.begin() + layout.mipmapOffset, mipmap, out + shared);
-  return true;
-}
-
-// The stored four components, unconverted, 4 bytes a pixel.
-bool Decode(const Bytes& stream, const BlpLayout& layout, Bytes& pixels) {
-  TjHandle handle(tjInitDecompress());
-  if (!handle) return false;
-  int width = 0, height = 0, subsampling = 0, colourSpace = 0;
-  if (tjDecompressHeader3(handle.get(), stream.data(), stream.size(), &width, &height,
-                          &subsampling, &colourSpace) != 0)
-    return false;
-  // Otherwise the library would scale into the buffer instead of failing.
-  if (width != layout.width || height != layout.height) return false;
-  if (std::int64_t{width} * height > kMaxDecodedPixels) return false;
-  if (!pixels.Allocate(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4)) return false;
-  // Warnings count as failures too: they mean a damaged picture, so the
-  // decode stops at the first one.
-  return tjDecompress2(handle.get(), stream.data(), stream.size(), pixels.data(), width,
-                       width * 4, height, TJPF_CMYK, TJFLAG_LIMITSCANS | TJFLAG_STOPONWARNING) == 0;
+  const std::span<std::byte> stream = buffer.Get(shared + mipmap);
+  if (stream.empty()) return {};
+  std::copy_n(blp.begin() + kHeaderLength, shared, stream.begin());
+  std::copy_n(blp.begin() + layout.mipmapOffset, mipmap, stream.begin() + shared);
+  return stream;
 }
 
 // Bytes 0..2 of each pixel (blue, green, red); byte 3 is the BLP's alpha.
-bool DropAlpha(const Bytes& pixels, Bytes& colours) {
-  if (!colours.Allocate(pixels.size() / 4 * 3)) return false;
-  unsigned char* out = colours.data();
-  for (std::size_t i = 0; i < pixels.size(); i += 4) {
+void DropAlpha(std::span<const std::byte> pixels, std::span<std::byte> colours) {
+  std::byte* out = colours.data();
+  for (std::size_t i = 0; i + 3 < pixels.size(); i += 4) {
     out[0] = pixels[i];
     out[1] = pixels[i + 1];
     out[2] = pixels[i + 2];
     out += 3;
   }
-  return true;
-}
-
-bool EncodeAndWrite(const Bytes& colours, const BlpLayout& layout, int quality, File& destination) {
-  TjHandle handle(tjInitCompress());
-  if (!handle) return false;
-  const unsigned long capacity = tjBufSize(layout.width, layout.height, TJSAMP_444);
-  if (capacity == static_cast<unsigned long>(-1) || capacity > INT_MAX) return false;
-  TjBuffer jpeg(tjAlloc(static_cast<int>(capacity)));
-  if (!jpeg) return false;
-  unsigned char* out = jpeg.get();
-  unsigned long length = capacity;
-  // The buffer is sized for the worst case, so the library never has to grow it.
-  if (tjCompress2(handle.get(), colours.data(), layout.width, layout.width * 3, layout.height,
-                  TJPF_BGR, &out, &length, TJSAMP_444, quality, TJFLAG_NOREALLOC) != 0 ||
-      out != jpeg.get())
-    return false;
-  return destination.WriteAll(std::as_bytes(std::span(out, length))) == 0;
 }
 
 }  // namespace
 
-MinimapStage ConvertMinimap(std::span<const std::byte> blp, File& destination, int quality) {
+// Handles are made on first use and dropped after any failure, so a
+// damaged picture never leaves state behind for the next one.
+struct MinimapConverter::Codec {
+  TjHandle decoder{tjInitDecompress()};
+  TjHandle encoder{tjInitCompress()};
+
+  // The stored four components, unconverted, 4 bytes a pixel.
+  bool Decode(std::span<const std::byte> stream, const BlpLayout& layout, ScratchBuffer& buffer,
+              std::span<std::byte>& pixels) {
+    if (!decoder) return false;
+    int width = 0, height = 0, subsampling = 0, colourSpace = 0;
+    if (tjDecompressHeader3(decoder.get(), Pixels(stream), stream.size(), &width, &height, &subsampling,
+                            &colourSpace) != 0)
+      return false;
+    // Otherwise the library would scale into the buffer instead of failing.
+    if (width != layout.width || height != layout.height) return false;
+    if (std::int64_t{width} * height > kMaxDecodedPixels) return false;
+    pixels = buffer.Get(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
+    if (pixels.empty()) return false;
+    // Warnings count as failures too: they mean a damaged picture, so the
+    // decode stops at the first one.
+    return tjDecompress2(decoder.get(), Pixels(stream), stream.size(), Pixels(pixels), width, width * 4, height,
+                         TJPF_CMYK, TJFLAG_LIMITSCANS | TJFLAG_STOPONWARNING) == 0;
+  }
+
+  bool EncodeAndWrite(std::span<const std::byte> colours, const BlpLayout& layout, int quality, ScratchBuffer& buffer,
+                      File& destination) {
+    if (!encoder) return false;
+    const unsigned long capacity = tjBufSize(layout.width, layout.height, TJSAMP_444);
+    if (capacity == static_cast<unsigned long>(-1) || capacity > INT_MAX) return false;
+    const std::span<std::byte> jpeg = buffer.Get(capacity);
+    if (jpeg.empty()) return false;
+    unsigned char* out = Pixels(jpeg);
+    unsigned long length = capacity;
+    // The buffer is sized for the worst case, so the library never has to
+    // grow it, and it stays ours: the library neither frees nor replaces it.
+    if (tjCompress2(encoder.get(), Pixels(colours), layout.width, layout.width * 3, layout.height, TJPF_BGR, &out,
+                    &length, TJSAMP_444, quality, TJFLAG_NOREALLOC) != 0 ||
+        out != Pixels(jpeg) || length > capacity)
+      return false;
+    return destination.WriteAll(std::as_bytes(std::span(out, length))) == 0;
+  }
+};
+
+MinimapConverter::MinimapConverter() = default;
+MinimapConverter::~MinimapConverter() = default;
+
+MinimapStage MinimapConverter::Convert(std::span<const std::byte> blp, File& destination, int quality) {
   const std::optional<BlpLayout> layout = ReadLayout(blp);
   if (!layout) return MinimapStage::kHeader;
-  Bytes stream;
-  if (!ReadStream(blp, *layout, stream)) return MinimapStage::kHeader;
+  const std::span<const std::byte> stream = ReadStream(blp, *layout, stream_);
+  if (stream.empty()) return MinimapStage::kHeader;
 
-  Bytes pixels;
-  if (!Decode(stream, *layout, pixels)) return MinimapStage::kDecode;
-  stream.Release();
-  Bytes colours;
-  if (!DropAlpha(pixels, colours)) return MinimapStage::kDecode;
-  pixels.Release();
-
-  if (!EncodeAndWrite(colours, *layout, quality, destination)) return MinimapStage::kEncode;
-  return MinimapStage::kDone;
+  if (!codec_) codec_ = std::make_unique<Codec>();
+  MinimapStage stage = MinimapStage::kDone;
+  std::span<std::byte> pixels, colours;
+  if (!codec_->Decode(stream, *layout, pixels_, pixels)) {
+    stage = MinimapStage::kDecode;
+  } else if (colours = colours_.Get(pixels.size() / 4 * 3); colours.empty()) {
+    stage = MinimapStage::kDecode;
+  } else {
+    DropAlpha(pixels, colours);
+    if (!codec_->EncodeAndWrite(colours, *layout, quality, jpeg_, destination)) stage = MinimapStage::kEncode;
+  }
+  if (stage != MinimapStage::kDone) codec_.reset();
+  stream_.Trim();
+  pixels_.Trim();
+  colours_.Trim();
+  jpeg_.Trim();
+  return stage;
 }
 
 }  // namespace korvanel

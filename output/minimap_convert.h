@@ -3,19 +3,37 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <span>
 
 #include "platform/file.h"
+#include "platform/scratch_buffer.h"
 
 namespace korvanel {
 
 // kDone on success; otherwise the stage whose message is to be shown.
 enum class MinimapStage { kDone, kHeader, kDecode, kEncode };
 
-// `blp` is war3mapMap.blp; only the header, the shared JPEG header and
-// mipmap 0 are used. The encoded JPEG is written to `destination` (open and
-// empty), and nothing is written unless encoding succeeded. `quality` is
-// 1..100.
-MinimapStage ConvertMinimap(std::span<const std::byte> blp, File& destination, int quality);
+// Keeps the codec's handles and its working buffers from one picture to
+// the next: a run converts thousands, and fresh ones for each cost more
+// than the conversion of a small picture.
+class MinimapConverter {
+ public:
+  MinimapConverter();
+  ~MinimapConverter();
+  MinimapConverter(const MinimapConverter&) = delete;
+  MinimapConverter& operator=(const MinimapConverter&) = delete;
+
+  // `blp` is war3mapMap.blp; only the header, the shared JPEG header and
+  // mipmap 0 are used. The encoded JPEG is written to `destination` (open
+  // and empty), and nothing is written unless encoding succeeded. `quality`
+  // is 1..100.
+  MinimapStage Convert(std::span<const std::byte> blp, File& destination, int quality);
+
+ private:
+  struct Codec;
+  std::unique_ptr<Codec> codec_;
+  ScratchBuffer stream_, pixels_, colours_, jpeg_;
+};
 
 }  // namespace korvanel

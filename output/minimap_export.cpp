@@ -9,7 +9,6 @@
 
 #include "app/run_context.h"
 #include "archive/work_file.h"
-#include "output/minimap_convert.h"
 #include "output/minimap_name.h"
 #include "platform/cleanup.h"
 
@@ -49,7 +48,7 @@ void RunContext::ExportMinimap(const std::string& path, const ExtractedFile& pic
   // A picture that cannot be read back counts as unreadable data.
   std::span<const std::byte> blp;
   ReadExtracted(picture, blp);
-  MinimapStage stage = ConvertMinimap(blp, output, 85);
+  MinimapStage stage = minimaps_.Convert(blp, output, 85);
   if (stage == MinimapStage::kDone && output.Close() != 0) stage = MinimapStage::kEncode;
   ForgetPartial();
   if (stage == MinimapStage::kDone) {

@@ -77,7 +77,7 @@ const std::map<std::string, std::function<void(const std::string&)>>& Runners() 
       {"minimap_convert",
        [](const std::string& in) {
          File output = MemoryFile("");
-         const MinimapStage stage = ConvertMinimap(Bytes(in), output, 85);
+         const MinimapStage stage = MinimapConverter().Convert(Bytes(in), output, 85);
          std::uint64_t written = 0;
          EXPECT_EQ(output.Size(written), 0);
          EXPECT_EQ(stage == MinimapStage::kDone, written != 0);
@@ -143,7 +143,7 @@ TEST(FuzzRegressions, HugePictureClaimFailsFast) {
     const std::string blp = ReadFile(kRegressions / "minimap_convert" / name);
     File output = MemoryFile("");
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(ConvertMinimap(Bytes(blp), output, 85), MinimapStage::kDecode);
+    EXPECT_EQ(MinimapConverter().Convert(Bytes(blp), output, 85), MinimapStage::kDecode);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
   }
 }

@@ -29,15 +29,20 @@ struct Conversion {
 
 File OpenForReading(const fs::path& path) { return File(::open(path.c_str(), O_RDONLY)); }
 
-Conversion Convert(const std::string& blp, int quality = 85) {
+Conversion Convert(MinimapConverter& converter, const std::string& blp, int quality) {
   TempDir dir;
   File destination(::open((dir / "map.jpg").c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644));
   EXPECT_TRUE(destination.IsOpen());
   Conversion result;
-  result.stage = ConvertMinimap(Bytes(blp), destination, quality);
+  result.stage = converter.Convert(Bytes(blp), destination, quality);
   destination.Close();
   result.output = ReadFile(dir / "map.jpg");
   return result;
+}
+
+Conversion Convert(const std::string& blp, int quality = 85) {
+  MinimapConverter fresh;
+  return Convert(fresh, blp, quality);
 }
 
 // libjpeg, used directly so that the check does not share the converter's
@@ -315,6 +320,34 @@ TEST(ConvertMinimap, FailsToDecodeForeignPictureData) {
               "paletted, white first entry");
 }
 
+// A run converts every map's picture with one converter; what one picture
+// leaves in it, failed or not, must not show in the next.
+TEST(ConvertMinimap, OneConverterForManyPictures) {
+  const std::string jpeg = Picture64();
+  std::string garbled = MakeBlpFromJpeg(64, 64, jpeg);
+  for (std::size_t i = static_cast<std::size_t>(At(garbled, 28)) + 40; i < garbled.size(); ++i) garbled[i] = 'x';
+  const std::string sequence[] = {
+      MakeBlpFromJpeg(64, 64, jpeg),
+      MakeBlp(45, 37, [](int x, int y) { return Gradient(x, y, 255); }),
+      garbled,
+      MakeBlpFromJpeg(64, 64, jpeg, {.height = 48}),
+      MakeBlp(300, 200, [](int x, int y) { return Gradient(x % 40, y % 30, 9); }),
+      MakeBlp(45, 37, [](int x, int y) { return Gradient(y, x, 255); }),
+      "BLP1",
+      MakeBlpFromJpeg(64, 64, jpeg),
+  };
+  MinimapConverter shared;
+  for (int quality : {85, 40}) {
+    for (std::size_t i = 0; i < std::size(sequence); ++i) {
+      SCOPED_TRACE(testing::Message() << "picture " << i << " at quality " << quality);
+      const Conversion fresh = Convert(sequence[i], quality);
+      const Conversion reused = Convert(shared, sequence[i], quality);
+      EXPECT_EQ(reused.stage, fresh.stage);
+      EXPECT_EQ(reused.output, fresh.output);
+    }
+  }
+}
+
 TEST(ConvertMinimap, FailsToEncodeOrWrite) {
   const std::string blp = MakeBlp(32, 32, [](int x, int y) { return Gradient(x, y, 255); });
   TempDir dir;
@@ -322,17 +355,17 @@ TEST(ConvertMinimap, FailsToEncodeOrWrite) {
   const auto source = Bytes(blp);
 
   File readOnly = OpenForReading(dir / "war3mapMap.blp");
-  EXPECT_EQ(ConvertMinimap(source, readOnly, 85), MinimapStage::kEncode) << "unwritable destination";
+  EXPECT_EQ(MinimapConverter().Convert(source, readOnly, 85), MinimapStage::kEncode) << "unwritable destination";
   EXPECT_EQ(ReadFile(dir / "war3mapMap.blp"), blp);
 
   if (fs::exists("/dev/full")) {
     File full(::open("/dev/full", O_WRONLY));
     ASSERT_TRUE(full.IsOpen());
-    EXPECT_EQ(ConvertMinimap(source, full, 85), MinimapStage::kEncode) << "device full";
+    EXPECT_EQ(MinimapConverter().Convert(source, full, 85), MinimapStage::kEncode) << "device full";
   }
 
   File destination(::open((dir / "map.jpg").c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644));
-  EXPECT_EQ(ConvertMinimap(source, destination, 101), MinimapStage::kEncode) << "quality refused";
+  EXPECT_EQ(MinimapConverter().Convert(source, destination, 101), MinimapStage::kEncode) << "quality refused";
   EXPECT_EQ(ReadFile(dir / "map.jpg"), "");
 }
 
