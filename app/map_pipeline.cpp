@@ -52,7 +52,7 @@ void RunContext::ProcessMap(const std::string& path, const std::string& openPath
   FinishMaps();
 }
 
-// The archive library extracts the next map's files while this map's are
+// The archive library extracts the next maps' files while this map's are
 // processed; each map is still processed, and reported on, in turn.
 void RunContext::QueueMap(const std::string& path, std::string_view name, const std::string& openPath, bool showStatus) {
   QueuedMap& map = queued_.emplace_back();
@@ -68,7 +68,7 @@ void RunContext::QueueMap(const std::string& path, std::string_view name, const 
       for (const Step& step : kSteps) names_.push_back(step.name);
     archive_.RequestMapFiles(openPath, names_);
   }
-  while (queued_.size() > 1) ProcessQueuedMap();
+  while (queued_.size() > kMapsAhead) ProcessQueuedMap();
 }
 
 void RunContext::FinishMaps() {

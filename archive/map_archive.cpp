@@ -121,7 +121,15 @@ ExtractedFile MapArchive::CopyEmbeddedFile(ArchiveHandle archive, const char* na
   // leaves a short file, never uninitialised bytes.
   const auto delivered = buffer.first(std::min<std::size_t>(got, buffer.size()));
   if (result.fileError == 0 && !delivered.empty()) {
-    if (cursor < busyEnd_ && cursor + delivered.size() > busyBegin_) cursor = busyEnd_;
+    // Each region passed is left behind for good, so this ends.
+    for (bool moved = true; moved;) {
+      moved = false;
+      for (const Region& busy : busy_)
+        if (cursor < busy.end && cursor + delivered.size() > busy.begin) {
+          cursor = busy.end;
+          moved = true;
+        }
+    }
     result.offset = cursor;
     result.fileError = workFile_.WriteAt(cursor, delivered);
     if (result.fileError == 0) {
@@ -134,7 +142,7 @@ ExtractedFile MapArchive::CopyEmbeddedFile(ArchiveHandle archive, const char* na
 }
 
 ExtractedFile MapArchive::ExtractEmbeddedFile(ArchiveHandle archive, const char* name) {
-  busyBegin_ = busyEnd_ = 0;
+  busy_.clear();
   std::uint64_t cursor = 0;
   ExtractedFile result = CopyEmbeddedFile(archive, name, cursor);
   // Never a mix of this file and the one before: after a failure the work
@@ -161,9 +169,11 @@ bool MapArchive::CopyMapFiles(const std::string& path, std::span<const char* con
   // What a much larger map left behind is never read; it would only hold
   // pages. Some slack saves cutting and regrowing the file on every map.
   constexpr std::uint64_t kSlack = 8 << 20;
-  workFile_.Fit(std::max(end, busyEnd_) + kSlack);
-  busyBegin_ = end > 0 ? begin : 0;
-  busyEnd_ = end;
+  std::uint64_t inUse = end;
+  for (const Region& busy : busy_) inUse = std::max(inUse, busy.end);
+  workFile_.Fit(inUse + kSlack);
+  if (busy_.size() == kMapsAhead) busy_.pop_front();
+  busy_.push_back(end > 0 ? Region{begin, end} : Region{});
   return true;
 }
 
@@ -242,7 +252,7 @@ bool MapArchive::CollectMapFiles(std::vector<ExtractedFile>& files) {
     case WorkerProcess::Outcome::kUnavailable:
       // No process to spare: the work is done here, unguarded. Nothing
       // else writes the work file or reads it meanwhile.
-      busyBegin_ = busyEnd_ = 0;
+      busy_.clear();
       return CopyMapFiles(request.path, request.names, files);
   }
   const std::size_t count = request.names.size();

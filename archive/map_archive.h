@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -20,6 +21,11 @@ namespace korvanel {
 class WorkFile;
 
 inline constexpr const char kArchiveLibraryName[] = "libstorm.so.9";
+
+// How many maps' requests may be outstanding while the caller works on the
+// files of the map before them. Maps alternate between small and large, so
+// a single map ahead leaves either side waiting on the other.
+inline constexpr std::size_t kMapsAhead = 4;
 
 using ArchiveHandle = void*;
 
@@ -53,9 +59,10 @@ class MapArchive {
   // Opens the map, copies each of `names` into the work file, in that
   // order, and closes the map. This runs in a worker process, so a map
   // that crashes or hangs the library costs only the worker, and it runs
-  // while the caller works on the previous map's files: requests are
-  // answered in order, and a request's files stay in place until the
-  // answer to the next one is collected. `names` must outlive the request.
+  // while the caller works on earlier maps' files: requests are answered
+  // in order, and an answer's files stay in place until the answers to
+  // kMapsAhead later requests are collected. `names` must outlive the
+  // request.
   void RequestMapFiles(const std::string& path, std::span<const char* const> names);
   // The answer to the oldest request: false when the map could not be
   // opened or broke the library.
@@ -87,17 +94,21 @@ class MapArchive {
   // The work of a request, in this process.
   bool CopyMapFiles(const std::string& path, std::span<const char* const> names, std::vector<ExtractedFile>& files);
   void Serve(std::span<const std::byte> request, int file, std::vector<std::byte>& reply);
-  // Copies the file to `cursor`, or past the region still being read, and
-  // moves `cursor` past it.
+  // Copies the file to `cursor`, or past the regions that may still be
+  // read, and moves `cursor` past it.
   ExtractedFile CopyEmbeddedFile(ArchiveHandle archive, const char* name, std::uint64_t& cursor);
 
   WorkFile& workFile_;
   std::unique_ptr<WorkerProcess> worker_;
   std::deque<Request> requests_;
   std::vector<std::byte> request_, reply_;
-  // Where the files of the last answer lie; the next answer's files go
-  // elsewhere. Kept by whichever process does the copying.
-  std::uint64_t busyBegin_ = 0, busyEnd_ = 0;
+  // Where the files of the last kMapsAhead answers lie, newest last; the
+  // next answer's files go elsewhere. Kept by whichever process does the
+  // copying.
+  struct Region {
+    std::uint64_t begin = 0, end = 0;
+  };
+  std::deque<Region> busy_;
   mutable ScratchBuffer scratch_;
   // Size of the map file opened last, to judge the sizes its tables claim.
   mutable std::uint64_t archiveSize_ = 0;

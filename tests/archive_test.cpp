@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <deque>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <filesystem>
@@ -186,19 +187,38 @@ TEST_F(Extraction, ExtractsAMapsFilesOneAfterAnother) {
   EXPECT_EQ(files[3].size, 0u);
   for (const ExtractedFile& f : files) EXPECT_EQ(f.fileError, 0);
 
-  // The next map's files never land on the last one's, which may still be
-  // being read.
+  // A map's files never land on those of the maps before it that may
+  // still be being read, however large each is.
   File folder(::open(dir.Path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   ASSERT_TRUE(folder.IsOpen());
   const std::string alias = "/proc/self/fd/" + std::to_string(folder.Descriptor()) + "/small.w3m";
-  std::vector<ExtractedFile> next;
-  for (int round = 0; round < 3; ++round) {
-    ASSERT_TRUE(archive.ExtractMapFiles(alias, std::span(names + 2, 1), next));
-    ASSERT_EQ(next.size(), 1u);
-    EXPECT_EQ(WorkFileBytes(work).substr(next[0].offset, next[0].size), "j");
-    for (const ExtractedFile& f : files)
-      EXPECT_TRUE(f.size == 0 || f.offset >= next[0].offset + 1 || f.offset + f.size <= next[0].offset) << round;
-    files = next;
+  struct Held {
+    std::vector<ExtractedFile> files;
+    std::vector<std::string> bytes;
+  };
+  auto hold = [&](const std::vector<ExtractedFile>& extracted) {
+    Held held{extracted, {}};
+    for (const ExtractedFile& f : extracted) held.bytes.push_back(WorkFileBytes(work).substr(f.offset, f.size));
+    return held;
+  };
+  std::deque<Held> inUse{hold(files)};
+  for (int round = 0; round < 12; ++round) {
+    const bool big = round % 3 == 2;
+    std::vector<ExtractedFile> next;
+    ASSERT_TRUE(big ? archive.ExtractMapFiles((dir / "big.w3m").string(), names, next)
+                    : archive.ExtractMapFiles(alias, std::span(names + 2, 1), next));
+    const std::string now = WorkFileBytes(work);
+    EXPECT_EQ(now.substr(next[big ? 2 : 0].offset, next[big ? 2 : 0].size), big ? "script bytes" : "j") << round;
+    for (const Held& earlier : inUse)
+      for (std::size_t i = 0; i < earlier.files.size(); ++i) {
+        const ExtractedFile& f = earlier.files[i];
+        EXPECT_EQ(now.substr(f.offset, f.size), earlier.bytes[i]) << "round " << round;
+        for (const ExtractedFile& g : next)
+          EXPECT_TRUE(f.size == 0 || g.size == 0 || f.offset >= g.offset + g.size || f.offset + f.size <= g.offset)
+              << "round " << round;
+      }
+    inUse.push_back(hold(next));
+    if (inUse.size() > kMapsAhead) inUse.pop_front();
   }
 
   WriteFile(dir / "junk.w3m", "this is not an archive at all");
