@@ -1,8 +1,9 @@
 // Runs one command and appends its cost to a result file:
 //   korvanel-timed <result file> <command> [arguments...]
-// The line is "<wall s> <user s> <system s> <peak RSS KiB> <exit status>",
-// the wall time from a monotonic clock with microsecond resolution, process
-// start included; the rest from wait4.
+// The line is "<wall s> <user s> <system s> <peak RSS KiB> <exit status>
+// <minor page faults>", the wall time from a monotonic clock with
+// microsecond resolution, process start included; the rest from wait4, so
+// they include the processes the command waited for itself.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -43,7 +44,7 @@ int main(int argc, char** argv) {
 
   std::FILE* out = std::fopen(argv[1], "a");
   if (!out) return 1;
-  std::fprintf(out, "%.6f %.6f %.6f %ld %d\n", wall, Seconds(usage.ru_utime), Seconds(usage.ru_stime),
-               usage.ru_maxrss, code);
+  std::fprintf(out, "%.6f %.6f %.6f %ld %d %ld\n", wall, Seconds(usage.ru_utime), Seconds(usage.ru_stime),
+               usage.ru_maxrss, code, usage.ru_minflt);
   return std::fclose(out) == 0 ? 0 : 1;
 }
