@@ -23,8 +23,8 @@ class WorkFile;
 inline constexpr const char kArchiveLibraryName[] = "libstorm.so.9";
 
 // How many maps' requests may be outstanding while the caller works on the
-// files of the map before them. Maps alternate between small and large, so
-// a single map ahead leaves either side waiting on the other.
+// files of the map before them. Maps differ in size, and with a single map
+// ahead a small one on either side leaves that side waiting on the other.
 inline constexpr std::size_t kMapsAhead = 4;
 
 using ArchiveHandle = void*;
