@@ -42,32 +42,26 @@ RunContext::RunContext(MapArchive& archive, WorkFile& workFile, Reporter& report
 void RunContext::WalkMapDirectory(const std::string& directory) {
   korvanel::WalkMapDirectory(directory, options.includeSubdirectories,
                              [this](const std::string& path, std::string_view name, const std::string& openPath) {
-                               QueueMap(path, name, openPath, true);
+                               QueueMap(path, name, openPath);
                              });
   FinishMaps();
 }
 
 void RunContext::ProcessMap(const std::string& path, const std::string& openPath) {
-  QueueMap(path, {}, openPath, false);
+  QueueMap(path, {}, openPath);
   FinishMaps();
 }
 
 // The archive library extracts the next maps' files while this map's are
 // processed; each map is still processed, and reported on, in turn.
-void RunContext::QueueMap(const std::string& path, std::string_view name, const std::string& openPath, bool showStatus) {
-  QueuedMap& map = queued_.emplace_back();
-  map.path = path;
-  map.name = name;
-  map.showStatus = showStatus;
-  map.requested = archive_.IsReady();
-  if (map.requested) {
-    // Everything this run wants from the map, in the order it is used.
-    names_.clear();
-    if (options.writeMinimaps) names_.push_back(kMinimapFileName);
-    if (options.writeInfoFile)
-      for (const Step& step : kSteps) names_.push_back(step.name);
-    archive_.RequestMapFiles(openPath, names_);
-  }
+void RunContext::QueueMap(const std::string& path, std::string_view name, const std::string& openPath) {
+  queued_.push_back({path, std::string(name)});
+  // Everything this run wants from the map, in the order it is used.
+  names_.clear();
+  if (options.writeMinimaps) names_.push_back(kMinimapFileName);
+  if (options.writeInfoFile)
+    for (const Step& step : kSteps) names_.push_back(step.name);
+  archive_.RequestMapFiles(openPath, names_);
   while (queued_.size() > kMapsAhead) ProcessQueuedMap();
 }
 
@@ -98,13 +92,13 @@ int RunContext::ReadExtracted(const ExtractedFile& file, std::span<const std::by
 void RunContext::ProcessQueuedMap() {
   const QueuedMap map = std::move(queued_.front());
   queued_.pop_front();
-  if (map.showStatus) {
+  if (!map.name.empty()) {
     statusText = "Processing ";
     statusText += map.name;
     reporter_.ShowStatus(statusText);
   }
   const std::string& path = map.path;
-  if (!map.requested || !archive_.CollectMapFiles(files_)) {
+  if (!archive_.CollectMapFiles(files_)) {
     ++unopenedMaps_;
     reporter_.Report("ERROR!\nUnable to open the map file :\n" + path + "\n", Icon::kStop);
     return;

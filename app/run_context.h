@@ -50,12 +50,10 @@ class RunContext {
  private:
   struct QueuedMap {
     std::string path;
-    std::string name;
-    bool showStatus = false;
-    bool requested = false;  // its files were asked of the archive library
+    std::string name;  // for the status line; none for a single map
   };
 
-  void QueueMap(const std::string& path, std::string_view name, const std::string& openPath, bool showStatus);
+  void QueueMap(const std::string& path, std::string_view name, const std::string& openPath);
   void ProcessQueuedMap();
   void FinishMaps();
   // Reports a work-file error of an extracted file, once per run. False

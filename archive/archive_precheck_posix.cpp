@@ -9,7 +9,6 @@
 
 #include "parsers/byte_reader.h"
 #include "platform/file.h"
-#include "platform/scratch_buffer.h"
 
 namespace korvanel {
 namespace {
@@ -37,15 +36,14 @@ bool IsHostileHeader(const ByteReader& in, std::int64_t at, std::int64_t fileSiz
 
 }  // namespace
 
-bool IsSafeToOpen(const std::string& path) {
+bool IsSafeToOpen(const std::string& path, ScratchBuffer& buffer, std::uint64_t& size) {
   File file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   struct stat st {};
   if (!file.IsOpen() || ::fstat(file.Descriptor(), &st) != 0) return false;
   // A fifo or device named like a map would block or never end.
   if (!S_ISREG(st.st_mode)) return false;
 
-  // Reused from map to map; a small map needs only its own size.
-  thread_local ScratchBuffer buffer;
+  // A small map needs only its own size.
   const auto wanted = std::min<std::uint64_t>(kChunk + kHeaderAlignment, static_cast<std::uint64_t>(st.st_size));
   const std::span<std::byte> chunk = buffer.Get(static_cast<std::size_t>(wanted));
   if (wanted > 0 && chunk.empty()) return false;
@@ -68,6 +66,7 @@ bool IsSafeToOpen(const std::string& path) {
       }
     }
   }
+  size = static_cast<std::uint64_t>(st.st_size);
   return true;
 }
 

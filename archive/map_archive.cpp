@@ -8,7 +8,6 @@
 #include <fcntl.h>
 #include <span>
 #include <string_view>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "archive/archive_precheck.h"
@@ -85,8 +84,6 @@ bool MapArchive::IsReady() const { return IsLoaded() && workFile_.IsOpen(); }
 bool MapArchive::OpenMapArchive(const std::string& path, ArchiveHandle& archive) const {
   archive = nullptr;
   if (!IsLoaded()) return false;
-  struct stat st {};
-  archiveSize_ = ::stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
   const bool opened = calls_.open(path.c_str(), 0, kOpenReadOnly, &archive) && archive != nullptr;
   // When it cannot open the file, the library closes descriptor 0, which
   // the next file opened here would then get (and lose the same way).
@@ -141,22 +138,11 @@ ExtractedFile MapArchive::CopyEmbeddedFile(ArchiveHandle archive, const char* na
   return result;
 }
 
-ExtractedFile MapArchive::ExtractEmbeddedFile(ArchiveHandle archive, const char* name) {
-  busy_.clear();
-  std::uint64_t cursor = 0;
-  ExtractedFile result = CopyEmbeddedFile(archive, name, cursor);
-  // Never a mix of this file and the one before: after a failure the work
-  // file is empty.
-  const int error = workFile_.Fit(result.size);
-  if (result.fileError == 0) result.fileError = error;
-  return result;
-}
-
 bool MapArchive::CopyMapFiles(const std::string& path, std::span<const char* const> names, std::vector<ExtractedFile>& files) {
   files.clear();
   ArchiveHandle archive = nullptr;
   // Maps the library would not survive are refused before it sees them.
-  if (!IsSafeToOpen(path) || !OpenMapArchive(path, archive)) return false;
+  if (!IsSafeToOpen(path, scratch_, archiveSize_) || !OpenMapArchive(path, archive)) return false;
   std::uint64_t cursor = 0, begin = UINT64_MAX, end = 0;
   for (const char* name : names) {
     const ExtractedFile& result = files.emplace_back(CopyEmbeddedFile(archive, name, cursor));

@@ -50,12 +50,6 @@ class MapArchive {
   // The library is loaded and the work file open.
   bool IsReady() const;
 
-  bool OpenMapArchive(const std::string& path, ArchiveHandle& archive) const;
-  void CloseMapArchive(ArchiveHandle archive) const;
-  // Leaves exactly the embedded file's bytes in the work file, positioned
-  // at 0; an empty work file when the map lacks it.
-  ExtractedFile ExtractEmbeddedFile(ArchiveHandle archive, const char* name);
-
   // Opens the map, copies each of `names` into the work file, in that
   // order, and closes the map. This runs in a worker process, so a map
   // that crashes or hangs the library costs only the worker, and it runs
@@ -91,6 +85,8 @@ class MapArchive {
     bool posted = false;  // else it is done here when collected
   };
 
+  bool OpenMapArchive(const std::string& path, ArchiveHandle& archive) const;
+  void CloseMapArchive(ArchiveHandle archive) const;
   // The work of a request, in this process.
   bool CopyMapFiles(const std::string& path, std::span<const char* const> names, std::vector<ExtractedFile>& files);
   void Serve(std::span<const std::byte> request, int file, std::vector<std::byte>& reply);
@@ -109,9 +105,9 @@ class MapArchive {
     std::uint64_t begin = 0, end = 0;
   };
   std::deque<Region> busy_;
-  mutable ScratchBuffer scratch_;
+  ScratchBuffer scratch_;
   // Size of the map file opened last, to judge the sizes its tables claim.
-  mutable std::uint64_t archiveSize_ = 0;
+  std::uint64_t archiveSize_ = 0;
   DynamicLibrary library_;
   Calls calls_;
 };

@@ -128,41 +128,40 @@ TEST_F(Extraction, ExtractsEmbeddedFilesIntoTheWorkFile) {
   EXPECT_TRUE(archive.IsReady());
 
   ASSERT_TRUE(BuildMap(dir / "m.w3m", {{"war3map.j", "script bytes"}, {"war3map.wts", ""}, {"war3map.w3i", std::string(70000, 'q')}}));
-  ArchiveHandle map = nullptr;
-  ASSERT_TRUE(archive.OpenMapArchive((dir / "m.w3m").string(), map));
+  const char* names[] = {"war3map.w3i", "WAR3MAP.J", "war3map.wts", "war3map.doo"};
+  std::vector<ExtractedFile> files;
+  ASSERT_TRUE(archive.ExtractMapFiles((dir / "m.w3m").string(), names, files));
+  ASSERT_EQ(files.size(), 4u);
+  const std::string bytes = WorkFileBytes(work);
+  auto content = [&](const ExtractedFile& f) { return bytes.substr(f.offset, f.size); };
 
-  ExtractedFile r = archive.ExtractEmbeddedFile(map, "war3map.w3i");
-  EXPECT_TRUE(r.found);
-  EXPECT_EQ(r.fileError, 0);
-  EXPECT_EQ(WorkFileBytes(work), std::string(70000, 'q'));
-
-  // Each extraction replaces the previous content; a shorter file leaves no tail.
-  r = archive.ExtractEmbeddedFile(map, "WAR3MAP.J");
-  EXPECT_TRUE(r.found);
-  EXPECT_EQ(WorkFileBytes(work), "script bytes");
-
-  r = archive.ExtractEmbeddedFile(map, "war3map.wts");
-  EXPECT_TRUE(r.found);
-  EXPECT_EQ(WorkFileBytes(work), "");
-
-  r = archive.ExtractEmbeddedFile(map, "war3map.doo");
-  EXPECT_FALSE(r.found);
-  EXPECT_EQ(r.fileError, 0);
-  EXPECT_EQ(WorkFileBytes(work), "");
-  archive.CloseMapArchive(map);
+  EXPECT_TRUE(files[0].found);
+  EXPECT_EQ(files[0].fileError, 0);
+  EXPECT_TRUE(content(files[0]) == std::string(70000, 'q'));
+  EXPECT_TRUE(files[1].found);
+  EXPECT_EQ(content(files[1]), "script bytes");
+  EXPECT_TRUE(files[2].found);
+  EXPECT_EQ(files[2].size, 0u);
+  EXPECT_FALSE(files[3].found);
+  EXPECT_EQ(files[3].fileError, 0);
+  EXPECT_EQ(files[3].size, 0u);
 
   WriteFile(dir / "junk.w3m", "this is not an archive at all");
-  EXPECT_FALSE(archive.OpenMapArchive((dir / "junk.w3m").string(), map));
-  EXPECT_FALSE(archive.OpenMapArchive((dir / "absent.w3m").string(), map));
+  EXPECT_FALSE(archive.ExtractMapFiles((dir / "junk.w3m").string(), names, files));
+  EXPECT_FALSE(archive.ExtractMapFiles((dir / "absent.w3m").string(), names, files));
+  EXPECT_TRUE(files.empty());
 }
 
 TEST_F(Extraction, ShortReadLeavesOnlyTheDeliveredBytes) {
   ASSERT_TRUE(archive.BindArchiveLibrary(KORVANEL_FAKE_STORM));
-  ArchiveHandle map = nullptr;
-  ASSERT_TRUE(archive.OpenMapArchive("anything", map));
-  ExtractedFile r = archive.ExtractEmbeddedFile(map, "war3map.j");
-  EXPECT_TRUE(r.found);
-  EXPECT_EQ(WorkFileBytes(work), std::string(10, 'x'));
+  WriteFile(dir / "anything.w3m", "opened by a stand-in library");
+  const char* names[] = {"war3map.j"};
+  std::vector<ExtractedFile> files;
+  ASSERT_TRUE(archive.ExtractMapFiles((dir / "anything.w3m").string(), names, files));
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_TRUE(files[0].found);
+  EXPECT_EQ(files[0].size, 10u);
+  EXPECT_EQ(WorkFileBytes(work).substr(files[0].offset), std::string(10, 'x'));
 }
 
 // A map's files in one go, each after the last, and the map opened by a
@@ -175,17 +174,6 @@ TEST_F(Extraction, ExtractsAMapsFilesOneAfterAnother) {
   const char* names[] = {"war3map.w3i", "war3map.doo", "WAR3MAP.J", "war3map.wts"};
   std::vector<ExtractedFile> files;
   ASSERT_TRUE(archive.ExtractMapFiles((dir / "big.w3m").string(), names, files));
-  ASSERT_EQ(files.size(), 4u);
-  const std::string bytes = WorkFileBytes(work);
-  auto content = [&](const ExtractedFile& f) { return bytes.substr(f.offset, f.size); };
-  EXPECT_TRUE(files[0].found);
-  EXPECT_TRUE(content(files[0]) == std::string(70000, 'q'));
-  EXPECT_FALSE(files[1].found);
-  EXPECT_EQ(files[1].size, 0u);
-  EXPECT_EQ(content(files[2]), "script bytes");
-  EXPECT_TRUE(files[3].found);
-  EXPECT_EQ(files[3].size, 0u);
-  for (const ExtractedFile& f : files) EXPECT_EQ(f.fileError, 0);
 
   // A map's files never land on those of the maps before it that may
   // still be being read, however large each is.
@@ -220,11 +208,6 @@ TEST_F(Extraction, ExtractsAMapsFilesOneAfterAnother) {
     inUse.push_back(hold(next));
     if (inUse.size() > kMapsAhead) inUse.pop_front();
   }
-
-  WriteFile(dir / "junk.w3m", "this is not an archive at all");
-  EXPECT_FALSE(archive.ExtractMapFiles((dir / "junk.w3m").string(), names, files));
-  EXPECT_FALSE(archive.ExtractMapFiles((dir / "absent.w3m").string(), names, files));
-  EXPECT_TRUE(files.empty());
 }
 
 // The library runs in a worker process: a map that kills or hangs it costs
