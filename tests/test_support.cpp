@@ -60,6 +60,7 @@ void WriteFile(const fs::path& path, std::string_view bytes) {
 }  // namespace korvanel::test
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -91,8 +92,9 @@ struct Launch {
     }
   }
 
-  // Forks and runs the program with `out` as its standard output.
-  pid_t Start(int out) {
+  // Forks and runs the program with `out` and `err` as its standard output
+  // and error (-1: the null device, and this process's error stream).
+  pid_t Start(int out, int err = -1) {
     pid_t pid = ::fork();
     if (pid != 0) return pid;
     std::vector<char*> argv, envp;
@@ -103,6 +105,7 @@ struct Launch {
     int devnull = ::open("/dev/null", O_RDWR);
     ::dup2(devnull, 0);
     ::dup2(out >= 0 ? out : devnull, 1);
+    if (err >= 0) ::dup2(err, 2);
     ::execvpe(argv[0], argv.data(), envp.data());
     ::_exit(127);
   }
@@ -111,15 +114,35 @@ struct Launch {
 }  // namespace
 
 ProcessResult RunKorvanel(const std::vector<std::string>& arguments, const std::vector<std::string>& environment) {
-  int pipeFds[2];
-  if (::pipe2(pipeFds, O_CLOEXEC) != 0) return {};
-  pid_t pid = Launch(arguments, environment).Start(pipeFds[1]);
-  ::close(pipeFds[1]);
+  int outFds[2], errFds[2];
+  if (::pipe2(outFds, O_CLOEXEC) != 0) return {};
+  if (::pipe2(errFds, O_CLOEXEC) != 0) {
+    ::close(outFds[0]);
+    ::close(outFds[1]);
+    return {};
+  }
+  pid_t pid = Launch(arguments, environment).Start(outFds[1], errFds[1]);
+  ::close(outFds[1]);
+  ::close(errFds[1]);
   ProcessResult result;
+  // Both streams at once: a child blocked on a full pipe would never end.
+  pollfd streams[2] = {{outFds[0], POLLIN, 0}, {errFds[0], POLLIN, 0}};
+  std::string* into[2] = {&result.out, &result.err};
   char buffer[4096];
-  ssize_t n;
-  while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0) result.out.append(buffer, static_cast<std::size_t>(n));
-  ::close(pipeFds[0]);
+  for (int open = 2; open > 0;) {
+    if (::poll(streams, 2, -1) < 0) continue;
+    for (int i = 0; i < 2; ++i) {
+      if (streams[i].fd < 0 || streams[i].revents == 0) continue;
+      const ssize_t n = ::read(streams[i].fd, buffer, sizeof buffer);
+      if (n > 0) {
+        into[i]->append(buffer, static_cast<std::size_t>(n));
+      } else {
+        ::close(streams[i].fd);
+        streams[i].fd = -1;
+        --open;
+      }
+    }
+  }
   int status = 0;
   struct rusage usage {};
   ::wait4(pid, &status, 0, &usage);

@@ -69,11 +69,12 @@ namespace korvanel::test {
 struct ProcessResult {
   int status = -1;  // exit status, or 128 + signal
   std::string out;
+  std::string err;  // standard error
   long maxResidentKiB = 0;  // the process's peak memory
 };
 
-// Runs the korvanel program with `arguments`, standard output captured,
-// standard input closed; `environment` entries ("NAME=value") replace
+// Runs the korvanel program with `arguments`, standard output and error
+// captured, standard input closed; `environment` entries ("NAME=value") replace
 // those of the same name. When KORVANEL_WRAPPER is set (e.g. "valgrind
 // --error-exitcode=99"), its words are put in front of the program.
 ProcessResult RunKorvanel(const std::vector<std::string>& arguments,
