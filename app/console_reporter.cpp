@@ -21,6 +21,12 @@ void ConsoleReporter::ShowStatus(std::string_view status) {
     openLine_ = false;
 }
 
+void ConsoleReporter::Diagnose(std::string_view line) {
+  // On a shared terminal the line starts on a line of its own.
+  FinishLine();
+  Reporter::Diagnose(line);
+}
+
 void ConsoleReporter::Write(std::string_view text) {
   if (text.empty()) return;
   progress_.Erase();

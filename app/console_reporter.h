@@ -13,6 +13,7 @@ class ConsoleReporter : public Reporter {
   void Report(std::string_view text, Icon icon) override;
   void ShowStatus(std::string_view status) override;
   Answer Ask(std::string_view text) override;
+  void Diagnose(std::string_view line) override;
   // Writes text that is not a message (the usage text).
   void Write(std::string_view text);
   // Ends an unfinished last line on a terminal, so the prompt starts clean.

@@ -82,7 +82,7 @@ int ExtractorApp::RunCommandLine(const std::vector<std::string>& arguments) {
   }
   run.CloseInfoFile();
   archive_.ReleaseArchiveLibrary();
-  return failed || run.errors.Any() || run.UnopenedMaps() > 0 ? kExitErrors : kExitOk;
+  return failed || run.errors.Any() || run.Failures() > 0 ? kExitErrors : kExitOk;
 }
 
 }  // namespace korvanel

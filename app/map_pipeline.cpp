@@ -4,6 +4,7 @@
 #include <span>
 
 #include "app/map_walk.h"
+#include "app/paths.h"
 #include "app/run_context.h"
 #include "archive/work_file.h"
 #include "parsers/environment.h"
@@ -12,8 +13,6 @@
 
 namespace korvanel {
 namespace {
-
-constexpr const char kMinimapFileName[] = "war3mapMap.blp";
 
 using Data = std::span<const std::byte>;
 using Handler = bool (*)(Data, TriggerStringTable&, LineWriter&);
@@ -40,10 +39,17 @@ RunContext::RunContext(MapArchive& archive, WorkFile& workFile, Reporter& report
     : archive_(archive), workFile_(workFile), reporter_(reporter), info_(reporter, errors) {}
 
 void RunContext::WalkMapDirectory(const std::string& directory) {
-  korvanel::WalkMapDirectory(directory, options.includeSubdirectories,
-                             [this](const std::string& path, std::string_view name, const std::string& openPath) {
-                               QueueMap(path, name, openPath);
-                             });
+  korvanel::WalkMapDirectory(
+      directory, options.includeSubdirectories,
+      [this](const std::string& path, std::string_view name, const std::string& openPath) {
+        QueueMap(path, name, openPath);
+      },
+      [this](const std::string& path, int error) {
+        const bool folder = path.ends_with(kPathSeparator);
+        // An entry is also reported, and counted, as a map that cannot be opened.
+        if (folder) ++failures_;
+        QueueDiagnosis((folder ? "cannot read the folder " : "cannot examine ") + path + ": " + ErrorText(error));
+      });
   FinishMaps();
 }
 
@@ -65,11 +71,24 @@ void RunContext::QueueMap(const std::string& path, std::string_view name, const 
   while (queued_.size() > kMapsAhead) ProcessQueuedMap();
 }
 
+void RunContext::QueueDiagnosis(std::string line) {
+  if (queued_.empty()) {
+    reporter_.Diagnose(line);
+    return;
+  }
+  queued_.push_back({{}, {}, std::move(line)});
+}
+
+void RunContext::DiagnoseFile(const std::string& path, const char* name, std::string_view why) {
+  reporter_.Diagnose(path + ": " + name + ": " + std::string(why));
+}
+
 void RunContext::FinishMaps() {
   while (!queued_.empty()) ProcessQueuedMap();
 }
 
-bool RunContext::Accept(const ExtractedFile& file) {
+bool RunContext::Accept(const std::string& path, const char* name, const ExtractedFile& file) {
+  if (file.fileError != 0) DiagnoseFile(path, name, "cannot extract: " + ErrorText(file.fileError));
   if (file.fileError != 0 && !errors.extractFailed) {
     errors.extractFailed = true;
     reporter_.Report("ERROR!\nError extracting a file from the map file (.w3m).\nReason:\n" + ErrorReason(file.fileError),
@@ -92,6 +111,10 @@ int RunContext::ReadExtracted(const ExtractedFile& file, std::span<const std::by
 void RunContext::ProcessQueuedMap() {
   const QueuedMap map = std::move(queued_.front());
   queued_.pop_front();
+  if (!map.diagnosis.empty()) {
+    reporter_.Diagnose(map.diagnosis);
+    return;
+  }
   if (!map.name.empty()) {
     statusText = "Processing ";
     statusText += map.name;
@@ -99,7 +122,7 @@ void RunContext::ProcessQueuedMap() {
   }
   const std::string& path = map.path;
   if (!archive_.CollectMapFiles(files_)) {
-    ++unopenedMaps_;
+    ++failures_;
     reporter_.Report("ERROR!\nUnable to open the map file :\n" + path + "\n", Icon::kStop);
     return;
   }
@@ -112,15 +135,19 @@ void RunContext::ProcessQueuedMap() {
     triggerStrings_.RemoveAll();
     for (const Step& step : kSteps) {
       const ExtractedFile& extracted = *file++;
-      if (!Accept(extracted)) continue;
+      if (!Accept(path, step.name, extracted)) continue;
       std::span<const std::byte> data;
       if (int error = ReadExtracted(extracted, data); error != 0) {
+        DiagnoseFile(path, step.name, "cannot read back: " + ErrorText(error));
         if (!errors.readFailed)
           reporter_.Report("ERROR!\nError reading a W3M file!\nReason:\n" + ErrorReason(error), Icon::kExclamation);
         errors.readFailed = true;
         continue;
       }
-      if (!step.handler(data, triggerStrings_, info_)) errors.readFailed = true;
+      if (!step.handler(data, triggerStrings_, info_)) {
+        DiagnoseFile(path, step.name, "damaged or of an unknown format; its lines may be missing or incomplete");
+        errors.readFailed = true;
+      }
     }
   }
   readBuffer_.Trim();

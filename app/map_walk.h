@@ -14,9 +14,17 @@ namespace korvanel {
 using MapVisitor =
     std::function<void(const std::string& path, std::string_view name, const std::string& openPath)>;
 
-// `directory` may be relative; visited paths are absolute. Unreadable
-// folders are skipped; a link back to a folder being walked is not entered.
-void WalkMapDirectory(const std::string& directory, bool includeSubdirectories, const MapVisitor& visit);
+// Called with what the walk could not read and the error number: a folder
+// that cannot be listed or entered (its path ends in a separator), or an
+// entry named like a map that cannot be examined, just before that entry is
+// visited anyway, as a map that will fail to open: it is listed, so the
+// user expects to hear of it.
+using WalkFailure = std::function<void(const std::string& path, int error)>;
+
+// `directory` may be relative; visited paths are absolute. A link back to a
+// folder being walked is not entered.
+void WalkMapDirectory(const std::string& directory, bool includeSubdirectories, const MapVisitor& visit,
+                      const WalkFailure& failed);
 
 // True for names ending in ".w3m" in any letter case.
 bool HasMapExtension(std::string_view name);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <dirent.h>
 #include <fcntl.h>
@@ -20,6 +21,7 @@ struct Entry {
   std::string name;
   bool isMap = false;
   bool isDirectory = false;
+  int error = 0;  // why the entry could not be examined
 };
 
 // Case-insensitive ASCII order first, bytes to break ties, so a walk is
@@ -36,20 +38,32 @@ bool NameLess(const std::string& a, const std::string& b) {
 
 // Folders are read through descriptors, so that trees deeper than the
 // longest path the system accepts are still walked.
-std::vector<Entry> ListDirectory(int dirFd) {
+std::vector<Entry> ListDirectory(int dirFd, const std::string& dir, const WalkFailure& failed) {
   std::vector<Entry> entries;
   int listFd = ::dup(dirFd);
   DIR* handle = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
   if (!handle) {
+    failed(dir, errno);
     if (listFd >= 0) ::close(listFd);
     return entries;
   }
-  while (const dirent* d = ::readdir(handle)) {
+  for (;;) {
+    errno = 0;
+    const dirent* d = ::readdir(handle);
+    if (!d) {
+      if (errno != 0) failed(dir, errno);
+      break;
+    }
     std::string name = d->d_name;
     if (name == "." || name == "..") continue;
     struct stat st {};
     // Links count as what they point to.
-    if (::fstatat(dirFd, name.c_str(), &st, 0) != 0) continue;
+    if (::fstatat(dirFd, name.c_str(), &st, 0) != 0) {
+      // A dangling link or a file gone since the listing: the folder still
+      // lists it as a map, so it is one that cannot be opened.
+      if (HasMapExtension(name)) entries.push_back({std::move(name), true, false, errno});
+      continue;
+    }
     Entry e{std::move(name), false, S_ISDIR(st.st_mode)};
     e.isMap = S_ISREG(st.st_mode) && HasMapExtension(e.name);
     if (e.isMap || e.isDirectory) entries.push_back(std::move(e));
@@ -67,13 +81,14 @@ struct FolderId {
 
 class Walker {
  public:
-  Walker(bool includeSubdirectories, const MapVisitor& visit)
-      : includeSubdirectories_(includeSubdirectories), visit_(visit) {}
+  Walker(bool includeSubdirectories, const MapVisitor& visit, const WalkFailure& failed)
+      : includeSubdirectories_(includeSubdirectories), visit_(visit), failed_(failed) {}
 
   // Takes ownership of `dirFd`.
   void Walk(int dirFd, const std::string& dir) {
     struct stat st {};
     if (::fstat(dirFd, &st) != 0) {
+      failed_(dir, errno);
       ::close(dirFd);
       return;
     }
@@ -85,10 +100,11 @@ class Walker {
     }
     descent_.push_back(id);
 
-    std::vector<Entry> entries = ListDirectory(dirFd);
+    std::vector<Entry> entries = ListDirectory(dirFd, dir, failed_);
     for (const Entry& e : entries) {
       if (!e.isMap) continue;
       std::string path = dir + e.name;
+      if (e.error != 0) failed_(path, e.error);
       // Too long for the system to open directly: reach it through the
       // folder's descriptor instead.
       std::string openPath = path.size() < PATH_MAX ? path : "/proc/self/fd/" + std::to_string(dirFd) + "/" + e.name;
@@ -97,8 +113,13 @@ class Walker {
     if (includeSubdirectories_) {
       for (const Entry& e : entries) {
         if (!e.isDirectory) continue;
-        int subFd = ::openat(dirFd, e.name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (subFd >= 0) Walk(subFd, dir + e.name + kPathSeparator);
+        const std::string sub = dir + e.name + kPathSeparator;
+        const int subFd = ::openat(dirFd, e.name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (subFd >= 0) {
+          Walk(subFd, sub);
+        } else {
+          failed_(sub, errno);
+        }
       }
     }
     descent_.pop_back();
@@ -108,6 +129,7 @@ class Walker {
  private:
   bool includeSubdirectories_;
   const MapVisitor& visit_;
+  const WalkFailure& failed_;
   std::vector<FolderId> descent_;
 };
 
@@ -122,14 +144,22 @@ bool HasMapExtension(std::string_view name) {
   });
 }
 
-void WalkMapDirectory(const std::string& directory, bool includeSubdirectories, const MapVisitor& visit) {
+void WalkMapDirectory(const std::string& directory, bool includeSubdirectories, const MapVisitor& visit,
+                      const WalkFailure& failed) {
   std::error_code ec;
   std::filesystem::path absolute = std::filesystem::absolute(directory, ec);
-  if (ec) return;
+  if (ec) {
+    failed(directory, ec.value());
+    return;
+  }
   std::string dir = absolute.lexically_normal().string();
   if (dir.empty() || dir.back() != kPathSeparator) dir += kPathSeparator;
-  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd >= 0) Walker(includeSubdirectories, visit).Walk(fd, dir);
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    Walker(includeSubdirectories, visit, failed).Walk(fd, dir);
+  } else {
+    failed(dir, errno);
+  }
 }
 
 }  // namespace korvanel

@@ -23,6 +23,9 @@ namespace korvanel {
 
 class WorkFile;
 
+// The map's preview picture.
+inline constexpr char kMinimapFileName[] = "war3mapMap.blp";
+
 class RunContext {
  public:
   RunContext(MapArchive& archive, WorkFile& workFile, Reporter& reporter);
@@ -43,22 +46,29 @@ class RunContext {
   // `openPath` names the same file as `path` (see MapVisitor).
   void ProcessMap(const std::string& path, const std::string& openPath);
 
-  // Maps that could not be opened during this object's life (no latch
-  // exists for them; the command line's exit status needs to know).
-  int UnopenedMaps() const { return unopenedMaps_; }
+  // Maps that could not be opened and folders that could not be read
+  // during this object's life: no latch exists for them, but a run that met
+  // one did not analyse everything.
+  int Failures() const { return failures_; }
 
  private:
+  // A map in its turn, or a diagnostic line that waits for the maps
+  // queued before it, so that standard error follows the walk's order.
   struct QueuedMap {
     std::string path;
     std::string name;  // for the status line; none for a single map
+    std::string diagnosis;  // set for a line instead of a map
   };
 
   void QueueMap(const std::string& path, std::string_view name, const std::string& openPath);
+  void QueueDiagnosis(std::string line);
+  // A diagnostic line naming the map being processed and one of its files.
+  void DiagnoseFile(const std::string& path, const char* name, std::string_view why);
   void ProcessQueuedMap();
   void FinishMaps();
   // Reports a work-file error of an extracted file, once per run. False
   // when the map lacks the file.
-  bool Accept(const ExtractedFile& file);
+  bool Accept(const std::string& path, const char* name, const ExtractedFile& file);
   // The file's bytes from the work file. Returns 0 or the error number.
   int ReadExtracted(const ExtractedFile& file, std::span<const std::byte>& data);
   void ExportMinimap(const std::string& path, const ExtractedFile& picture);
@@ -73,7 +83,7 @@ class RunContext {
   std::vector<const char*> names_;
   std::vector<ExtractedFile> files_;
   std::deque<QueuedMap> queued_;
-  int unopenedMaps_ = 0;
+  int failures_ = 0;
 };
 
 }  // namespace korvanel

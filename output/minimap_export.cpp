@@ -15,7 +15,7 @@
 namespace korvanel {
 
 void RunContext::ExportMinimap(const std::string& path, const ExtractedFile& picture) {
-  if (!Accept(picture)) return;
+  if (!Accept(path, kMinimapFileName, picture)) return;
   const std::string baseName = MinimapBaseName(path);
   const std::string outputPath = options.minimapDirectory + baseName + ".jpg";
 

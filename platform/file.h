@@ -12,6 +12,8 @@ namespace korvanel {
 // The system's description of an error number as a short sentence with a
 // line end, e.g. "No space left on device.\n".
 std::string ErrorReason(int error);
+// The same as a phrase for a diagnostic line: "No space left on device".
+std::string ErrorText(int error);
 
 class File {
  public:

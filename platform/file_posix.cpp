@@ -7,8 +7,10 @@
 
 namespace korvanel {
 
+std::string ErrorText(int error) { return std::strerror(error); }
+
 std::string ErrorReason(int error) {
-  std::string text = std::strerror(error);
+  std::string text = ErrorText(error);
   if (!text.empty() && text.back() != '.') text += '.';
   text += '\n';
   return text;

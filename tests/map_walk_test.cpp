@@ -1,20 +1,21 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include "app/map_walk.h"
 #include "test_support.h"
 
 namespace korvanel::test {
 namespace {
 
+// The maps visited, in turn with what could not be read ("! path").
 std::vector<std::string> Walk(const std::string& dir, bool subdirectories) {
   std::vector<std::string> seen;
-  WalkMapDirectory(dir, subdirectories, [&](const std::string& path, std::string_view name, const std::string& openPath) {
-    EXPECT_TRUE(path.ends_with("/" + std::string(name))) << path;
-    EXPECT_EQ(openPath, path);
-    seen.push_back(path);
-  });
+  WalkMapDirectory(
+      dir, subdirectories,
+      [&](const std::string& path, std::string_view name, const std::string& openPath) {
+        if (!path.ends_with("/" + std::string(name)) || openPath != path) seen.push_back("bad visit " + path);
+        seen.push_back(path);
+      },
+      [&](const std::string& path, int) { seen.push_back("! " + path); });
   return seen;
 }
 
@@ -33,12 +34,14 @@ TEST(MapWalk, FilesInNameOrderThenSubfoldersDepthFirst) {
   fs::create_symlink(dir / "z.w3m", dir / "link.w3m");
   fs::create_symlink(dir / "gone", dir / "dangling.w3m");
 
+  // The dangling link is listed, so it is a map that will not open.
   EXPECT_EQ(Walk(root, false),
-            (std::vector<std::string>{root + "A.W3M", root + "b.w3m", root + "B2.w3M", root + "link.w3m", root + "z.w3m"}));
+            (std::vector<std::string>{root + "A.W3M", root + "b.w3m", root + "B2.w3M", "! " + root + "dangling.w3m",
+                                      root + "dangling.w3m", root + "link.w3m", root + "z.w3m"}));
   EXPECT_EQ(Walk(root, true),
-            (std::vector<std::string>{root + "A.W3M", root + "b.w3m", root + "B2.w3M", root + "link.w3m",
-                                      root + "z.w3m", root + "folder.w3m/inner.w3m", root + "sub/s.w3m",
-                                      root + "sub/deeper/d.w3m"}));
+            (std::vector<std::string>{root + "A.W3M", root + "b.w3m", root + "B2.w3M", "! " + root + "dangling.w3m",
+                                      root + "dangling.w3m", root + "link.w3m", root + "z.w3m",
+                                      root + "folder.w3m/inner.w3m", root + "sub/s.w3m", root + "sub/deeper/d.w3m"}));
 }
 
 TEST(MapWalk, LinkCyclesEndAndRelativeStartsGiveAbsolutePaths) {
@@ -58,17 +61,22 @@ TEST(MapWalk, LinkCyclesEndAndRelativeStartsGiveAbsolutePaths) {
   fs::current_path(old);
   EXPECT_EQ(seen, (std::vector<std::string>{(dir / "a/b/m.w3m").string()}));
 
-  EXPECT_TRUE(Walk((dir / "missing").string() + "/", true).empty());
+  EXPECT_EQ(Walk((dir / "missing").string() + "/", true), (std::vector<std::string>{"! " + (dir / "missing/").string()}));
 }
 
-TEST(MapWalk, UnreadableFoldersAreSkipped) {
-  if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
+TEST(MapWalk, UnreadableFoldersAreReportedAndSkipped) {
   TempDir dir;
+  fs::permissions(dir.Path(), fs::perms::all);
   fs::create_directories(dir / "locked");
+  fs::create_directories(dir / "shut");
   WriteFile(dir / "locked" / "m.w3m", "");
   WriteFile(dir / "n.w3m", "");
   fs::permissions(dir / "locked", fs::perms::none);
-  EXPECT_EQ(Walk(dir.Path().string() + "/", true), (std::vector<std::string>{(dir / "n.w3m").string()}));
+  fs::permissions(dir / "shut", fs::perms::owner_write | fs::perms::others_write);
+  const std::string root = dir.Path().string() + "/";
+  const std::vector<std::string> expected = {root + "n.w3m", "! " + root + "locked/", "! " + root + "shut/"};
+  EXPECT_TRUE(AsUnprivilegedUser([&] { return Walk(root, true) == expected; }));
+  EXPECT_TRUE(AsUnprivilegedUser([&] { return Walk(root + "locked/", true) == std::vector<std::string>{"! " + root + "locked/"}; }));
 }
 
 }  // namespace korvanel::test

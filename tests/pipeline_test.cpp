@@ -70,6 +70,10 @@ TEST(Pipeline, DamagedMapsAreReportedAndTheRunGoesOn) {
   EXPECT_EQ(r.out, "ERROR!\nUnable to open the map file :\n" + (maps / "b_not_a_map.w3m").string() + "\n" +
                        "ERROR!\nUnable to open the map file :\n" + (maps / "c_truncated.w3m").string() + "\n" +
                        "ERROR!\nUnable to open the map file :\n" + (maps / "d_empty.w3m").string() + "\n");
+  // Standard error says which map and which of its files could not be read.
+  const std::string damaged = ": damaged or of an unknown format; its lines may be missing or incomplete\n";
+  EXPECT_EQ(r.err, "korvanel: " + (maps / "e_cut.w3m").string() + ": war3map.w3i" + damaged +
+                       "korvanel: " + (maps / "e_cut.w3m").string() + ": war3map.w3e" + damaged);
 
   const std::string lines = SampleMapLines(sample);
   const std::string cut =
@@ -189,6 +193,10 @@ TEST(Pipeline, WorkFileWriteErrorsAreReportedOncePerRun) {
         bool once = reporter.messages.size() == 1 &&
                     reporter.messages[0].text == "ERROR!\nError extracting a file from the map file (.w3m).\nReason:\nFile too large.\n" &&
                     reporter.messages[0].icon == Icon::kExclamation;
+        // Standard error names every map and file, also once the message is silenced.
+        const std::string tooLarge = ": war3map.j: cannot extract: File too large";
+        once = once && reporter.diagnoses == std::vector<std::string>{(dir / "a.w3m").string() + tooLarge,
+                                                                      (dir / "b.w3m").string() + tooLarge};
         code = once && run.errors.extractFailed ? 0 : 11;
       }
     }
@@ -325,6 +333,7 @@ class EventLog : public Reporter {
     return Answer::kCancel;
   }
   void ShowStatus(std::string_view status) override { events.emplace_back(status); }
+  void Diagnose(std::string_view line) override { events.push_back("korvanel: " + std::string(line)); }
 
   std::vector<std::string> events;
 };
@@ -364,7 +373,7 @@ TEST(Pipeline, MapsAreReportedInTurnWhileTheNextIsExtracted) {
     }
   }
   EXPECT_EQ(log.events, expected);
-  EXPECT_EQ(run.UnopenedMaps(), 2);
+  EXPECT_EQ(run.Failures(), 2);
 
   std::string written;
   std::istringstream info(ReadFile(dir / "info.txt"));

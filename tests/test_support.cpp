@@ -5,6 +5,9 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "platform/process.h"
 
@@ -43,6 +46,18 @@ fs::path FixturesDir() {
   fs::path dir = KORVANEL_FIXTURES_DIR;
   std::error_code ec;
   return fs::is_directory(dir, ec) ? dir : fs::path();
+}
+
+bool AsUnprivilegedUser(const std::function<bool()>& check) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    constexpr uid_t kNobody = 65534;
+    if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
+      ::_exit(2);
+    ::_exit(check() ? 0 : 1);
+  }
+  int status = 0;
+  return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 std::string ReadFile(const fs::path& path) {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -59,6 +60,11 @@ fs::path FixturesDir();
   if (::korvanel::test::FixturesDir().empty() || !::std::filesystem::exists(var)) \
     GTEST_SKIP() << "fixture " << (relative) << " not found; skipped"
 
+// Runs `check` in a child process that has dropped to the unprivileged
+// user "nobody" when this one is root, since permissions do not bind root.
+// True when `check` returned true there.
+bool AsUnprivilegedUser(const std::function<bool()>& check);
+
 std::string ReadFile(const fs::path& path);
 void WriteFile(const fs::path& path, std::string_view bytes);
 
@@ -103,6 +109,7 @@ class RecordingReporter : public Reporter {
     return answer;
   }
   void ShowStatus(std::string_view status) override { statuses.emplace_back(status); }
+  void Diagnose(std::string_view line) override { diagnoses.emplace_back(line); }
   std::string All() const {
     std::string all;
     for (const auto& m : messages) all += m.text;
@@ -112,6 +119,7 @@ class RecordingReporter : public Reporter {
   Answer answer = Answer::kCancel;
   std::vector<Message> messages;
   std::vector<std::string> statuses;
+  std::vector<std::string> diagnoses;
 };
 
 }  // namespace korvanel::test

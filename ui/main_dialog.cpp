@@ -223,7 +223,7 @@ QLineEdit* MainDialog::WalkWithInfoFile() {
     return edit;
   };
   run_.errors.ClearForRun();
-  const int unopenedBefore = run_.UnopenedMaps();
+  const int unopenedBefore = run_.Failures();
 
   options.sourcePath = NormaliseDirectory(mapsDirectoryText);
   if (IsBlank(mapsDirectoryText) || !IsExistingDirectory(options.sourcePath)) {
@@ -243,7 +243,7 @@ QLineEdit* MainDialog::WalkWithInfoFile() {
   // not follow a message of success.
   run_.CloseInfoFile();
   // A map that could not be opened sets no latch, but was not analysed.
-  const bool failed = run_.errors.Any() || run_.UnopenedMaps() != unopenedBefore;
+  const bool failed = run_.errors.Any() || run_.Failures() != unopenedBefore;
   Report(failed ? kRunHadErrors : kRunSucceeded, Icon::kInformation);
   return nullptr;
 }
