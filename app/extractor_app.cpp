@@ -25,6 +25,24 @@ void ExtractorApp::ReportWorkFileError(Reporter& reporter) {
   workFileError_ = 0;
 }
 
+std::string LibraryLoadDiagnostic(const std::string& name, const std::vector<std::string>& tried) {
+  std::string line = "korvanel: cannot load " + name + " (tried";
+  const char* separator = " ";
+  for (const std::string& place : tried) {
+    line += separator;
+    line += place.starts_with('/') ? place : "the system's library path";
+    separator = ", ";
+  }
+  return line + "); Debian and Ubuntu ship it in the package libstorm9\n";
+}
+
+bool ExtractorApp::LoadLibrary() {
+  std::vector<std::string> tried;
+  if (LoadArchiveLibrary(archive_, libraryName, &tried)) return true;
+  ConsoleReporter(2).Write(LibraryLoadDiagnostic(libraryName, tried));
+  return false;
+}
+
 int ExtractorApp::Run(const std::vector<std::string>& arguments) {
   if (!IsBlankCommandLine(arguments)) return RunCommandLine(arguments);
   if (dialog_) return dialog_(*this);
@@ -48,7 +66,7 @@ int ExtractorApp::RunCommandLine(const std::vector<std::string>& arguments) {
     console.Write(kUsageText);
     return cl.help ? kExitOk : kExitUsage;
   }
-  if (!LoadArchiveLibrary(archive_, libraryName)) {
+  if (!LoadLibrary()) {
     console.Report(kLibraryLoadError, Icon::kStop);
     return kExitErrors;
   }

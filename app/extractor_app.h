@@ -39,6 +39,9 @@ class ExtractorApp {
   WorkFile& Work() { return workFile_; }
   // Reports a failed work-file creation through `reporter`, once.
   void ReportWorkFileError(Reporter& reporter);
+  // Loads the archive library named by libraryName; when it cannot, says
+  // on standard error where it looked. The caller shows kLibraryLoadError.
+  bool LoadLibrary();
   // Which library file to load; tests point it elsewhere.
   std::string libraryName = kArchiveLibraryName;
 
@@ -51,5 +54,9 @@ class ExtractorApp {
 
 inline constexpr const char kLibraryLoadError[] =
     "ERROR!\nError loading Storm.dll!\nPlease make sure Warcraft III is properly installed and try to copy storm.dll in the same directory of this program.";
+
+// The standard-error line that goes with kLibraryLoadError: the library,
+// the places `tried` as LoadArchiveLibrary lists them, and where to get it.
+std::string LibraryLoadDiagnostic(const std::string& name, const std::vector<std::string>& tried);
 
 }  // namespace korvanel

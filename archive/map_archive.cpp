@@ -254,10 +254,16 @@ bool MapArchive::CollectMapFiles(std::vector<ExtractedFile>& files) {
   return true;
 }
 
-bool LoadArchiveLibrary(MapArchive& archive, const std::string& name) {
-  if (archive.BindArchiveLibrary(name)) return true;
-  std::string installPath = GetInstallPath();
-  return !installPath.empty() && archive.BindArchiveLibrary(installPath + name);
+bool LoadArchiveLibrary(MapArchive& archive, const std::string& name, std::vector<std::string>* tried) {
+  // The loader reads a path that is not absolute from the current folder,
+  // which may be an unpacked map pack holding a library of that name.
+  auto bind = [&](const std::string& candidate) {
+    if (tried) tried->push_back(candidate);
+    return archive.BindArchiveLibrary(candidate);
+  };
+  auto bindAbsolute = [&](const std::string& path) { return path.starts_with('/') && bind(path); };
+  if (name.find('/') != std::string::npos) return bindAbsolute(name);
+  return bindAbsolute(ProgramDirectory() + name) || bind(name) || bindAbsolute(GetInstallPath() + name);
 }
 
 }  // namespace korvanel

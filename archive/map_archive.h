@@ -112,8 +112,13 @@ class MapArchive {
   Calls calls_;
 };
 
-// Binds the library by plain name, then from the game's installation
-// folder. False when neither works.
-bool LoadArchiveLibrary(MapArchive& archive, const std::string& name = kArchiveLibraryName);
+// Binds the library by plain name: beside the program, then by the
+// system's search, then from the game's installation folder; or by the
+// absolute path `name`. Never from the current folder: a place that is not
+// an absolute path is passed over. `tried`, when given, receives what was
+// handed to the loader, in order (the plain name for the system's search).
+// False when nothing worked.
+bool LoadArchiveLibrary(MapArchive& archive, const std::string& name = kArchiveLibraryName,
+                        std::vector<std::string>* tried = nullptr);
 
 }  // namespace korvanel

@@ -12,8 +12,8 @@ class DynamicLibrary {
   DynamicLibrary& operator=(const DynamicLibrary&) = delete;
   ~DynamicLibrary() { Free(); }
 
-  // Loads by plain name (the platform's search, the program's folder first)
-  // or by path. A library the process already has is shared, not refused.
+  // Loads by plain name (the platform's search) or by path. A library the
+  // process already has is shared, not refused.
   bool Load(const std::string& nameOrPath);
   void* Entry(const char* name) const;
   bool IsLoaded() const { return handle_ != nullptr; }

@@ -5,6 +5,7 @@
 #include <deque>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <unistd.h>
 #include <filesystem>
 
 #include "archive/install_path.h"
@@ -12,6 +13,7 @@
 #include "archive/work_file.h"
 #include "map_builder.h"
 #include "platform/file.h"
+#include "platform/process.h"
 #include "test_support.h"
 
 namespace korvanel::test {
@@ -32,6 +34,16 @@ class ScopedEnv {
  private:
   const char* name_;
   std::optional<std::string> old_;
+};
+
+// Runs one test inside `folder`, returning to the previous one afterwards.
+class ScopedFolder {
+ public:
+  explicit ScopedFolder(const fs::path& folder) : old_(fs::current_path()) { fs::current_path(folder); }
+  ~ScopedFolder() { fs::current_path(old_); }
+
+ private:
+  fs::path old_;
 };
 
 std::string WorkFileBytes(const WorkFile& work) {
@@ -98,17 +110,57 @@ TEST(ArchiveLibrary, LoadsByNameFromTheInstallFolderOrNotAtAll) {
 
   TempDir dir;
   ScopedEnv prefix("WINEPREFIX", (dir / "prefix").string());
-  EXPECT_FALSE(LoadArchiveLibrary(archive, "libkvl-absent.so"));
+  std::vector<std::string> tried;
+  EXPECT_FALSE(LoadArchiveLibrary(archive, "libkvl-absent.so", &tried));
+  EXPECT_EQ(tried, (std::vector<std::string>{ProgramDirectory() + "libkvl-absent.so", "libkvl-absent.so"}));
 
   fs::create_directories(dir / "c" / "Games" / "W3");
   fs::copy_file(KORVANEL_FAKE_STORM, dir / "c" / "Games" / "W3" / "libkvl-installed.so");
   MakeWinePrefix(dir / "prefix", dir / "c", "C:\\\\Games\\\\W3\\\\");
-  EXPECT_TRUE(LoadArchiveLibrary(archive, "libkvl-installed.so"));
+  tried.clear();
+  EXPECT_TRUE(LoadArchiveLibrary(archive, "libkvl-installed.so", &tried));
+  EXPECT_EQ(tried.back(), (dir / "prefix").string() + "/dosdevices/c:/Games/W3/libkvl-installed.so");
+  archive.ReleaseArchiveLibrary();
+
+  // Beside the program comes first.
+  const fs::path beside = ProgramDirectory() + "libkvl-beside-" + std::to_string(::getpid()) + ".so";
+  fs::copy_file(KORVANEL_FAKE_STORM, beside);
+  tried.clear();
+  EXPECT_TRUE(LoadArchiveLibrary(archive, beside.filename().string(), &tried));
+  fs::remove(beside);
+  EXPECT_EQ(tried, std::vector<std::string>{beside.string()});
   archive.ReleaseArchiveLibrary();
 
   // A library that lacks one of the calls is not taken.
   EXPECT_FALSE(archive.BindArchiveLibrary(KORVANEL_FAKE_STORM_INCOMPLETE));
   EXPECT_FALSE(archive.IsLoaded());
+}
+
+// The current folder may be an unpacked map pack: neither a relative Wine
+// prefix nor a relative path reaches the library it holds.
+TEST(ArchiveLibrary, NeverFromTheCurrentFolder) {
+  WorkFile work;
+  MapArchive archive(work);
+  TempDir dir;
+  fs::create_directories(dir / "c" / "Games" / "W3");
+  fs::copy_file(KORVANEL_FAKE_STORM, dir / "c" / "Games" / "W3" / "libkvl-installed.so");
+  fs::copy_file(KORVANEL_FAKE_STORM, dir / "libkvl-installed.so");
+  MakeWinePrefix(dir / "prefix", dir / "c", "C:\\\\Games\\\\W3\\\\");
+  ScopedFolder inside(dir.Path());
+  ScopedEnv prefix("WINEPREFIX", "prefix");
+
+  std::vector<std::string> tried;
+  EXPECT_FALSE(LoadArchiveLibrary(archive, "libkvl-installed.so", &tried));
+  EXPECT_EQ(tried, (std::vector<std::string>{ProgramDirectory() + "libkvl-installed.so", "libkvl-installed.so"}));
+  tried.clear();
+  EXPECT_FALSE(LoadArchiveLibrary(archive, "./libkvl-installed.so", &tried));
+  EXPECT_FALSE(LoadArchiveLibrary(archive, "c/Games/W3/libkvl-installed.so", &tried));
+  EXPECT_TRUE(tried.empty());
+  EXPECT_FALSE(archive.IsLoaded());
+
+  // An absolute path is taken as it is.
+  EXPECT_TRUE(LoadArchiveLibrary(archive, KORVANEL_FAKE_STORM, &tried));
+  EXPECT_EQ(tried, std::vector<std::string>{KORVANEL_FAKE_STORM});
 }
 
 // A work file in a fresh temporary folder and an archive binding over it.

@@ -2,6 +2,7 @@
 
 #include "app/command_line.h"
 #include "app/extractor_app.h"
+#include "platform/process.h"
 #include "test_support.h"
 
 namespace korvanel::test {
@@ -106,12 +107,21 @@ TEST(CommandLine, MissingArchiveLibrary) {
   app.libraryName = "libkvl-absent.so";
   ::setenv("WINEPREFIX", (dir / "none").c_str(), 1);
   testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
   int status = app.RunCommandLine({dir.Path().string(), "/i", (dir / "info.txt").string()});
+  std::string err = testing::internal::GetCapturedStderr();
   std::string out = testing::internal::GetCapturedStdout();
   ::unsetenv("WINEPREFIX");
   EXPECT_EQ(status, kExitErrors);
   EXPECT_EQ(out, kLibraryLoadError);
+  // Where it was looked for, and where to get it, on standard error only.
+  EXPECT_EQ(err, "korvanel: cannot load libkvl-absent.so (tried " + ProgramDirectory() +
+                     "libkvl-absent.so, the system's library path); Debian and Ubuntu ship it in the package libstorm9\n");
   EXPECT_FALSE(fs::exists(dir / "info.txt"));
+
+  EXPECT_EQ(LibraryLoadDiagnostic(kArchiveLibraryName, {"/opt/k/libstorm.so.9", "libstorm.so.9", "/w/c:/W3/libstorm.so.9"}),
+            "korvanel: cannot load libstorm.so.9 (tried /opt/k/libstorm.so.9, the system's library path, "
+            "/w/c:/W3/libstorm.so.9); Debian and Ubuntu ship it in the package libstorm9\n");
 }
 
 }  // namespace korvanel::test

@@ -15,6 +15,7 @@
 #include <map>
 #include <random>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -424,6 +425,44 @@ TEST(HostileArchives, NamesThatAreNoMapFilesAreReportedAsSingleSources) {
     EXPECT_EQ(r.out, std::string(kUnopenable) + path + "\n");
   }
   EXPECT_EQ(ReadFile(dir / "info.txt"), "");
+}
+
+// The program is started inside an unpacked map pack, which may hold files
+// named like the libraries it and the archive library load.
+TEST(HostileArchives, LibrariesInTheMapFolderAreNeverLoaded) {
+  const SampleMap sample;
+  for (const auto& impostors : {std::vector<std::string>{"libstorm.so.9"}, {"libstorm.so.9", "libstdc++.so.6"}}) {
+    TempDir dir;
+    ASSERT_TRUE(BuildMap(dir / "pack.w3m", SampleMapFiles(sample)));
+    for (const std::string& name : impostors) fs::copy_file(KORVANEL_IMPOSTOR_LIBRARY, dir / name);
+    ProcessResult r = RunKorvanel({dir.Path().string(), "/i", (dir / "info.txt").string()}, {}, dir.Path());
+    EXPECT_FALSE(fs::exists(dir / "impostor-loaded")) << impostors.back();
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(ReadFile(dir / "info.txt"), RecordHead(dir / "pack.w3m") + SampleMapLines(sample));
+  }
+}
+
+// An empty or relative entry in a run path is read from the current folder.
+TEST(HostileArchives, RunPathsNameNoFolderRelativeToTheCurrentOne) {
+  const fs::path program = KORVANEL_BINARY;
+  for (const fs::path& file : {program, program.parent_path() / "korvanel-dialog.so"}) {
+    if (!fs::exists(file)) continue;  // the dialog module is optional
+    FILE* readelf = ::popen(("readelf -dW '" + file.string() + "'").c_str(), "r");
+    ASSERT_NE(readelf, nullptr);
+    std::string dynamic;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, readelf)) > 0;) dynamic.append(buffer, n);
+    ASSERT_EQ(::pclose(readelf), 0) << file;
+    ASSERT_NE(dynamic.find("(NEEDED)"), std::string::npos) << file;
+    std::istringstream lines(dynamic);
+    for (std::string line; std::getline(lines, line);) {
+      if (line.find("(RUNPATH)") == std::string::npos && line.find("(RPATH)") == std::string::npos) continue;
+      const std::size_t open = line.find('[');
+      std::istringstream entries(line.substr(open + 1, line.rfind(']') - open - 1) + ":");
+      for (std::string entry; std::getline(entries, entry, ':');)
+        EXPECT_TRUE(entry.starts_with('/') || entry.starts_with("$ORIGIN")) << file << ": \"" << entry << '"';
+    }
+  }
 }
 
 }  // namespace korvanel::test

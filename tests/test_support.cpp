@@ -109,9 +109,10 @@ struct Launch {
 
   // Forks and runs the program with `out` and `err` as its standard output
   // and error (-1: the null device, and this process's error stream).
-  pid_t Start(int out, int err = -1) {
+  pid_t Start(int out, int err = -1, const fs::path& folder = {}) {
     pid_t pid = ::fork();
     if (pid != 0) return pid;
+    if (!folder.empty() && ::chdir(folder.c_str()) != 0) ::_exit(127);
     std::vector<char*> argv, envp;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -128,7 +129,8 @@ struct Launch {
 
 }  // namespace
 
-ProcessResult RunKorvanel(const std::vector<std::string>& arguments, const std::vector<std::string>& environment) {
+ProcessResult RunKorvanel(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
+                          const fs::path& folder) {
   int outFds[2], errFds[2];
   if (::pipe2(outFds, O_CLOEXEC) != 0) return {};
   if (::pipe2(errFds, O_CLOEXEC) != 0) {
@@ -136,7 +138,7 @@ ProcessResult RunKorvanel(const std::vector<std::string>& arguments, const std::
     ::close(outFds[1]);
     return {};
   }
-  pid_t pid = Launch(arguments, environment).Start(outFds[1], errFds[1]);
+  pid_t pid = Launch(arguments, environment).Start(outFds[1], errFds[1], folder);
   ::close(outFds[1]);
   ::close(errFds[1]);
   ProcessResult result;

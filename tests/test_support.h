@@ -81,10 +81,11 @@ struct ProcessResult {
 
 // Runs the korvanel program with `arguments`, standard output and error
 // captured, standard input closed; `environment` entries ("NAME=value") replace
-// those of the same name. When KORVANEL_WRAPPER is set (e.g. "valgrind
-// --error-exitcode=99"), its words are put in front of the program.
+// those of the same name; started in `folder` when one is given. When
+// KORVANEL_WRAPPER is set (e.g. "valgrind --error-exitcode=99"), its words are
+// put in front of the program.
 ProcessResult RunKorvanel(const std::vector<std::string>& arguments,
-                          const std::vector<std::string>& environment = {});
+                          const std::vector<std::string>& environment = {}, const fs::path& folder = {});
 
 // The same started in the background, standard output discarded; the
 // caller waits for the process.

@@ -56,7 +56,7 @@ int RunDialogMode(ExtractorApp& app, int argc, char** argv) {
 
   MessageBoxReporter startup(nullptr);
   app.ReportWorkFileError(startup);
-  if (!LoadArchiveLibrary(app.Archive(), app.libraryName)) {
+  if (!app.LoadLibrary()) {
     startup.Report(kLibraryLoadError, Icon::kStop);
     return kExitErrors;
   }

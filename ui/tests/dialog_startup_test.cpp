@@ -56,7 +56,10 @@ TEST(DialogStartup, MissingArchiveLibraryShowsOnlyTheStopBox) {
     box->button(QMessageBox::Ok)->click();
     return true;
   });
+  testing::internal::CaptureStderr();
   EXPECT_EQ(RunDialogMode(app, 0, nullptr), kExitErrors);
+  // The same line as on the command line, for a dialog started from a terminal.
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("korvanel: cannot load libkvl-absent.so (tried "), std::string::npos);
   EXPECT_TRUE(seen);
   EXPECT_FALSE(app.Archive().IsLoaded());
 }
