@@ -100,6 +100,24 @@ TEST(CommandLine, ProgramPrintsUsageAndExitStatus) {
   EXPECT_EQ(empty.out, "");
 }
 
+TEST(CommandLine, FileNamesCannotDriveATerminal) {
+  TempDir dir;
+  fs::create_directory(dir / "pack");
+  const fs::path map = dir / "pack" / "\x1b]0;pwned\x07.w3m";
+  WriteFile(map, "not a map");
+  const std::string raw = "ERROR!\nUnable to open the map file :\n" + map.string() + "\n";
+
+  ProcessResult shown = RunKorvanelOnTerminal({(dir / "pack").string()});
+  if (shown.status == -1) GTEST_SKIP() << "no pseudo-terminal";
+  EXPECT_EQ(shown.status, kExitErrors);
+  EXPECT_EQ(shown.out, "ERROR!\nUnable to open the map file :\n" + (dir / "pack").string() + "/\\033]0;pwned\\a.w3m\n");
+  EXPECT_EQ(shown.out.find_first_of("\x1b\x07"), std::string::npos);
+
+  ProcessResult piped = RunKorvanel({(dir / "pack").string()});
+  EXPECT_EQ(piped.status, kExitErrors);
+  EXPECT_EQ(piped.out, raw);
+}
+
 TEST(CommandLine, MissingArchiveLibrary) {
   TempDir dir;
   ExtractorApp app;
