@@ -1,10 +1,22 @@
 #include "app/console_reporter.h"
 
-#include <unistd.h>
-
+#include "app/terminal_text.h"
 #include "platform/file.h"
+#include "platform/terminal.h"
 
 namespace korvanel {
+namespace {
+
+void Put(int fd, bool terminal, std::string_view text) {
+  File out(fd);
+  out.WriteAll(terminal ? EscapeControlBytes(text) : std::string(text));
+  out.Release();
+}
+
+}  // namespace
+
+ConsoleReporter::ConsoleReporter(int fd, int errorFd)
+    : fd_(fd), errorFd_(errorFd), terminal_(IsTerminal(fd)), progress_(errorFd) {}
 
 void ConsoleReporter::Report(std::string_view text, Icon) { Write(text); }
 
@@ -22,18 +34,22 @@ void ConsoleReporter::ShowStatus(std::string_view status) {
 }
 
 void ConsoleReporter::Diagnose(std::string_view line) {
-  // On a shared terminal the line starts on a line of its own.
-  FinishLine();
-  Reporter::Diagnose(line);
+  progress_.Erase();
+  const bool terminal = progress_.Enabled();
+  // A message left open on the same terminal is ended first, as the
+  // progress line does.
+  std::string text = openLine_ && terminal ? "\n" : "";
+  text += "korvanel: ";
+  text.append(line) += '\n';
+  Put(errorFd_, terminal, text);
+  if (terminal) openLine_ = false;
 }
 
 void ConsoleReporter::Write(std::string_view text) {
   if (text.empty()) return;
   progress_.Erase();
-  File out(fd_);
-  out.WriteAll(text);
-  out.Release();
-  openLine_ = text.back() != '\n' && ::isatty(fd_);
+  Put(fd_, terminal_, text);
+  openLine_ = terminal_ && text.back() != '\n';
 }
 
 void ConsoleReporter::FinishLine() {

@@ -26,20 +26,20 @@ void ExtractorApp::ReportWorkFileError(Reporter& reporter) {
 }
 
 std::string LibraryLoadDiagnostic(const std::string& name, const std::vector<std::string>& tried) {
-  std::string line = "korvanel: cannot load " + name + " (tried";
+  std::string line = "cannot load " + name + " (tried";
   const char* separator = " ";
   for (const std::string& place : tried) {
     line += separator;
     line += place.starts_with('/') ? place : "the system's library path";
     separator = ", ";
   }
-  return line + "); Debian and Ubuntu ship it in the package libstorm9\n";
+  return line + "); Debian and Ubuntu ship it in the package libstorm9";
 }
 
 bool ExtractorApp::LoadLibrary() {
   std::vector<std::string> tried;
   if (LoadArchiveLibrary(archive_, libraryName, &tried)) return true;
-  ConsoleReporter(2).Write(LibraryLoadDiagnostic(libraryName, tried));
+  ConsoleReporter().Diagnose(LibraryLoadDiagnostic(libraryName, tried));
   return false;
 }
 

@@ -17,10 +17,10 @@ class Reporter {
   virtual Answer Ask(std::string_view text) = 0;
   // The walk names each map here before processing it.
   virtual void ShowStatus(std::string_view /*status*/) {}
-  // One line for a Linux user on standard error: which path, which
-  // embedded file, why. Never one of the program's own messages, so never
-  // a box, and standard output stays as it is.
-  virtual void Diagnose(std::string_view line);
+  // A line for the Linux user beyond the messages (which path, which
+  // embedded file, why); the command line puts it on standard error, with
+  // the line end added. The dialog shows none.
+  virtual void Diagnose(std::string_view /*line*/) {}
 };
 
 }  // namespace korvanel

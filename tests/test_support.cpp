@@ -76,8 +76,10 @@ void WriteFile(const fs::path& path, std::string_view bytes) {
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 extern char** environ;
@@ -89,6 +91,7 @@ namespace {
 struct Launch {
   std::vector<std::string> args;
   std::vector<std::string> env;
+  fs::path folder;  // to start in; empty for this process's own
 
   Launch(const std::vector<std::string>& arguments, const std::vector<std::string>& environment) {
     if (const char* wrapper = std::getenv("KORVANEL_WRAPPER")) {
@@ -109,7 +112,7 @@ struct Launch {
 
   // Forks and runs the program with `out` and `err` as its standard output
   // and error (-1: the null device, and this process's error stream).
-  pid_t Start(int out, int err = -1, const fs::path& folder = {}) {
+  pid_t Start(int out, int err = -1) {
     pid_t pid = ::fork();
     if (pid != 0) return pid;
     if (!folder.empty() && ::chdir(folder.c_str()) != 0) ::_exit(127);
@@ -127,23 +130,20 @@ struct Launch {
   }
 };
 
-}  // namespace
-
-ProcessResult RunKorvanel(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
-                          const fs::path& folder) {
-  int outFds[2], errFds[2];
-  if (::pipe2(outFds, O_CLOEXEC) != 0) return {};
+// Runs `launch` with standard output on `out`, read back through `outRead`.
+ProcessResult Capture(Launch launch, int outRead, int out) {
+  int errFds[2];
   if (::pipe2(errFds, O_CLOEXEC) != 0) {
-    ::close(outFds[0]);
-    ::close(outFds[1]);
+    ::close(outRead);
+    ::close(out);
     return {};
   }
-  pid_t pid = Launch(arguments, environment).Start(outFds[1], errFds[1], folder);
-  ::close(outFds[1]);
+  pid_t pid = launch.Start(out, errFds[1]);
+  ::close(out);
   ::close(errFds[1]);
   ProcessResult result;
   // Both streams at once: a child blocked on a full pipe would never end.
-  pollfd streams[2] = {{outFds[0], POLLIN, 0}, {errFds[0], POLLIN, 0}};
+  pollfd streams[2] = {{outRead, POLLIN, 0}, {errFds[0], POLLIN, 0}};
   std::string* into[2] = {&result.out, &result.err};
   char buffer[4096];
   for (int open = 2; open > 0;) {
@@ -153,7 +153,7 @@ ProcessResult RunKorvanel(const std::vector<std::string>& arguments, const std::
       const ssize_t n = ::read(streams[i].fd, buffer, sizeof buffer);
       if (n > 0) {
         into[i]->append(buffer, static_cast<std::size_t>(n));
-      } else {
+      } else {  // a terminal whose other side is closed reads as an error
         ::close(streams[i].fd);
         streams[i].fd = -1;
         --open;
@@ -166,6 +166,27 @@ ProcessResult RunKorvanel(const std::vector<std::string>& arguments, const std::
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   result.maxResidentKiB = usage.ru_maxrss;
   return result;
+}
+
+}  // namespace
+
+ProcessResult RunKorvanel(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
+                          const fs::path& folder) {
+  int outFds[2];
+  if (::pipe2(outFds, O_CLOEXEC) != 0) return {};
+  Launch launch(arguments, environment);
+  launch.folder = folder;
+  return Capture(std::move(launch), outFds[0], outFds[1]);
+}
+
+ProcessResult RunKorvanelOnTerminal(const std::vector<std::string>& arguments) {
+  int master = -1, slave = -1;
+  struct termios raw {};
+  ::cfmakeraw(&raw);
+  if (::openpty(&master, &slave, nullptr, &raw, nullptr) != 0) return {};
+  ::fcntl(master, F_SETFD, FD_CLOEXEC);
+  ::fcntl(slave, F_SETFD, FD_CLOEXEC);
+  return Capture(Launch(arguments, {}), master, slave);
 }
 
 int StartKorvanel(const std::vector<std::string>& arguments, const std::vector<std::string>& environment) {

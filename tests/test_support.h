@@ -86,6 +86,9 @@ struct ProcessResult {
 // put in front of the program.
 ProcessResult RunKorvanel(const std::vector<std::string>& arguments,
                           const std::vector<std::string>& environment = {}, const fs::path& folder = {});
+// The same with standard output on a pseudo-terminal in raw mode, so "\n"
+// arrives as it was written; `.status` is -1 when there is no terminal.
+ProcessResult RunKorvanelOnTerminal(const std::vector<std::string>& arguments);
 
 // The same started in the background, standard output discarded; the
 // caller waits for the process.
