@@ -92,31 +92,64 @@ class TextTokens : public TokenStream {
   std::string_view beforeNext_;
 };
 
+enum class Switch { kNone, kSubdirectories, kAppend, kOverwrite, kHelp, kInfo, kMinimaps };
+
+// POSIX also takes "-s -a -o -i -m"; the help switches are the same on both.
+Switch Classify(std::string_view token, bool posix) {
+  auto is = [&](std::string_view slash) {
+    return SameNoCase(token, slash) || (posix && token.size() == 2 && token[0] == '-' && SameNoCase(token.substr(1), slash.substr(1)));
+  };
+  if (is("/s")) return Switch::kSubdirectories;
+  if (is("/a")) return Switch::kAppend;
+  if (is("/o")) return Switch::kOverwrite;
+  if (IsAnyOf(token, {"/?", "-?", "/help", "-help", "--help", "?"})) return Switch::kHelp;
+  if (is("/i")) return Switch::kInfo;
+  if (is("/m")) return Switch::kMinimaps;
+  return Switch::kNone;
+}
+
+// The value of "/i" or "/m". A missing one, or another switch in its place,
+// is a mistake: taken as a path, "/m" alone would put the pictures in the
+// root folder and "/i /s" would write an info file named "/s".
+bool TakeValue(TokenStream& tokens, bool posix, std::string& value) {
+  if (tokens.Empty()) return false;
+  value = tokens.ReadValue();
+  return !value.empty() && Classify(value, posix) == Switch::kNone;
+}
+
 CommandLine Parse(TokenStream& tokens, bool posix) {
   CommandLine cl;
   while (!tokens.Empty()) {
     std::string token = tokens.Next();
-    if (IsAnyOf(token, {"/s"}) || (posix && IsAnyOf(token, {"-s"}))) {
-      cl.includeSubdirectories = true;
-    } else if (IsAnyOf(token, {"/a"}) || (posix && IsAnyOf(token, {"-a"}))) {
-      cl.appendInfoFile = true;
-    } else if (IsAnyOf(token, {"/o"}) || (posix && IsAnyOf(token, {"-o"}))) {
-      cl.overwriteInfoFile = true;
-    } else if (IsAnyOf(token, {"/?", "-?", "/help", "-help", "--help", "?"})) {
-      cl.usage = cl.help = true;
-    } else if (IsAnyOf(token, {"/i"}) || (posix && IsAnyOf(token, {"-i"}))) {
-      cl.writeInfoFile = true;
-      cl.infoValue = tokens.ReadValue();
-    } else if (IsAnyOf(token, {"/m"}) || (posix && IsAnyOf(token, {"-m"}))) {
-      cl.writeMinimaps = true;
-      cl.minimapValue = tokens.ReadValue();
-    } else if (!posix && !token.empty() && token[0] == '/') {
-      cl.usage = true;
-    } else if (!cl.source.empty()) {
-      cl.usage = true;
-    } else {
-      tokens.PutBack(token);
-      cl.source = tokens.ReadValue();
+    switch (Classify(token, posix)) {
+      case Switch::kSubdirectories:
+        cl.includeSubdirectories = true;
+        break;
+      case Switch::kAppend:
+        cl.appendInfoFile = true;
+        break;
+      case Switch::kOverwrite:
+        cl.overwriteInfoFile = true;
+        break;
+      case Switch::kHelp:
+        cl.usage = cl.help = true;
+        break;
+      case Switch::kInfo:
+        cl.writeInfoFile = true;
+        if (!TakeValue(tokens, posix, cl.infoValue)) cl.usage = true;
+        break;
+      case Switch::kMinimaps:
+        cl.writeMinimaps = true;
+        if (!TakeValue(tokens, posix, cl.minimapValue)) cl.usage = true;
+        break;
+      case Switch::kNone:
+        if ((!posix && !token.empty() && token[0] == '/') || !cl.source.empty()) {
+          cl.usage = true;
+        } else {
+          tokens.PutBack(token);
+          cl.source = tokens.ReadValue();
+        }
+        break;
     }
   }
   if (cl.source.empty()) cl.usage = true;

@@ -19,20 +19,31 @@ TEST(CommandLine, SwitchesInAnyCaseAndOrder) {
   EXPECT_TRUE(cl.writeMinimaps);
   EXPECT_EQ(cl.minimapValue, "out");
 
-  CommandLine dashes = ParseCommandLine({"-s", "-i", "a b.txt", "-m", "-o", "my maps"});
+  CommandLine dashes = ParseCommandLine({"-s", "-i", "a b.txt", "-m", "-x", "-o", "my maps"});
   EXPECT_FALSE(dashes.usage);
   EXPECT_TRUE(dashes.includeSubdirectories);
   EXPECT_EQ(dashes.infoValue, "a b.txt");
-  // A value is taken whatever it looks like.
-  EXPECT_EQ(dashes.minimapValue, "-o");
-  EXPECT_FALSE(dashes.overwriteInfoFile);
+  // A value is taken whatever it looks like, unless it is one of the switches.
+  EXPECT_EQ(dashes.minimapValue, "-x");
+  EXPECT_TRUE(dashes.overwriteInfoFile);
   EXPECT_EQ(dashes.source, "my maps");
 
-  // A later value replaces an earlier one; a switch at the end has an empty value.
-  CommandLine later = ParseCommandLine({"maps", "/i", "one", "/i", "two", "/m"});
+  // A later value replaces an earlier one.
+  CommandLine later = ParseCommandLine({"maps", "/i", "one", "/i", "two"});
   EXPECT_EQ(later.infoValue, "two");
-  EXPECT_TRUE(later.writeMinimaps);
-  EXPECT_EQ(later.minimapValue, "");
+}
+
+// Taken as paths, "/m" alone would mean the root folder and "/i /s" a file
+// named "/s".
+TEST(CommandLine, AValueSwitchWithoutItsValueIsAUsageError) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"m.w3m", "/m"}, {"m.w3m", "/i"}, {"m.w3m", "/i", "/s"}, {"m.w3m", "-m", "-o"}, {"/I", "/M", "m.w3m"},
+           {"m.w3m", "/i", ""}, {"m.w3m", "/m", "--help"}}) {
+    CommandLine cl = ParseCommandLine(args);
+    EXPECT_TRUE(cl.usage && !cl.help) << ::testing::PrintToString(args);
+  }
+  for (auto text : {"m.w3m /m", "/i /s maps", "maps /m /i x.txt", "maps /i \"\""})
+    EXPECT_TRUE(ParseCommandLineText(text).usage) << text;
 }
 
 TEST(CommandLine, AbsolutePathsAndDashesArePositional) {
@@ -71,7 +82,6 @@ TEST(CommandLine, WindowsTextWithQuotes) {
   EXPECT_EQ(open.infoValue, "\"C:\\no end");
   EXPECT_TRUE(ParseCommandLineText("maps /x").usage);
   EXPECT_TRUE(ParseCommandLineText("maps -s").usage);  // a second positional there
-  EXPECT_EQ(ParseCommandLineText("/i /s maps").infoValue, "/s");
 }
 
 TEST(CommandLine, ProgramPrintsUsageAndExitStatus) {
@@ -101,6 +111,24 @@ TEST(CommandLine, ProgramPrintsUsageAndExitStatus) {
   EXPECT_EQ(empty.out, "");
 }
 
+TEST(CommandLine, FileNamesCannotDriveATerminal) {
+  TempDir dir;
+  fs::create_directory(dir / "pack");
+  const fs::path map = dir / "pack" / "\x1b]0;pwned\x07.w3m";
+  WriteFile(map, "not a map");
+  const std::string raw = "ERROR!\nUnable to open the map file :\n" + map.string() + "\n";
+
+  ProcessResult shown = RunKorvanelOnTerminal({(dir / "pack").string()});
+  if (shown.status == -1) GTEST_SKIP() << "no pseudo-terminal";
+  EXPECT_EQ(shown.status, kExitErrors);
+  EXPECT_EQ(shown.out, "ERROR!\nUnable to open the map file :\n" + (dir / "pack").string() + "/\\033]0;pwned\\a.w3m\n");
+  EXPECT_EQ(shown.out.find_first_of("\x1b\x07"), std::string::npos);
+
+  ProcessResult piped = RunKorvanel({(dir / "pack").string()});
+  EXPECT_EQ(piped.status, kExitErrors);
+  EXPECT_EQ(piped.out, raw);
+}
+
 TEST(CommandLine, MissingArchiveLibrary) {
   TempDir dir;
   ExtractorApp app;
@@ -120,8 +148,8 @@ TEST(CommandLine, MissingArchiveLibrary) {
   EXPECT_FALSE(fs::exists(dir / "info.txt"));
 
   EXPECT_EQ(LibraryLoadDiagnostic(kArchiveLibraryName, {"/opt/k/libstorm.so.9", "libstorm.so.9", "/w/c:/W3/libstorm.so.9"}),
-            "korvanel: cannot load libstorm.so.9 (tried /opt/k/libstorm.so.9, the system's library path, "
-            "/w/c:/W3/libstorm.so.9); Debian and Ubuntu ship it in the package libstorm9\n");
+            "cannot load libstorm.so.9 (tried /opt/k/libstorm.so.9, the system's library path, "
+            "/w/c:/W3/libstorm.so.9); Debian and Ubuntu ship it in the package libstorm9");
 }
 
 }  // namespace korvanel::test

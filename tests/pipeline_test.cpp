@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include "app/command_line.h"
+#include "app/extractor_app.h"
 #include "fixture_records.h"
 #include "map_builder.h"
 #include "sample_maps.h"
@@ -117,11 +119,14 @@ TEST(Pipeline, InfoFileRulesOnTheCommandLine) {
   EXPECT_EQ(RunKorvanel({map, "/o", "/i", info.string()}).status, 0);
   EXPECT_EQ(ReadFile(info), record);
 
-  ProcessResult noValue = RunKorvanel({map, "/i"});
-  EXPECT_EQ(noValue.status, 1);
-  EXPECT_EQ(noValue.out,
-            "ERROR!\nUnable to create the output file!\nReason:\nNo such file or directory.\n"
-            "ERROR!\nUnable to create the output file!\nReason:\nunknown.\n");
+  // A switch without its value is a mistake, and nothing is created for it.
+  for (auto last : {"/i", "/m"}) {
+    ProcessResult noValue = RunKorvanel({map, "/o", last}, {}, dir.Path());
+    EXPECT_EQ(noValue.status, kExitUsage);
+    EXPECT_EQ(noValue.out, kUsageText);
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 2);
+  EXPECT_EQ(ReadFile(info), record);
 
   // A map named relative to the current folder is recorded as given.
   const fs::path old = fs::current_path();
