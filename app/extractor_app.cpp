@@ -72,6 +72,7 @@ int ExtractorApp::RunCommandLine(const std::vector<std::string>& arguments) {
   }
 
   RunContext run(archive_, workFile_, console);
+  run.options.sourcePath = AsTypedOrTrimmed(cl.source);
   run.options.appendInfoFile = cl.appendInfoFile;
   run.options.overwriteInfoFile = cl.overwriteInfoFile;
   run.options.consoleMode = true;
@@ -85,18 +86,20 @@ int ExtractorApp::RunCommandLine(const std::vector<std::string>& arguments) {
     console.Report("unknown.\n", Icon::kStop);
     failed = true;
   }
-  run.options.minimapDirectory = NormaliseDirectory(cl.minimapValue);
+  run.options.minimapDirectory = EndWithSeparator(AsTypedOrTrimmed(cl.minimapValue));
 
+  const std::string& source = run.options.sourcePath;
   if (cl.writeMinimaps && !IsExistingDirectory(run.options.minimapDirectory)) {
     console.Report("ERROR!\nYou entered an invalid path for the minimap directory! Please check the spelling and if the directory really (still?) exists.", Icon::kStop);
     console.Report(run.options.minimapDirectory, Icon::kStop);
     console.Report("\n", Icon::kStop);
     failed = true;
-  } else if (IsExistingDirectory(cl.source)) {
-    run.options.sourcePath = NormaliseDirectory(cl.source);
-    run.WalkMapDirectory(run.options.sourcePath);
+  } else if (IsExistingDirectory(source)) {
+    run.WalkMapDirectory(EndWithSeparator(source));
   } else {
-    run.ProcessMap(cl.source);
+    // Reported as a map that cannot be opened, as a missing one always was.
+    if (const int error = PathError(source)) console.Diagnose(source + ": " + ErrorText(error));
+    run.ProcessMap(source);
   }
   run.CloseInfoFile();
   archive_.ReleaseArchiveLibrary();

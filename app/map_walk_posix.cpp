@@ -135,14 +135,7 @@ class Walker {
 
 }  // namespace
 
-bool HasMapExtension(std::string_view name) {
-  constexpr std::string_view kExtension = ".w3m";
-  if (name.size() < kExtension.size()) return false;
-  std::string_view tail = name.substr(name.size() - kExtension.size());
-  return std::equal(tail.begin(), tail.end(), kExtension.begin(), [](char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) == b;
-  });
-}
+bool HasMapExtension(std::string_view name) { return EndsWithNoCase(name, ".w3m"); }
 
 void WalkMapDirectory(const std::string& directory, bool includeSubdirectories, const MapVisitor& visit,
                       const WalkFailure& failed) {

@@ -11,6 +11,16 @@ inline constexpr char kPathSeparator = '/';
 // White space trimmed at both ends and a separator appended unless there is
 // one already ("" becomes "/").
 std::string NormaliseDirectory(std::string_view text);
+// A separator appended unless there is one already; nothing trimmed.
+std::string EndWithSeparator(std::string_view path);
+// 0 when `path` names something (a dangling link too), else why not.
+int PathError(const std::string& path);
+// On Linux a name may begin or end with blanks: the text as typed when it
+// names something that exists (a link too), else the text trimmed, so the
+// path that is checked is the path that is used.
+std::string AsTypedOrTrimmed(std::string_view text);
+// ASCII letters compared without regard to case.
+bool EndsWithNoCase(std::string_view text, std::string_view suffix);
 bool IsExistingDirectory(const std::string& path);
 // White space as the command line and the dialog trim it.
 std::string_view TrimWhiteSpace(std::string_view text);

@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "app/paths.h"
+
 namespace korvanel {
 namespace {
 
@@ -18,11 +20,29 @@ bool IsReadOnly(const std::string& path, const struct stat& st) {
   return (st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0;
 }
 
+bool IsSameFile(const std::string& a, const std::string& b) {
+  struct stat x {}, y {};
+  return !a.empty() && !b.empty() && ::stat(a.c_str(), &x) == 0 && ::stat(b.c_str(), &y) == 0 &&
+         x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+}
+
+// Why `path` must not become the info file, or nothing: appending to a map
+// or emptying it would ruin it, above all the one this run reads.
+const char* RefusalReason(const std::string& path, const RunOptions& options) {
+  if (IsSameFile(path, options.sourcePath)) return "The file is the map this run reads.\n";
+  if (EndsWithNoCase(path, ".w3m") || EndsWithNoCase(path, ".w3x")) return "The name is a map's (.w3m or .w3x), not an info file's.\n";
+  return nullptr;
+}
+
 }  // namespace
 
 bool InfoWriter::OpenInfoFile(const std::string& path, const RunOptions& options) {
   errors_.writeFailed = false;
   Close();
+  if (const char* refusal = RefusalReason(path, options)) {
+    reporter_.Report(std::string(kCreateFailed) + refusal, Icon::kStop);
+    return false;
+  }
   struct stat st {};
   if (!path.empty() && ::stat(path.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) {

@@ -128,6 +128,23 @@ TEST(Pipeline, InfoFileRulesOnTheCommandLine) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 2);
   EXPECT_EQ(ReadFile(info), record);
 
+  // A map is never the info file: not the one being read, under any name,
+  // nor any file named like a map. Nothing is emptied; the run goes on.
+  const std::string mapBytes = ReadFile(map);
+  fs::create_hard_link(map, dir / "alias.txt");
+  WriteFile(dir / "other.W3X", "another map");
+  const std::string unknown = "ERROR!\nUnable to create the output file!\nReason:\nunknown.\n";
+  for (const auto& [target, reason] : std::vector<std::pair<fs::path, std::string>>{
+           {map, "The file is the map this run reads.\n"},
+           {dir / "alias.txt", "The file is the map this run reads.\n"},
+           {dir / "other.W3X", "The name is a map's (.w3m or .w3x), not an info file's.\n"}}) {
+    ProcessResult refused = RunKorvanel({map, "/i", target.string(), "/o"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.out, "ERROR!\nUnable to create the output file!\nReason:\n" + reason + unknown);
+  }
+  EXPECT_EQ(ReadFile(map), mapBytes);
+  EXPECT_EQ(ReadFile(dir / "other.W3X"), "another map");
+
   // A map named relative to the current folder is recorded as given.
   const fs::path old = fs::current_path();
   fs::current_path(dir.Path());
@@ -140,6 +157,29 @@ TEST(Pipeline, InfoFileRulesOnTheCommandLine) {
   ProcessResult quiet = RunKorvanel({dir.Path().string()});
   EXPECT_EQ(quiet.status, 0);
   EXPECT_EQ(quiet.out, "");
+}
+
+// Names may begin or end with blanks on Linux: the source is taken as typed
+// when it exists, else trimmed, and what is checked is what is walked.
+TEST(Pipeline, TheFolderCheckedIsTheFolderWalked) {
+  TempDir dir;
+  SampleMap sample;
+  sample.pictureSize = 0;
+  fs::create_directory(dir / "tr ");
+  fs::create_directory(dir / "tr");
+  ASSERT_TRUE(BuildMap(dir / "tr " / "blank.w3m", SampleMapFiles(sample)));
+  ASSERT_TRUE(BuildMap(dir / "tr" / "plain.w3m", SampleMapFiles(sample)));
+  const std::string lines = SampleMapLines(sample);
+
+  EXPECT_EQ(RunKorvanel({"tr ", "/i", "a.txt"}, {}, dir.Path()).status, 0);
+  EXPECT_EQ(ReadFile(dir / "a.txt"), RecordHead(dir / "tr " / "blank.w3m") + lines);
+  EXPECT_EQ(RunKorvanel({" tr", "/i", "b.txt"}, {}, dir.Path()).status, 0);
+  EXPECT_EQ(ReadFile(dir / "b.txt"), RecordHead(dir / "tr" / "plain.w3m") + lines);
+
+  ProcessResult missing = RunKorvanel({" nosuch "}, {}, dir.Path());
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.out, "ERROR!\nUnable to open the map file :\nnosuch\n");
+  EXPECT_EQ(missing.err, "korvanel: nosuch: No such file or directory\n");
 }
 
 TEST(Pipeline, TheProgramNeverWritesToAMap) {

@@ -194,7 +194,7 @@ QLineEdit* MainDialog::ExtractChecked() {
     Report(kMapsDirectoryNotSet, Icon::kExclamation);
     return focusOn(mapsDirectoryEdit_);
   }
-  if (options.writeInfoFile && options.infoFilePath.empty()) {
+  if (options.writeInfoFile && TrimWhiteSpace(options.infoFilePath).empty()) {
     Report(kInfoFileNotSet, Icon::kExclamation);
     return focusOn(infoFileEdit_);
   }
@@ -207,9 +207,8 @@ QLineEdit* MainDialog::ExtractChecked() {
     Report(kNothingToDo, Icon::kInformation);
     return focusOn(minimapDirectoryEdit_);
   }
-  // Opened even when only minimaps are wanted; failing then is no reason to
-  // stop, as the file was not asked for.
-  if (!run_.OpenInfoFile(options.infoFilePath) && options.writeInfoFile) return nullptr;
+  // An unticked info file is neither asked about nor touched.
+  if (options.writeInfoFile && !run_.OpenInfoFile(options.infoFilePath)) return nullptr;
   QLineEdit* focused = WalkWithInfoFile();
   run_.CloseInfoFile();
   return focused;

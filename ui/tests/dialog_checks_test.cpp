@@ -113,11 +113,7 @@ TEST(DialogChecks, InvalidFoldersSelectTheirTextAndCloseTheInfoFile) {
   h.Clear();
   h.Fill("  \t ", true, false, "", true, dir.Path().string());
   h.Extract();
-  Strings texts = h.BoxTexts();
-  // The empty info path's own message first.
-  ASSERT_EQ(texts.size(), 2u);
-  EXPECT_TRUE(texts[0].starts_with("ERROR!\nUnable to create the output file!\nReason:\n")) << texts[0];
-  EXPECT_EQ(texts[1], kBadMapsFolder);
+  EXPECT_EQ(h.BoxTexts(), Strings{kBadMapsFolder});
   EXPECT_EQ(maps->selectedText(), "  \t ");
   ExpectReady(h);
 
@@ -174,7 +170,7 @@ TEST(DialogChecks, FieldsStayAsTypedAndTheFolderIsNormalised) {
   ExpectReady(h);
 }
 
-TEST(DialogChecks, OnlyMinimapsStillOpensTheInfoFileField) {
+TEST(DialogChecks, AnUntickedInfoFileIsNeitherAskedAboutNorTouched) {
   TempDir dir;
   fs::create_directory(dir / "maps");
   fs::create_directory(dir / "out");
@@ -182,30 +178,44 @@ TEST(DialogChecks, OnlyMinimapsStillOpensTheInfoFileField) {
   BuildTestMap(map);
   DialogHarness h;
 
-  // An empty info path: its failure is reported, then the run goes on.
+  // An empty info path: nothing to report.
   h.Fill((dir / "maps").string(), false, false, "", true, (dir / "out").string());
   h.Extract();
-  Strings texts = h.BoxTexts();
-  ASSERT_EQ(texts.size(), 2u) << testing::PrintToString(texts);
-  EXPECT_TRUE(texts[0].starts_with("ERROR!\nUnable to create the output file!\nReason:\n")) << texts[0];
-  EXPECT_EQ(h.boxes[0].icon, QMessageBox::Critical);
-  EXPECT_EQ(texts[1], kRunDone);
+  EXPECT_EQ(h.BoxTexts(), Strings{kRunDone});
   EXPECT_TRUE(fs::exists(dir / "out" / "one.jpg"));
   ExpectReady(h);
 
-  // An existing file there: the question is asked and the file receives
-  // the records although the info output was not chosen.
+  // An existing file there is not asked about, and "No" could not empty it.
   const std::string info = (dir / "info.txt").string();
-  WriteFile(info, "kept\r\n");
+  const std::string kept(200 * 1024, 'k');
+  WriteFile(info, kept);
   fs::create_directory(dir / "out2");
   h.Clear();
-  h.answers = {QMessageBox::Yes};
+  h.answers = {QMessageBox::No};
   h.Fill((dir / "maps").string(), false, false, info, true, (dir / "out2").string());
   h.Extract();
-  EXPECT_EQ(h.BoxTexts(), (Strings{kAppendQuestion, kRunDone}));
-  EXPECT_EQ(ReadFile(info),
-            "kept\r\n" + RecordHead(map) + "Minimap File:      " + (dir / "out2" / "one.jpg").string() + "\r\n");
+  EXPECT_EQ(h.BoxTexts(), Strings{kRunDone});
+  EXPECT_EQ(ReadFile(info), kept);
+  EXPECT_TRUE(fs::exists(dir / "out2" / "one.jpg"));
   ExpectReady(h);
+
+  // Ticked: blanks are no path, and a map's name is refused before anything is opened.
+  h.Clear();
+  h.Fill((dir / "maps").string(), false, true, "  \t", false, "");
+  FocusElsewhere(h);
+  h.Extract();
+  EXPECT_EQ(h.BoxTexts(), Strings{kNoInfoFile});
+  EXPECT_EQ(h.Dialog().focusWidget(), h.Edit("infoFileEdit"));
+  h.Clear();
+  const std::string mapBytes = ReadFile(map);
+  h.answers = {QMessageBox::No};
+  h.Fill((dir / "maps").string(), false, true, map, false, "");
+  h.Extract();
+  EXPECT_EQ(h.BoxTexts(),
+            Strings{"ERROR!\nUnable to create the output file!\nReason:\nThe name is a map's (.w3m or .w3x), not an info file's.\n"});
+  EXPECT_EQ(ReadFile(map), mapBytes);
+  ExpectReady(h);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 4);
 }
 
 }  // namespace korvanel::test
