@@ -77,6 +77,16 @@ TEST(MapWalk, UnreadableFoldersAreReportedAndSkipped) {
   const std::vector<std::string> expected = {root + "n.w3m", "! " + root + "locked/", "! " + root + "shut/"};
   EXPECT_TRUE(AsUnprivilegedUser([&] { return Walk(root, true) == expected; }));
   EXPECT_TRUE(AsUnprivilegedUser([&] { return Walk(root + "locked/", true) == std::vector<std::string>{"! " + root + "locked/"}; }));
+
+  // The program says so on standard error and fails, rather than printing
+  // nothing and succeeding.
+  fs::create_directories(dir / "out");
+  fs::permissions(dir / "out", fs::perms::all);
+  EXPECT_TRUE(AsUnprivilegedUser([&] {
+    ProcessResult r = RunKorvanel({root + "locked", "/s", "/i", (dir / "out" / "x.txt").string()});
+    return r.status == 1 && r.out.empty() && ReadFile(dir / "out" / "x.txt").empty() &&
+           r.err == "korvanel: cannot read the folder " + root + "locked/: Permission denied\n";
+  }));
 }
 
 }  // namespace korvanel::test
