@@ -61,7 +61,7 @@ void RunContext::ProcessMap(const std::string& path, const std::string& openPath
 // The archive library extracts the next maps' files while this map's are
 // processed; each map is still processed, and reported on, in turn.
 void RunContext::QueueMap(const std::string& path, std::string_view name, const std::string& openPath) {
-  queued_.push_back({path, std::string(name)});
+  queued_.push_back({path, std::string(name), {}});
   // Everything this run wants from the map, in the order it is used.
   names_.clear();
   if (options.writeMinimaps) names_.push_back(kMinimapFileName);
