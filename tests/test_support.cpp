@@ -60,7 +60,13 @@ void WriteFile(const fs::path& path, std::string_view bytes) {
 }  // namespace korvanel::test
 
 #include <fcntl.h>
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -69,6 +75,41 @@ extern char** environ;
 
 namespace korvanel::test {
 namespace {
+
+#if defined(__x86_64__)
+constexpr std::uint32_t kAuditArch = AUDIT_ARCH_X86_64;
+#elif defined(__aarch64__)
+constexpr std::uint32_t kAuditArch = AUDIT_ARCH_AARCH64;
+#else
+constexpr std::uint32_t kAuditArch = 0;
+#endif
+
+// Makes the kernel refuse, in this process and its children, what `how`
+// says the file system cannot do.
+void LimitFileSystem(const StartWith& how) {
+  if (!how.noUnnamedFiles && !how.noHardLinks) return;
+  constexpr std::uint32_t kUnnamed = O_TMPFILE & ~O_DIRECTORY;
+  const std::uint32_t openAnswer = how.noUnnamedFiles ? SECCOMP_RET_ERRNO | EOPNOTSUPP : SECCOMP_RET_ALLOW;
+  const std::uint32_t linkAnswer = how.noHardLinks ? SECCOMP_RET_ERRNO | EPERM : SECCOMP_RET_ALLOW;
+  sock_filter program[] = {
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kAuditArch, 1, 0),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_linkat, 0, 1),
+      BPF_STMT(BPF_RET | BPF_K, linkAnswer),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_openat, 1, 0),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+      // The low half of the flags (this machine is little-endian).
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[2])),
+      BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, kUnnamed, 0, 1),
+      BPF_STMT(BPF_RET | BPF_K, openAnswer),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+  };
+  sock_fprog filter{static_cast<unsigned short>(std::size(program)), program};
+  if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 || ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &filter) != 0)
+    ::_exit(126);
+}
 
 // The command line and environment of one program run.
 struct Launch {
@@ -94,9 +135,12 @@ struct Launch {
 
   // Forks and runs the program with `out` and `err` as its standard output
   // and error (-1: the null device, and this process's error stream).
-  pid_t Start(int out, int err = -1) {
+  pid_t Start(const StartWith& how, int out, int err = -1) {
     pid_t pid = ::fork();
     if (pid != 0) return pid;
+    for (int signal : how.ignoring) ::signal(signal, SIG_IGN);
+    if (how.ownProcessGroup) ::setpgid(0, 0);
+    LimitFileSystem(how);
     std::vector<char*> argv, envp;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -113,7 +157,8 @@ struct Launch {
 
 }  // namespace
 
-ProcessResult RunKorvanel(const std::vector<std::string>& arguments, const std::vector<std::string>& environment) {
+ProcessResult RunKorvanel(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
+                          const StartWith& how) {
   int outFds[2], errFds[2];
   if (::pipe2(outFds, O_CLOEXEC) != 0) return {};
   if (::pipe2(errFds, O_CLOEXEC) != 0) {
@@ -121,15 +166,19 @@ ProcessResult RunKorvanel(const std::vector<std::string>& arguments, const std::
     ::close(outFds[1]);
     return {};
   }
-  pid_t pid = Launch(arguments, environment).Start(outFds[1], errFds[1]);
+  pid_t pid = Launch(arguments, environment).Start(how, outFds[1], errFds[1]);
   ::close(outFds[1]);
   ::close(errFds[1]);
+  if (how.outputClosed) {
+    ::close(outFds[0]);
+    outFds[0] = -1;
+  }
   ProcessResult result;
   // Both streams at once: a child blocked on a full pipe would never end.
   pollfd streams[2] = {{outFds[0], POLLIN, 0}, {errFds[0], POLLIN, 0}};
   std::string* into[2] = {&result.out, &result.err};
   char buffer[4096];
-  for (int open = 2; open > 0;) {
+  for (int open = how.outputClosed ? 1 : 2; open > 0;) {
     if (::poll(streams, 2, -1) < 0) continue;
     for (int i = 0; i < 2; ++i) {
       if (streams[i].fd < 0 || streams[i].revents == 0) continue;
@@ -151,8 +200,11 @@ ProcessResult RunKorvanel(const std::vector<std::string>& arguments, const std::
   return result;
 }
 
-int StartKorvanel(const std::vector<std::string>& arguments, const std::vector<std::string>& environment) {
-  return Launch(arguments, environment).Start(-1);
+int StartKorvanel(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
+                  const StartWith& how) {
+  return Launch(arguments, environment).Start(how, -1);
 }
+
+bool FileSystemLimitsPossible() { return kAuditArch != 0; }
 
 }  // namespace korvanel::test
