@@ -129,8 +129,11 @@ int WorkFile::Fit(std::uint64_t length) {
 void WorkFile::Delete() {
   if (!file_.IsOpen()) return;
   ForgetRemoveOnSignal();
-  file_.Close();
+  // Removed while still locked: once unlocked, another run may take it
+  // for abandoned, and the name may be a new run's by the time it is
+  // removed.
   ::unlink(path_.c_str());
+  file_.Close();
   path_.clear();
 }
 
