@@ -11,6 +11,7 @@ namespace korvanel {
 
 ExtractorApp::ExtractorApp() {
   ReserveStandardDescriptors();
+  RemoveAbandonedWorkFiles();
   workFileError_ = workFile_.Create();
 }
 

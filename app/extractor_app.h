@@ -20,7 +20,7 @@ inline constexpr int kExitUsage = 2;
 
 class ExtractorApp {
  public:
-  // Creates the work file.
+  // Removes abandoned work files and creates this run's.
   ExtractorApp();
   // Deletes the work file.
   ~ExtractorApp();

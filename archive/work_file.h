@@ -19,7 +19,9 @@ class WorkFile {
   ~WorkFile() { Delete(); }
 
   // Creates "~KVL<n>" in the temporary directory, never opening anything
-  // that is already there. Returns 0 or the error number.
+  // that is already there, and holds a lock on it for the run's life (its
+  // worker's included), so that no other run takes it for abandoned.
+  // Returns 0 or the error number.
   int Create();
   bool IsOpen() const { return file_.IsOpen(); }
   const File& Handle() const { return file_; }
@@ -37,6 +39,11 @@ class WorkFile {
   File file_;
   std::string path_;
 };
+
+// Removes what runs killed before they could remove their work files left
+// in the temporary directory: "~KVL<digits>" regular files of this user
+// that no live run holds locked. Nothing else is touched.
+void RemoveAbandonedWorkFiles();
 
 // The folder the work file goes to: the first of TMPDIR, TEMP and TMP that
 // names an existing folder, else /tmp.

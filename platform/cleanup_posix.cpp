@@ -2,10 +2,15 @@
 
 #include <csignal>
 #include <cstring>
+#include <pthread.h>
 #include <unistd.h>
 
 namespace korvanel {
 namespace {
+
+// Every signal that ends the process by default and that a run may get
+// from outside: a terminal, kill, a closed pipe, a resource limit.
+constexpr int kHandled[] = {SIGHUP, SIGINT, SIGQUIT, SIGPIPE, SIGALRM, SIGTERM, SIGUSR1, SIGUSR2, SIGXCPU, SIGXFSZ};
 
 // Written with the slot disarmed and read only inside the handler.
 struct Slot {
@@ -30,11 +35,21 @@ extern "C" void OnTerminatingSignal(int signal) {
   std::raise(signal);
 }
 
+sigset_t HandledSet() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int signal : kHandled) sigaddset(&set, signal);
+  return set;
+}
+
 void InstallHandlers() {
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+  for (int signal : kHandled) {
+    struct sigaction current {};
+    sigaction(signal, nullptr, &current);
+    if (current.sa_handler == SIG_IGN) continue;
     struct sigaction action {};
     action.sa_handler = OnTerminatingSignal;
-    sigemptyset(&action.sa_mask);
+    action.sa_mask = HandledSet();
     sigaction(signal, &action, nullptr);
   }
 }
@@ -51,5 +66,21 @@ void ForgetRemoveOnSignal() { g_work.armed = 0; }
 void RemovePartialOnSignal(const std::string& path) { g_partial.Set(path); }
 
 void ForgetPartial() { g_partial.armed = 0; }
+
+void HoldingSignals(const std::function<void()>& step) {
+  const sigset_t handled = HandledSet();
+  sigset_t previous;
+  pthread_sigmask(SIG_BLOCK, &handled, &previous);
+  step();
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+}
+
+void RestoreStartingSignals() {
+  for (int signal : kHandled) {
+    struct sigaction current {};
+    sigaction(signal, nullptr, &current);
+    if (current.sa_handler == OnTerminatingSignal) std::signal(signal, SIG_DFL);
+  }
+}
 
 }  // namespace korvanel

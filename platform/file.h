@@ -46,4 +46,17 @@ class File {
   int fd_ = -1;
 };
 
+// A file that gets its name only once it is complete, so that a process
+// killed before then (SIGKILL, a power cut) leaves nothing behind.
+// Creates an unnamed regular file in `directory`, readable and writable,
+// with `mode` as for a new file. Returns 0 or the error number.
+int CreateUnnamedFile(const std::string& directory, unsigned mode, File& file);
+// Gives the unnamed `file` the name `path`, never replacing anything that
+// has it (EEXIST). Returns 0 or the error number.
+int NameUnnamedFile(const File& file, const std::string& path);
+// True for an error of those two that means the file system has no
+// unnamed files or no hard links (FAT, exFAT): the file is then to be
+// created under its name.
+bool IsUnsupported(int error);
+
 }  // namespace korvanel

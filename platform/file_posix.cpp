@@ -1,7 +1,9 @@
 #include "platform/file.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +16,28 @@ std::string ErrorReason(int error) {
   if (!text.empty() && text.back() != '.') text += '.';
   text += '\n';
   return text;
+}
+
+int CreateUnnamedFile(const std::string& directory, unsigned mode, File& file) {
+  file = File(::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode));
+  return file.IsOpen() ? 0 : errno;
+}
+
+int NameUnnamedFile(const File& file, const std::string& path) {
+  // Through /proc, any user may do this; by the descriptor itself, on
+  // older kernels only a privileged one.
+  char self[32];
+  std::snprintf(self, sizeof self, "/proc/self/fd/%d", file.Descriptor());
+  if (::linkat(AT_FDCWD, self, AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+  if (errno != ENOENT) return errno;
+  if (::linkat(file.Descriptor(), "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0) return 0;
+  // Neither way is open to this process; a missing folder shows when the
+  // file is created under its name instead.
+  return errno == ENOENT ? EOPNOTSUPP : errno;
+}
+
+bool IsUnsupported(int error) {
+  return error == EOPNOTSUPP || error == EISDIR || error == EINVAL || error == EPERM;
 }
 
 File& File::operator=(File&& other) noexcept {

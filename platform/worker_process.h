@@ -21,8 +21,9 @@ class WorkerProcess {
   using Serve = std::function<void(std::span<const std::byte> request, int file, std::vector<std::byte>& reply)>;
 
   // `keep` is the one descriptor besides the standard ones that the child
-  // keeps; every other one is closed there, so the child holds no lock or
-  // file of the caller's.
+  // keeps (with any lock on it, which thus lasts while either process
+  // lives); every other one is closed there, so the child holds no other
+  // lock or file of the caller's.
   WorkerProcess(Serve serve, int keep) : serve_(std::move(serve)), keep_(keep) {}
   WorkerProcess(const WorkerProcess&) = delete;
   WorkerProcess& operator=(const WorkerProcess&) = delete;

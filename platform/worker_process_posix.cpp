@@ -1,5 +1,6 @@
 #include "platform/worker_process.h"
 
+#include "platform/cleanup.h"
 #include "platform/process.h"
 
 #include <algorithm>
@@ -152,8 +153,9 @@ bool WorkerProcess::Start() {
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
 #endif
     if (::getppid() != parent) ::_exit(0);
-    // The caller's handlers remove the caller's files; the child has none.
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) std::signal(signal, SIG_DFL);
+    // The caller's handlers remove the caller's files; the child has none,
+    // and ignores what the caller was started ignoring (nohup).
+    RestoreStartingSignals();
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);

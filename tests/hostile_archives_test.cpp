@@ -441,7 +441,7 @@ TEST(HostileArchives, LibrariesInTheMapFolderAreNeverLoaded) {
     TempDir dir;
     ASSERT_TRUE(BuildMap(dir / "pack.w3m", SampleMapFiles(sample)));
     for (const std::string& name : impostors) fs::copy_file(KORVANEL_IMPOSTOR_LIBRARY, dir / name);
-    ProcessResult r = RunKorvanel({dir.Path().string(), "/i", (dir / "info.txt").string()}, {}, dir.Path());
+    ProcessResult r = RunKorvanel({dir.Path().string(), "/i", (dir / "info.txt").string()}, {}, {.folder = dir.Path()});
     EXPECT_FALSE(fs::exists(dir / "impostor-loaded")) << impostors.back();
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(ReadFile(dir / "info.txt"), RecordHead(dir / "pack.w3m") + SampleMapLines(sample));

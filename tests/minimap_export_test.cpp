@@ -132,4 +132,42 @@ TEST(MinimapExport, ALinkInTheWayIsNeverFollowed) {
   EXPECT_FALSE(fs::exists(dir / "target.jpg"));
 }
 
+TEST(MinimapExport, FileSystemsWithoutUnnamedFilesOrLinksGetTheSamePictures) {
+  if (!FileSystemLimitsPossible()) GTEST_SKIP() << "cannot limit the file system on this machine";
+  TempDir dir;
+  const fs::path maps = dir / "maps";
+  fs::create_directories(maps);
+  SampleMap sample;
+  const auto plain = SampleMapFiles(sample);
+  ASSERT_TRUE(BuildMap(maps / "a.w3m", plain));
+  ASSERT_TRUE(BuildMap(maps / "b.w3m", WithPicture(plain, MakeBlp(64, 64, Gradient, {.magic = "BLP2"}))));
+  ASSERT_TRUE(BuildMap(maps / "c.w3m", plain));
+  ProcessResult whole = RunKorvanel({(maps / "a.w3m").string(), "/m", dir.Path().string()});
+  ASSERT_EQ(whole.status, 0);
+  const std::string picture = ReadFile(dir / "a.jpg");
+
+  for (const bool unnamedFiles : {false, true}) {
+    SCOPED_TRACE(unnamedFiles ? "no hard links" : "no unnamed files");
+    const std::string tag = unnamedFiles ? "1" : "0";
+    const fs::path out = dir / ("out" + tag), tmp = dir / ("tmp" + tag);
+    fs::create_directories(out);
+    fs::create_directories(tmp);
+    WriteFile(out / "c.jpg", "someone's");
+    WriteFile(tmp / "~KVL4", "abandoned");
+    StartWith how;
+    how.noUnnamedFiles = !unnamedFiles;
+    how.noHardLinks = unnamedFiles;
+    ProcessResult r = RunKorvanel({maps.string(), "/m", out.string(), "/i", (dir / "info.txt").string(), "/o"},
+                                  {"TMPDIR=" + tmp.string()}, how);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, InvalidBlp("b.w3m") + "ERROR!\nError extracting " + out.string() +
+                         "/c.jpg!\nFile already exists (not overwritten).");
+    EXPECT_EQ(FilesIn(out), (std::vector<fs::path>{"a.jpg", "c.jpg"}));
+    EXPECT_EQ(ReadFile(out / "a.jpg"), picture);
+    EXPECT_EQ(ReadFile(out / "c.jpg"), "someone's");
+    EXPECT_NE(ReadFile(dir / "info.txt").find("Minimap File:      " + out.string() + "/a.jpg\r\n"), std::string::npos);
+    EXPECT_TRUE(fs::is_empty(tmp));
+  }
+}
+
 }  // namespace korvanel::test

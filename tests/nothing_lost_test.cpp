@@ -4,7 +4,9 @@
 // one stopped by a signal.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -29,6 +31,13 @@ namespace korvanel::test {
 namespace {
 
 using namespace std::string_literals;
+
+// Enough maps with large pictures that a run lasts a while.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int kSlowRunMaps = 150;
+#else
+constexpr int kSlowRunMaps = 300;
+#endif
 
 constexpr std::string_view kWriteFailed = "ERROR!\nAn error occured while trying to write in the output file:\n";
 
@@ -89,6 +98,45 @@ bool HasEmptyFile(const fs::path& dir) {
     if (fs::file_size(it->path(), sizeError) == 0 && !sizeError) return true;
   }
   return false;
+}
+
+// `count` copies of one sample map, m000.w3m and on, in `dir`.
+std::vector<fs::path> SampleMaps(const fs::path& dir, const SampleMap& sample, int count) {
+  fs::create_directories(dir);
+  std::vector<fs::path> paths;
+  for (int i = 0; i < count; ++i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "m%03d.w3m", i);
+    paths.push_back(dir / name);
+    if (i == 0) {
+      EXPECT_TRUE(BuildMap(paths[0], SampleMapFiles(sample)));
+    } else {
+      fs::copy_file(paths[0], paths.back());
+    }
+  }
+  return paths;
+}
+
+// Waits (a minute at most) until `file` holds `bytes` or the process
+// `pid` has ended (it is left to be waited for).
+void WaitForSize(const fs::path& file, std::uintmax_t bytes, pid_t pid) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  auto written = [&] {
+    std::error_code ec;
+    const std::uintmax_t size = fs::file_size(file, ec);
+    return ec ? 0 : size;
+  };
+  auto ended = [pid] {
+    siginfo_t info{};
+    return ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid;
+  };
+  while (written() < bytes && !ended() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::microseconds(500));
+}
+
+// The exit status as RunKorvanel gives it.
+int Status(int waitStatus) {
+  return WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : 128 + WTERMSIG(waitStatus);
 }
 
 // A small file system of its own, for a disk that fills; unmounted with
@@ -305,20 +353,7 @@ TEST(NothingLost, NoWorkFileOutlivesARunEvenOneStoppedBySignal) {
   fs::create_directories(maps);
   SampleMap sample;
   sample.pictureSize = 512;  // a slow conversion: a signal often arrives during one
-  ASSERT_TRUE(BuildMap(maps / "m000.w3m", SampleMapFiles(sample)));
-  const std::string map = ReadFile(maps / "m000.w3m");
-#if defined(__SANITIZE_ADDRESS__)
-  constexpr int kMaps = 150;
-#else
-  constexpr int kMaps = 300;
-#endif
-  std::vector<fs::path> paths;
-  for (int i = 0; i < kMaps; ++i) {
-    char name[16];
-    std::snprintf(name, sizeof name, "m%03d.w3m", i);
-    if (i > 0) WriteFile(maps / name, map);
-    paths.push_back(maps / name);
-  }
+  const std::vector<fs::path> paths = SampleMaps(maps, sample, kSlowRunMaps);
 
   // A whole run.
   fs::create_directories(dir / "tmp0");
@@ -341,17 +376,11 @@ TEST(NothingLost, NoWorkFileOutlivesARunEvenOneStoppedBySignal) {
     pid_t pid = StartKorvanel({maps.string(), "/i", info.string(), "/m", mini.string()}, {"TMPDIR=" + tmp.string()});
     ASSERT_GT(pid, 0);
     // Stopped once a few records are written, well before the end.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    auto written = [&] {
-      std::error_code ec;
-      const std::uintmax_t size = fs::file_size(info, ec);
-      return ec ? 0 : size;
-    };
-    while (written() < 3 * all.size() / kMaps && std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(std::chrono::microseconds(500));
+    WaitForSize(info, 3 * all.size() / kSlowRunMaps, pid);
     // Then, when it can be caught, the moment a picture file is created and
-    // not yet written.
-    const auto soon = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    // not yet written (only where pictures cannot be written unnamed; the
+    // wait is short, as a run is quick).
+    const auto soon = std::chrono::steady_clock::now() + std::chrono::milliseconds(50);
     while (!HasEmptyFile(mini) && std::chrono::steady_clock::now() < soon)
       std::this_thread::sleep_for(std::chrono::microseconds(50));
     int status = 0;
@@ -369,6 +398,114 @@ TEST(NothingLost, NoWorkFileOutlivesARunEvenOneStoppedBySignal) {
     // writing it ("File already exists").
     ExpectOnlyWholePictures(mini);
   }
+}
+
+TEST(NothingLost, SignalsIgnoredAtStartStayIgnored) {
+  TempDir dir;
+  SampleMap sample;
+  sample.pictureSize = 512;
+  const std::vector<fs::path> paths = SampleMaps(dir / "maps", sample, kSlowRunMaps);
+  // As after `nohup korvanel ... &` and a logout, or a run started with
+  // Ctrl+C ignored: the signal reaches the run and its worker, and neither
+  // stops.
+  for (int signal : {SIGHUP, SIGINT}) {
+    SCOPED_TRACE(signal == SIGHUP ? "SIGHUP" : "SIGINT");
+    const std::string tag = std::to_string(signal);
+    const fs::path tmp = dir / ("tmp" + tag), mini = dir / ("mini" + tag), info = dir / ("info" + tag + ".txt");
+    fs::create_directories(tmp);
+    fs::create_directories(mini);
+    std::string all;
+    for (const fs::path& p : paths) all += RecordHead(p) + MinimapLine(mini, p) + SampleMapLines(sample);
+    const pid_t pid = StartKorvanel({(dir / "maps").string(), "/i", info.string(), "/m", mini.string()},
+                                    {"TMPDIR=" + tmp.string()}, {.ignoring = {signal}, .ownProcessGroup = true});
+    ASSERT_GT(pid, 0);
+    for (int part = 1; part <= 3; ++part) {
+      WaitForSize(info, part * all.size() / 5, pid);
+      ::kill(-pid, signal);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_EQ(Status(status), 0);
+    const std::string text = ReadFile(info);
+    EXPECT_EQ(Count(text, "Map File Name:"), paths.size());
+    EXPECT_TRUE(text == all);
+    EXPECT_TRUE(WorkFilesIn(tmp).empty());
+  }
+}
+
+TEST(NothingLost, AClosedOutputPipeLeavesNoWorkFile) {
+  TempDir dir;
+  const fs::path maps = dir / "maps";
+  SampleMap sample;
+  const std::vector<fs::path> paths = SampleMaps(maps, sample, 20);
+  // Sorted first, so its message is written while maps are still to come.
+  WriteFile(maps / "a not a map.w3m", "plain text");
+  std::string all;
+  for (const fs::path& p : paths) all += RecordHead(p) + SampleMapLines(sample);
+  fs::create_directories(dir / "tmp");
+  const std::string tmp = "TMPDIR=" + (dir / "tmp").string();
+
+  // As `korvanel maps/ | head -0`: the run stops at its first message.
+  ProcessResult r = RunKorvanel({maps.string(), "/i", (dir / "info.txt").string()}, {tmp}, {.ignoring = {}, .outputClosed = true});
+  EXPECT_EQ(r.status, 128 + SIGPIPE);
+  EXPECT_TRUE(WorkFilesIn(dir / "tmp").empty());
+
+  // With SIGPIPE ignored, the messages are lost and the run goes on.
+  r = RunKorvanel({maps.string(), "/i", (dir / "info.txt").string(), "/o"}, {tmp},
+                  {.ignoring = {SIGPIPE}, .outputClosed = true});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(ReadFile(dir / "info.txt") == all);
+  EXPECT_TRUE(WorkFilesIn(dir / "tmp").empty());
+}
+
+TEST(NothingLost, AKilledRunLeavesNothingThatHarmsTheNext) {
+  TempDir dir;
+  const fs::path maps = dir / "maps", mini = dir / "mini", tmp = dir / "tmp";
+  SampleMap sample;
+  sample.pictureSize = 512;
+  const std::vector<fs::path> paths = SampleMaps(maps, sample, kSlowRunMaps);
+  fs::create_directories(mini);
+  fs::create_directories(tmp);
+  const std::uintmax_t record = (RecordHead(paths[0]) + MinimapLine(mini, paths[0]) + SampleMapLines(sample)).size();
+
+  // SIGKILL (or the OOM killer, or a power cut) lets the run remove nothing.
+  // Stopped at start, after some records, and when a picture file has just
+  // been made, where that can be seen.
+  for (int records : {0, 3, 10, 30}) {
+    SCOPED_TRACE("after " + std::to_string(records) + " records");
+    const fs::path info = dir / ("info" + std::to_string(records) + ".txt");
+    const pid_t pid = StartKorvanel({maps.string(), "/i", info.string(), "/m", mini.string()}, {"TMPDIR=" + tmp.string()});
+    ASSERT_GT(pid, 0);
+    if (records == 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    } else {
+      WaitForSize(info, records * record, pid);
+      const auto soon = std::chrono::steady_clock::now() + std::chrono::milliseconds(50);
+      while (!HasEmptyFile(mini) && std::chrono::steady_clock::now() < soon)
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+      // A live run's work file is locked, so no other run takes it for an
+      // abandoned one.
+      for (const std::string& name : WorkFilesIn(tmp)) {
+        const int fd = ::open((tmp / name).c_str(), O_RDONLY | O_CLOEXEC);
+        EXPECT_NE(::flock(fd, LOCK_EX | LOCK_NB), 0) << name << " is not locked";
+        ::close(fd);
+      }
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, WNOHANG), 0) << "the run ended before it could be stopped";
+    ASSERT_EQ(::kill(pid, SIGKILL), 0);
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ExpectOnlyWholePictures(mini);
+  }
+
+  // The next run makes every picture still missing, and removes the work
+  // files the killed ones left.
+  ProcessResult r = RunKorvanel({maps.string(), "/m", mini.string()}, {"TMPDIR=" + tmp.string()});
+  EXPECT_EQ(r.status, 0) << r.out;
+  ExpectOnlyWholePictures(mini);
+  for (const fs::path& p : paths) EXPECT_TRUE(fs::exists(mini / (p.stem().string() + ".jpg"))) << p;
+  EXPECT_EQ(std::distance(fs::directory_iterator(mini), fs::directory_iterator()), kSlowRunMaps);
+  EXPECT_TRUE(WorkFilesIn(tmp).empty());
 }
 
 }  // namespace korvanel::test

@@ -121,7 +121,7 @@ TEST(Pipeline, InfoFileRulesOnTheCommandLine) {
 
   // A switch without its value is a mistake, and nothing is created for it.
   for (auto last : {"/i", "/m"}) {
-    ProcessResult noValue = RunKorvanel({map, "/o", last}, {}, dir.Path());
+    ProcessResult noValue = RunKorvanel({map, "/o", last}, {}, {.folder = dir.Path()});
     EXPECT_EQ(noValue.status, kExitUsage);
     EXPECT_EQ(noValue.out, kUsageText);
   }
@@ -171,12 +171,12 @@ TEST(Pipeline, TheFolderCheckedIsTheFolderWalked) {
   ASSERT_TRUE(BuildMap(dir / "tr" / "plain.w3m", SampleMapFiles(sample)));
   const std::string lines = SampleMapLines(sample);
 
-  EXPECT_EQ(RunKorvanel({"tr ", "/i", "a.txt"}, {}, dir.Path()).status, 0);
+  EXPECT_EQ(RunKorvanel({"tr ", "/i", "a.txt"}, {}, {.folder = dir.Path()}).status, 0);
   EXPECT_EQ(ReadFile(dir / "a.txt"), RecordHead(dir / "tr " / "blank.w3m") + lines);
-  EXPECT_EQ(RunKorvanel({" tr", "/i", "b.txt"}, {}, dir.Path()).status, 0);
+  EXPECT_EQ(RunKorvanel({" tr", "/i", "b.txt"}, {}, {.folder = dir.Path()}).status, 0);
   EXPECT_EQ(ReadFile(dir / "b.txt"), RecordHead(dir / "tr" / "plain.w3m") + lines);
 
-  ProcessResult missing = RunKorvanel({" nosuch "}, {}, dir.Path());
+  ProcessResult missing = RunKorvanel({" nosuch "}, {}, {.folder = dir.Path()});
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(missing.out, "ERROR!\nUnable to open the map file :\nnosuch\n");
   EXPECT_EQ(missing.err, "korvanel: nosuch: No such file or directory\n");

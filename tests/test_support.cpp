@@ -75,8 +75,14 @@ void WriteFile(const fs::path& path, std::string_view bytes) {
 }  // namespace korvanel::test
 
 #include <fcntl.h>
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <poll.h>
 #include <pty.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -87,13 +93,49 @@ extern char** environ;
 namespace korvanel::test {
 namespace {
 
+#if defined(__x86_64__)
+constexpr std::uint32_t kAuditArch = AUDIT_ARCH_X86_64;
+#elif defined(__aarch64__)
+constexpr std::uint32_t kAuditArch = AUDIT_ARCH_AARCH64;
+#else
+constexpr std::uint32_t kAuditArch = 0;
+#endif
+
+// Makes the kernel refuse, in this process and its children, what `how`
+// says the file system cannot do.
+void LimitFileSystem(const StartWith& how) {
+  if (!how.noUnnamedFiles && !how.noHardLinks) return;
+  constexpr std::uint32_t kUnnamed = O_TMPFILE & ~O_DIRECTORY;
+  const std::uint32_t openAnswer = how.noUnnamedFiles ? SECCOMP_RET_ERRNO | EOPNOTSUPP : SECCOMP_RET_ALLOW;
+  const std::uint32_t linkAnswer = how.noHardLinks ? SECCOMP_RET_ERRNO | EPERM : SECCOMP_RET_ALLOW;
+  sock_filter program[] = {
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kAuditArch, 1, 0),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_linkat, 0, 1),
+      BPF_STMT(BPF_RET | BPF_K, linkAnswer),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_openat, 1, 0),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+      // The low half of the flags (this machine is little-endian).
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[2])),
+      BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, kUnnamed, 0, 1),
+      BPF_STMT(BPF_RET | BPF_K, openAnswer),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+  };
+  sock_fprog filter{static_cast<unsigned short>(std::size(program)), program};
+  if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 || ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &filter) != 0)
+    ::_exit(126);
+}
+
 // The command line and environment of one program run.
 struct Launch {
   std::vector<std::string> args;
   std::vector<std::string> env;
-  fs::path folder;  // to start in; empty for this process's own
+  StartWith how;
 
-  Launch(const std::vector<std::string>& arguments, const std::vector<std::string>& environment) {
+  Launch(const std::vector<std::string>& arguments, const std::vector<std::string>& environment, const StartWith& with)
+      : how(with) {
     if (const char* wrapper = std::getenv("KORVANEL_WRAPPER")) {
       std::istringstream words(wrapper);
       for (std::string w; words >> w;) args.push_back(w);
@@ -115,7 +157,10 @@ struct Launch {
   pid_t Start(int out, int err = -1) {
     pid_t pid = ::fork();
     if (pid != 0) return pid;
-    if (!folder.empty() && ::chdir(folder.c_str()) != 0) ::_exit(127);
+    if (!how.folder.empty() && ::chdir(how.folder.c_str()) != 0) ::_exit(127);
+    for (int signal : how.ignoring) ::signal(signal, SIG_IGN);
+    if (how.ownProcessGroup) ::setpgid(0, 0);
+    LimitFileSystem(how);
     std::vector<char*> argv, envp;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -141,12 +186,16 @@ ProcessResult Capture(Launch launch, int outRead, int out) {
   pid_t pid = launch.Start(out, errFds[1]);
   ::close(out);
   ::close(errFds[1]);
+  if (launch.how.outputClosed) {
+    ::close(outRead);
+    outRead = -1;
+  }
   ProcessResult result;
   // Both streams at once: a child blocked on a full pipe would never end.
   pollfd streams[2] = {{outRead, POLLIN, 0}, {errFds[0], POLLIN, 0}};
   std::string* into[2] = {&result.out, &result.err};
   char buffer[4096];
-  for (int open = 2; open > 0;) {
+  for (int open = launch.how.outputClosed ? 1 : 2; open > 0;) {
     if (::poll(streams, 2, -1) < 0) continue;
     for (int i = 0; i < 2; ++i) {
       if (streams[i].fd < 0 || streams[i].revents == 0) continue;
@@ -171,12 +220,10 @@ ProcessResult Capture(Launch launch, int outRead, int out) {
 }  // namespace
 
 ProcessResult RunKorvanel(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
-                          const fs::path& folder) {
+                          const StartWith& how) {
   int outFds[2];
   if (::pipe2(outFds, O_CLOEXEC) != 0) return {};
-  Launch launch(arguments, environment);
-  launch.folder = folder;
-  return Capture(std::move(launch), outFds[0], outFds[1]);
+  return Capture(Launch(arguments, environment, how), outFds[0], outFds[1]);
 }
 
 ProcessResult RunKorvanelOnTerminal(const std::vector<std::string>& arguments) {
@@ -186,11 +233,14 @@ ProcessResult RunKorvanelOnTerminal(const std::vector<std::string>& arguments) {
   if (::openpty(&master, &slave, nullptr, &raw, nullptr) != 0) return {};
   ::fcntl(master, F_SETFD, FD_CLOEXEC);
   ::fcntl(slave, F_SETFD, FD_CLOEXEC);
-  return Capture(Launch(arguments, {}), master, slave);
+  return Capture(Launch(arguments, {}, {}), master, slave);
 }
 
-int StartKorvanel(const std::vector<std::string>& arguments, const std::vector<std::string>& environment) {
-  return Launch(arguments, environment).Start(-1);
+int StartKorvanel(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
+                  const StartWith& how) {
+  return Launch(arguments, environment, how).Start(-1);
 }
+
+bool FileSystemLimitsPossible() { return kAuditArch != 0; }
 
 }  // namespace korvanel::test

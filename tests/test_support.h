@@ -79,20 +79,35 @@ struct ProcessResult {
   long maxResidentKiB = 0;  // the process's peak memory
 };
 
+// How the program is started, besides its arguments and environment.
+struct StartWith {
+  fs::path folder{};              // to start in; empty for this process's own
+  std::vector<int> ignoring{};    // signals ignored from the start, as nohup does
+  bool ownProcessGroup = false;   // so that one kill(-pid, ...) reaches its worker too, as a terminal's signals do
+  bool outputClosed = false;      // standard output a pipe whose reader is gone, as in `korvanel ... | head -0`
+  // As on FAT or exFAT (a USB stick): no unnamed files (EOPNOTSUPP), or
+  // no hard links (EPERM). See FileSystemLimitsPossible.
+  bool noUnnamedFiles = false;
+  bool noHardLinks = false;
+};
+
+// Whether noUnnamedFiles and noHardLinks work on this machine.
+bool FileSystemLimitsPossible();
+
 // Runs the korvanel program with `arguments`, standard output and error
 // captured, standard input closed; `environment` entries ("NAME=value") replace
-// those of the same name; started in `folder` when one is given. When
-// KORVANEL_WRAPPER is set (e.g. "valgrind --error-exitcode=99"), its words are
-// put in front of the program.
+// those of the same name. When KORVANEL_WRAPPER is set (e.g. "valgrind
+// --error-exitcode=99"), its words are put in front of the program.
 ProcessResult RunKorvanel(const std::vector<std::string>& arguments,
-                          const std::vector<std::string>& environment = {}, const fs::path& folder = {});
+                          const std::vector<std::string>& environment = {}, const StartWith& how = {});
 // The same with standard output on a pseudo-terminal in raw mode, so "\n"
 // arrives as it was written; `.status` is -1 when there is no terminal.
 ProcessResult RunKorvanelOnTerminal(const std::vector<std::string>& arguments);
 
 // The same started in the background, standard output discarded; the
 // caller waits for the process.
-int StartKorvanel(const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {});
+int StartKorvanel(const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {},
+                  const StartWith& how = {});
 
 }  // namespace korvanel::test
 

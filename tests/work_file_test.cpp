@@ -2,6 +2,8 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -110,6 +112,44 @@ TEST(WorkFile, NoneLeftAfterACommandLineRun) {
     r = RunKorvanel({(dir / "nothing.w3m").string()}, {"TMPDIR=" + (dir / "tmp").string()});
     EXPECT_TRUE(r.out.starts_with("ERROR!\nUnable to create the temporary file!\nReason:\nPermission denied.\n")) << r.out;
   }
+}
+
+TEST(WorkFile, ARunRemovesAbandonedOnesAndNothingElse) {
+  TempDir dir, elsewhere;
+  const fs::path tmp = dir / "tmp";
+  fs::create_directory(tmp);
+  // Left by killed runs of ours: removed.
+  WriteFile(tmp / "~KVL7", "abandoned");
+  WriteFile(tmp / "~KVL12", "");
+  // Held by a live run: kept.
+  WriteFile(tmp / "~KVL9", "in use");
+  const int held = ::open((tmp / "~KVL9").c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  // Not ours to judge: kept.
+  for (const char* name : {"~KVLx", "~KVL", "~KVL3a", "~KVL-4", "x~KVL5"}) WriteFile(tmp / name, name);
+  WriteFile(elsewhere / "target", "target");
+  fs::create_symlink(elsewhere / "target", tmp / "~KVL6");
+  fs::create_directory(tmp / "~KVL8");
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    WriteFile(tmp / "~KVL10", "another user's");
+    ASSERT_EQ(::chown((tmp / "~KVL10").c_str(), 65534, 65534), 0);
+  }
+
+  ProcessResult r = RunKorvanel({(dir / "nothing.w3m").string()}, {"TMPDIR=" + tmp.string()});
+  EXPECT_EQ(r.status, 1);
+  ::close(held);
+  std::vector<std::string> expected = {"~KVL", "~KVL-4", "~KVL3a", "~KVL6", "~KVL8", "~KVL9", "~KVLx"};
+  if (root) expected.push_back("~KVL10");
+  std::vector<std::string> left = WorkFilesIn(tmp);
+  std::sort(left.begin(), left.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(left, expected);
+  EXPECT_TRUE(fs::exists(tmp / "x~KVL5"));
+  EXPECT_EQ(ReadFile(tmp / "~KVL9"), "in use");
+  EXPECT_TRUE(fs::is_symlink(tmp / "~KVL6"));
+  EXPECT_EQ(ReadFile(elsewhere / "target"), "target");
+  EXPECT_TRUE(fs::is_directory(tmp / "~KVL8"));
 }
 
 }  // namespace korvanel::test
