@@ -7,10 +7,13 @@
 // embedded files are read whole into memory, the preview is turned into a
 // JPEG and written, and one line per map goes to the line file. No work
 // file, no parsing, no messages; decoder, encoder and buffers are reused.
-// With --work-file each embedded file also makes korvanel's round trip
-// through a temporary file (truncate, write, rewind, size, read back), so
-// that the work file's share of a run can be measured on its own; its CPU
-// time is then printed on standard error.
+// With --work-file each embedded file also makes a round trip through a
+// temporary file (truncate, write, rewind, size, read back), and the CPU
+// time of those round trips is printed on standard error. That bounds the
+// work file's share of a run from above: korvanel writes each file once at
+// a free place (pwrite), reads it back there (pread), and looks at the
+// file's size once per map, cutting it only when it has grown far beyond
+// what the last maps' files need (archive/work_file.h, archive/map_reader.h).
 #include <StormLib.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -72,8 +75,9 @@ bool ReadEmbedded(HANDLE archive, const char* name, Buffer& into) {
   return true;
 }
 
-// The same system calls korvanel makes per embedded file; the bytes read
-// back replace the buffer's.
+// A write and a read back per embedded file, with more system calls than
+// korvanel makes (see the top of this file); the bytes read back replace
+// the buffer's.
 class WorkFile {
  public:
   WorkFile() {

@@ -39,8 +39,6 @@ class WorkerProcess {
   // requests after it go to a new one. kUnavailable: no child could be
   // started for it. Either way the request is done with.
   Outcome Collect(std::vector<std::byte>& reply, std::chrono::milliseconds timeout);
-  // Ends the child; outstanding requests go to the next one.
-  void Stop();
 
  private:
   struct Message {
@@ -49,6 +47,8 @@ class WorkerProcess {
     bool sent = false;
   };
 
+  // Ends the child; outstanding requests go to the next one.
+  void Stop();
   // Starts a child and sends it every outstanding request.
   bool Start();
   void Send(Message& message);

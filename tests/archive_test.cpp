@@ -10,6 +10,7 @@
 
 #include "archive/install_path.h"
 #include "archive/map_archive.h"
+#include "archive/map_request.h"
 #include "archive/work_file.h"
 #include "map_builder.h"
 #include "platform/file.h"
@@ -54,6 +55,13 @@ std::string WorkFileBytes(const WorkFile& work) {
   EXPECT_EQ(work.Handle().ReadAt(0, std::as_writable_bytes(std::span(bytes.data(), bytes.size())), got), 0);
   bytes.resize(got);
   return bytes;
+}
+
+// One map's request and its answer at once.
+bool ExtractMapFiles(MapArchive& archive, const std::string& path, std::span<const char* const> names,
+                     std::vector<ExtractedFile>& files) {
+  archive.RequestMapFiles(path, names);
+  return archive.CollectMapFiles(files);
 }
 
 // A Wine prefix whose registry names `installDir` (a real folder) as the
@@ -163,6 +171,49 @@ TEST(ArchiveLibrary, NeverFromTheCurrentFolder) {
   EXPECT_EQ(tried, std::vector<std::string>{KORVANEL_FAKE_STORM});
 }
 
+// What the run asks and the worker answers reads back as it was written,
+// and a message that is not what the other side expects is refused.
+TEST(MapRequest, EncodedAndDecodedAlike) {
+  std::vector<std::byte> message;
+  const char* names[] = {"war3map.w3i", "war3mapUnits.doo", ""};
+  EncodeMapRequest("/maps/a b.w3m", names, message);
+  const char* path = nullptr;
+  std::vector<const char*> decoded{"left over"};
+  ASSERT_TRUE(DecodeMapRequest(message, path, decoded));
+  EXPECT_STREQ(path, "/maps/a b.w3m");
+  ASSERT_EQ(decoded.size(), 3u);
+  for (std::size_t i = 0; i < decoded.size(); ++i) EXPECT_STREQ(decoded[i], names[i]);
+  // The names are used where they lie.
+  EXPECT_GE(decoded[0], reinterpret_cast<const char*>(message.data()));
+  EXPECT_LT(decoded[2], reinterpret_cast<const char*>(message.data() + message.size()));
+
+  EncodeMapRequest("/maps/none.w3m", {}, message);
+  ASSERT_TRUE(DecodeMapRequest(message, path, decoded));
+  EXPECT_STREQ(path, "/maps/none.w3m");
+  EXPECT_TRUE(decoded.empty());
+  message.pop_back();
+  EXPECT_FALSE(DecodeMapRequest(message, path, decoded));
+  EXPECT_FALSE(DecodeMapRequest({}, path, decoded));
+
+  const std::vector<ExtractedFile> files = {{true, 0, 4096, 70000}, {false, 0, 0, 0}, {true, 27, 0, 0}};
+  EncodeMapReply(true, files, message);
+  std::vector<ExtractedFile> answer{{}};
+  ASSERT_TRUE(DecodeMapReply(message, files.size(), answer));
+  ASSERT_EQ(answer.size(), files.size());
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    EXPECT_EQ(answer[i].found, files[i].found) << i;
+    EXPECT_EQ(answer[i].fileError, files[i].fileError) << i;
+    EXPECT_EQ(answer[i].offset, files[i].offset) << i;
+    EXPECT_EQ(answer[i].size, files[i].size) << i;
+  }
+  // An answer to another request, or a map that did not open.
+  EXPECT_FALSE(DecodeMapReply(message, files.size() - 1, answer));
+  EXPECT_TRUE(answer.empty());
+  EncodeMapReply(false, {}, message);
+  EXPECT_FALSE(DecodeMapReply(message, 0, answer));
+  EXPECT_TRUE(DecodeMapReply(std::vector<std::byte>{std::byte{1}}, 0, answer));
+}
+
 // A work file in a fresh temporary folder and an archive binding over it.
 class Extraction : public ::testing::Test {
  protected:
@@ -182,7 +233,7 @@ TEST_F(Extraction, ExtractsEmbeddedFilesIntoTheWorkFile) {
   ASSERT_TRUE(BuildMap(dir / "m.w3m", {{"war3map.j", "script bytes"}, {"war3map.wts", ""}, {"war3map.w3i", std::string(70000, 'q')}}));
   const char* names[] = {"war3map.w3i", "WAR3MAP.J", "war3map.wts", "war3map.doo"};
   std::vector<ExtractedFile> files;
-  ASSERT_TRUE(archive.ExtractMapFiles((dir / "m.w3m").string(), names, files));
+  ASSERT_TRUE(ExtractMapFiles(archive, (dir / "m.w3m").string(), names, files));
   ASSERT_EQ(files.size(), 4u);
   const std::string bytes = WorkFileBytes(work);
   auto content = [&](const ExtractedFile& f) { return bytes.substr(f.offset, f.size); };
@@ -199,8 +250,8 @@ TEST_F(Extraction, ExtractsEmbeddedFilesIntoTheWorkFile) {
   EXPECT_EQ(files[3].size, 0u);
 
   WriteFile(dir / "junk.w3m", "this is not an archive at all");
-  EXPECT_FALSE(archive.ExtractMapFiles((dir / "junk.w3m").string(), names, files));
-  EXPECT_FALSE(archive.ExtractMapFiles((dir / "absent.w3m").string(), names, files));
+  EXPECT_FALSE(ExtractMapFiles(archive, (dir / "junk.w3m").string(), names, files));
+  EXPECT_FALSE(ExtractMapFiles(archive, (dir / "absent.w3m").string(), names, files));
   EXPECT_TRUE(files.empty());
 }
 
@@ -209,7 +260,7 @@ TEST_F(Extraction, ShortReadLeavesOnlyTheDeliveredBytes) {
   WriteFile(dir / "anything.w3m", "opened by a stand-in library");
   const char* names[] = {"war3map.j"};
   std::vector<ExtractedFile> files;
-  ASSERT_TRUE(archive.ExtractMapFiles((dir / "anything.w3m").string(), names, files));
+  ASSERT_TRUE(ExtractMapFiles(archive, (dir / "anything.w3m").string(), names, files));
   ASSERT_EQ(files.size(), 1u);
   EXPECT_TRUE(files[0].found);
   EXPECT_EQ(files[0].size, 10u);
@@ -225,7 +276,7 @@ TEST_F(Extraction, ExtractsAMapsFilesOneAfterAnother) {
 
   const char* names[] = {"war3map.w3i", "war3map.doo", "WAR3MAP.J", "war3map.wts"};
   std::vector<ExtractedFile> files;
-  ASSERT_TRUE(archive.ExtractMapFiles((dir / "big.w3m").string(), names, files));
+  ASSERT_TRUE(ExtractMapFiles(archive, (dir / "big.w3m").string(), names, files));
 
   // A map's files never land on those of the maps before it that may
   // still be being read, however large each is.
@@ -245,8 +296,8 @@ TEST_F(Extraction, ExtractsAMapsFilesOneAfterAnother) {
   for (int round = 0; round < 12; ++round) {
     const bool big = round % 3 == 2;
     std::vector<ExtractedFile> next;
-    ASSERT_TRUE(big ? archive.ExtractMapFiles((dir / "big.w3m").string(), names, next)
-                    : archive.ExtractMapFiles(alias, std::span(names + 2, 1), next));
+    ASSERT_TRUE(big ? ExtractMapFiles(archive, (dir / "big.w3m").string(), names, next)
+                    : ExtractMapFiles(archive, alias, std::span(names + 2, 1), next));
     const std::string now = WorkFileBytes(work);
     EXPECT_EQ(now.substr(next[big ? 2 : 0].offset, next[big ? 2 : 0].size), big ? "script bytes" : "j") << round;
     for (const Held& earlier : inUse)
@@ -281,7 +332,7 @@ TEST_F(Extraction, AMapThatKillsOrHangsTheLibraryCostsOnlyThatMap) {
     const bool expected = std::string_view(map).starts_with("ok");
     WriteFile(dir / map, "opened by a stand-in library");
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(archive.ExtractMapFiles((dir / map).string(), names, files), expected) << map;
+    EXPECT_EQ(ExtractMapFiles(archive, (dir / map).string(), names, files), expected) << map;
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10)) << map;
     if (!expected) continue;
     ASSERT_EQ(files.size(), 1u);

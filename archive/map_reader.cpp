@@ -1,0 +1,149 @@
+#include "archive/map_reader.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+
+#include "archive/archive_precheck.h"
+#include "archive/map_request.h"
+#include "archive/work_file.h"
+#include "platform/file.h"
+#include "platform/process.h"
+
+namespace korvanel {
+namespace {
+
+// StormLib's flag values for these calls.
+constexpr unsigned kOpenReadOnly = 0x00000100;   // MPQ_OPEN_READ_ONLY
+constexpr unsigned kOpenFromMpq = 0;             // SFILE_OPEN_FROM_MPQ
+constexpr unsigned kInvalidSize = 0xFFFFFFFF;    // SFILE_INVALID_SIZE
+
+// No compression the archives use packs more than about 1000 to 1, so a
+// larger claim is damage; taking it at its word would cost gigabytes.
+std::uint64_t MaxEmbeddedSize(std::uint64_t archiveSize) { return archiveSize * 2048 + (1 << 20); }
+
+template <typename Fn>
+bool BindEntry(const DynamicLibrary& library, const char* name, Fn& entry) {
+  entry = reinterpret_cast<Fn>(library.Entry(name));
+  return entry != nullptr;
+}
+
+}  // namespace
+
+bool MapReader::Bind(const std::string& nameOrPath) {
+  Release();
+  if (!library_.Load(nameOrPath)) return false;
+  Calls calls;
+  bool bound = BindEntry(library_, "SFileOpenArchive", calls.open);
+  bound = BindEntry(library_, "SFileCloseArchive", calls.close) && bound;
+  bound = BindEntry(library_, "SFileOpenFileEx", calls.openFile) && bound;
+  bound = BindEntry(library_, "SFileGetFileSize", calls.fileSize) && bound;
+  bound = BindEntry(library_, "SFileReadFile", calls.read) && bound;
+  bound = BindEntry(library_, "SFileCloseFile", calls.closeFile) && bound;
+  // A library without every call would crash later; treat it as not loaded.
+  if (!bound) {
+    library_.Free();
+    return false;
+  }
+  calls_ = calls;
+  return true;
+}
+
+void MapReader::Release() {
+  calls_ = Calls{};
+  library_.Free();
+}
+
+bool MapReader::OpenMapArchive(const std::string& path, ArchiveHandle& archive) const {
+  archive = nullptr;
+  const bool opened = calls_.open(path.c_str(), 0, kOpenReadOnly, &archive) && archive != nullptr;
+  // When it cannot open the file, the library closes descriptor 0, which
+  // the next file opened here would then get (and lose the same way).
+  if (!opened) ReserveStandardDescriptors();
+  return opened;
+}
+
+ExtractedFile MapReader::CopyEmbeddedFile(ArchiveHandle archive, const char* name, std::uint64_t archiveSize,
+                                          std::uint64_t& cursor) {
+  ExtractedFile result;
+  void* file = nullptr;
+  if (!calls_.openFile(archive, name, kOpenFromMpq, &file) || !file) return result;
+  result.found = true;
+
+  unsigned high = 0;
+  unsigned size = calls_.fileSize(file, &high);
+  // Sizes come from the map; one that cannot be held is an extraction error.
+  std::span<std::byte> buffer;
+  if (size == kInvalidSize || high != 0 || size > static_cast<unsigned>(INT_MAX) || size > MaxEmbeddedSize(archiveSize)) {
+    result.fileError = EFBIG;
+  } else if (size > 0) {
+    buffer = scratch_.Get(size);
+    if (buffer.empty()) result.fileError = ENOMEM;
+  }
+  unsigned got = 0;
+  if (!buffer.empty()) calls_.read(file, buffer.data(), size, &got, nullptr);
+  calls_.closeFile(file);
+  // Only what the library delivered goes to the work file: a short read
+  // leaves a short file, never uninitialised bytes.
+  const auto delivered = buffer.first(std::min<std::size_t>(got, buffer.size()));
+  if (result.fileError == 0 && !delivered.empty()) {
+    // Each region passed is left behind for good, so this ends.
+    for (bool moved = true; moved;) {
+      moved = false;
+      for (const Region& busy : busy_)
+        if (cursor < busy.end && cursor + delivered.size() > busy.begin) {
+          cursor = busy.end;
+          moved = true;
+        }
+    }
+    result.offset = cursor;
+    result.fileError = workFile_.WriteAt(cursor, delivered);
+    if (result.fileError == 0) {
+      result.size = delivered.size();
+      cursor += delivered.size();
+    }
+  }
+  scratch_.Trim();
+  return result;
+}
+
+bool MapReader::CopyMapFiles(const std::string& path, std::span<const char* const> names, std::vector<ExtractedFile>& files) {
+  files.clear();
+  ArchiveHandle archive = nullptr;
+  std::uint64_t archiveSize = 0;
+  // Maps the library would not survive are refused before it sees them.
+  if (!IsLoaded() || !IsSafeToOpen(path, scratch_, archiveSize) || !OpenMapArchive(path, archive)) return false;
+  std::uint64_t cursor = 0, begin = UINT64_MAX, end = 0;
+  for (const char* name : names) {
+    const ExtractedFile& result = files.emplace_back(CopyEmbeddedFile(archive, name, archiveSize, cursor));
+    if (result.size > 0) {
+      begin = std::min(begin, result.offset);
+      end = std::max(end, result.offset + result.size);
+    }
+  }
+  calls_.close(archive);
+  // What a much larger map left behind is never read; it would only hold
+  // pages. Some slack saves cutting and regrowing the file on every map.
+  constexpr std::uint64_t kSlack = 8 << 20;
+  std::uint64_t inUse = end;
+  for (const Region& busy : busy_) inUse = std::max(inUse, busy.end);
+  workFile_.Fit(inUse + kSlack);
+  if (busy_.size() == kMapsAhead) busy_.pop_front();
+  busy_.push_back(end > 0 ? Region{begin, end} : Region{});
+  return true;
+}
+
+void MapReader::Serve(std::span<const std::byte> request, int file, std::vector<std::byte>& reply) {
+  const File sent(file);
+  const char* path = nullptr;
+  bool opened = false;
+  files_.clear();
+  if (DecodeMapRequest(request, path, names_)) {
+    // The run sends the map itself when its path goes through the run's
+    // own descriptors, which mean something else here.
+    opened = CopyMapFiles(sent.IsOpen() ? "/proc/self/fd/" + std::to_string(file) : path, names_, files_);
+  }
+  EncodeMapReply(opened, files_, reply);
+}
+
+}  // namespace korvanel

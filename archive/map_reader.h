@@ -1,0 +1,83 @@
+// The worker's side of extraction: the game's archive library, bound at run
+// time, and a map's embedded files copied out of it into the work file.
+// Maps are only ever opened read-only. The worker gets this object as the
+// run had it when the worker started; the run uses its own only when no
+// worker can be started.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "archive/extracted_file.h"
+#include "platform/dynamic_library.h"
+#include "platform/scratch_buffer.h"
+
+namespace korvanel {
+
+class WorkFile;
+
+// How many maps' requests may be outstanding while the caller works on the
+// files of the map before them. Maps differ in size, and with a single map
+// ahead a small one on either side leaves that side waiting on the other.
+// So the files of that many maps copied last must stay where they are.
+inline constexpr std::size_t kMapsAhead = 4;
+
+class MapReader {
+ public:
+  explicit MapReader(WorkFile& workFile) : workFile_(workFile) {}
+
+  // Loads the library and binds its calls; false when it cannot be loaded
+  // or lacks one of them.
+  bool Bind(const std::string& nameOrPath);
+  void Release();
+  bool IsLoaded() const { return calls_.open != nullptr; }
+
+  // Opens the map, copies each of `names` into the work file, in that
+  // order, and closes the map; false when the map could not be opened.
+  // The files of the kMapsAhead maps copied before are left in place.
+  bool CopyMapFiles(const std::string& path, std::span<const char* const> names, std::vector<ExtractedFile>& files);
+  // The same for a request (archive/map_request.h), as the worker gets it:
+  // `file` is the map itself, sent along with the request, or -1; it is
+  // closed here.
+  void Serve(std::span<const std::byte> request, int file, std::vector<std::byte>& reply);
+  // Nothing copied so far is read any more: the next map's files may go
+  // anywhere.
+  void ForgetCopiedFiles() { busy_.clear(); }
+
+ private:
+  using ArchiveHandle = void*;
+  struct Calls {
+    bool (*open)(const char*, unsigned, unsigned, ArchiveHandle*) = nullptr;
+    bool (*close)(ArchiveHandle) = nullptr;
+    bool (*openFile)(ArchiveHandle, const char*, unsigned, void**) = nullptr;
+    unsigned (*fileSize)(void*, unsigned*) = nullptr;
+    bool (*read)(void*, void*, unsigned, unsigned*, void*) = nullptr;
+    bool (*closeFile)(void*) = nullptr;
+  };
+  // A stretch of the work file that a recent map's files occupy.
+  struct Region {
+    std::uint64_t begin = 0, end = 0;
+  };
+
+  bool OpenMapArchive(const std::string& path, ArchiveHandle& archive) const;
+  // Copies the file to `cursor`, or past the regions that may still be
+  // read, and moves `cursor` past it. `archiveSize` judges the sizes the
+  // map's tables claim.
+  ExtractedFile CopyEmbeddedFile(ArchiveHandle archive, const char* name, std::uint64_t archiveSize, std::uint64_t& cursor);
+
+  WorkFile& workFile_;
+  DynamicLibrary library_;
+  Calls calls_;
+  // Where the files of the last kMapsAhead maps lie, newest last.
+  std::deque<Region> busy_;
+  ScratchBuffer scratch_;
+  // Reused by Serve from request to request.
+  std::vector<const char*> names_;
+  std::vector<ExtractedFile> files_;
+};
+
+}  // namespace korvanel
