@@ -152,31 +152,5 @@ TEST(ScriptScan, TotalsWrapAsThirtyTwoBitValues) {
   EXPECT_TRUE(Scan(Script({"no keys here", "function Foo takes nothing returns nothing", "endfunction"})).empty());
 }
 
-TEST(ScriptScan, LargeScriptsScanInLinearTime) {
-  constexpr std::size_t kSize = 64u << 20;
-  // One huge line without a line feed.
-  EXPECT_EQ(Scan(std::string(kSize, 'a')), Lines{});
-
-  // A huge line with a NUL in its middle, then a real function.
-  std::string withNul(kSize, 'b');
-  withNul[kSize / 2] = '\0';
-  withNul += "function CreateUnitsForPlayer5\n  x CreateUnit\nendfunction\n";
-  EXPECT_EQ(Scan(withNul), Lines{"Player 05 Units:   1\r\n"});
-
-  // Many short lines and a far NUL at the end.
-  std::string manyLines = "function CreateNeutralHostile \n";
-  manyLines.reserve(kSize + 64);
-  while (manyLines.size() < kSize) manyLines += "  x CreateUnit\n";
-  const std::size_t units = (manyLines.size() - 31) / 15;
-  manyLines += "endfunction\n";
-  manyLines += '\0';
-  EXPECT_EQ(Scan(manyLines), Lines{"Agressive Units:   " + std::to_string(units) + "\r\n"});
-
-  // A long header line and a body that ends without a line feed.
-  std::string longTail = "function CreateUnitsForPlayer6 " + std::string(kSize / 2, ' ') + "\n  x CreateUnit\n";
-  longTail += std::string(kSize / 2, 'c');
-  EXPECT_EQ(Scan(longTail), Lines{"Player 06 Units:   1\r\n"});
-}
-
 }  // namespace
 }  // namespace korvanel::test

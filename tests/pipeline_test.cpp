@@ -367,23 +367,6 @@ TEST(Pipeline, PercentSignsBackslashesAndLatin1NamesArePrintedAsTheyAre) {
 }  // namespace korvanel::test
 
 namespace korvanel::test {
-namespace {
-
-// Status lines and messages in the one order a user sees them.
-class EventLog : public Reporter {
- public:
-  void Report(std::string_view text, Icon) override { events.emplace_back(text); }
-  Answer Ask(std::string_view text) override {
-    events.emplace_back(text);
-    return Answer::kCancel;
-  }
-  void ShowStatus(std::string_view status) override { events.emplace_back(status); }
-  void Diagnose(std::string_view line) override { events.push_back("korvanel: " + std::string(line)); }
-
-  std::vector<std::string> events;
-};
-
-}  // namespace
 
 // The archive library extracts the next map while this one is processed;
 // each map is still shown and reported in its turn, also when the library
@@ -400,7 +383,7 @@ TEST(Pipeline, MapsAreReportedInTurnWhileTheNextIsExtracted) {
   MapArchive archive(work);
   ASSERT_TRUE(archive.BindArchiveLibrary(KORVANEL_FAKE_STORM));
   archive.libraryTimeout = std::chrono::milliseconds(300);
-  EventLog log;
+  RecordingReporter log;
   RunContext run(archive, work, log);
   run.options.writeInfoFile = true;
   ASSERT_TRUE(run.OpenInfoFile((dir / "info.txt").string()));

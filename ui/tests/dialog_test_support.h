@@ -22,19 +22,6 @@ class QPushButton;
 
 namespace korvanel::test {
 
-// Sets or removes an environment variable for one scope.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value);  // null removes it
-  ~ScopedEnv();
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
-
 // Calls `act` with the active popup or modal window each time the event
 // loop runs, until it returns true. After `timeoutMs` the open window is
 // closed and the test fails, so a test never hangs on a forgotten box.
