@@ -69,6 +69,10 @@ TEST(ScriptScan, EditorScriptGivesDatePlayersAndTotals) {
 
 TEST(ScriptScan, PlayerNumbers) {
   EXPECT_EQ(Scan(PlayerFunction("12", 1)), Lines{"Player 12 Units:   1\r\n"});
+  // Two digits at least, never more padding: a map of more than ten players.
+  EXPECT_EQ(Scan(PlayerFunction("8", 1) + PlayerFunction("9", 2) + PlayerFunction("10", 3) + PlayerFunction("11", 4)),
+            (Lines{"Player 08 Units:   1\r\n", "Player 09 Units:   2\r\n", "Player 10 Units:   3\r\n",
+                   "Player 11 Units:   4\r\n"}));
   EXPECT_EQ(Scan(PlayerFunction("7", 0)), Lines{"Player 07 Units:   0\r\n"});
   EXPECT_EQ(Scan(PlayerFunction("007x", 2)), Lines{"Player 07 Units:   2\r\n"});
   EXPECT_EQ(Scan(PlayerFunction("123", 1)), Lines{"Player 123 Units:   1\r\n"});

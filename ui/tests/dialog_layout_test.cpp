@@ -29,7 +29,8 @@ void ExpectControlsApartInside(const QWidget& window) {
   for (std::size_t i = 0; i < controls.size(); ++i) {
     EXPECT_TRUE(window.rect().contains(controls[i]->geometry())) << name(controls[i]);
     for (std::size_t j = i + 1; j < controls.size(); ++j)
-      EXPECT_FALSE(controls[i]->geometry().intersects(controls[j]->geometry())) << name(controls[i]) << " / " << name(controls[j]);
+      EXPECT_FALSE(controls[i]->geometry().intersects(controls[j]->geometry()))
+          << name(controls[i]) << " / " << name(controls[j]);
   }
 }
 
