@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <deque>
 #include <fcntl.h>
 #include <sys/file.h>

@@ -11,7 +11,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <cstdlib>
 
 #include "archive/map_archive.h"
 #include "blp_builder.h"
