@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <deque>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -19,23 +18,6 @@
 
 namespace korvanel::test {
 namespace {
-
-// Sets an environment variable for one test, restoring it afterwards.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    ::setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (old_) ::setenv(name_, old_->c_str(), 1);
-    else ::unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 // Runs one test inside `folder`, returning to the previous one afterwards.
 class ScopedFolder {

@@ -133,13 +133,12 @@ TEST(CommandLine, MissingArchiveLibrary) {
   TempDir dir;
   ExtractorApp app;
   app.libraryName = "libkvl-absent.so";
-  ::setenv("WINEPREFIX", (dir / "none").c_str(), 1);
+  ScopedEnv prefix("WINEPREFIX", (dir / "none").string());
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
   int status = app.RunCommandLine({dir.Path().string(), "/i", (dir / "info.txt").string()});
   std::string err = testing::internal::GetCapturedStderr();
   std::string out = testing::internal::GetCapturedStdout();
-  ::unsetenv("WINEPREFIX");
   EXPECT_EQ(status, kExitErrors);
   EXPECT_EQ(out, kLibraryLoadError);
   // Where it was looked for, and where to get it, on standard error only.

@@ -37,7 +37,6 @@ constexpr int kIntactCopies = 3;
 constexpr auto kWallLimit = std::chrono::seconds(120);
 
 constexpr std::string_view kUnopenable = "ERROR!\nUnable to open the map file :\n";
-constexpr std::string_view kRecordStart = "-------------------\r\nMap File Name:     ";
 
 std::uint32_t Get32(const std::string& b, std::size_t at) {
   std::uint32_t v = 0;

@@ -24,7 +24,8 @@ std::vector<std::string> Walk(const std::string& dir, bool subdirectories) {
 TEST(MapWalk, FilesInNameOrderThenSubfoldersDepthFirst) {
   TempDir dir;
   const std::string root = dir.Path().string() + "/";
-  for (auto name : {"b.w3m", "A.W3M", "c.w3x", "a.w3m.txt", "B2.w3M", "z.w3m"}) WriteFile(dir / name, "");
+  // A name that is nothing but the extension still ends in it.
+  for (auto name : {"b.w3m", "A.W3M", "c.w3x", "a.w3m.txt", "B2.w3M", "z.w3m", ".w3m"}) WriteFile(dir / name, "");
   fs::create_directories(dir / "sub" / "deeper");
   fs::create_directories(dir / "folder.w3m");
   fs::create_directories(dir / "Empty");
@@ -36,12 +37,14 @@ TEST(MapWalk, FilesInNameOrderThenSubfoldersDepthFirst) {
 
   // The dangling link is listed, so it is a map that will not open.
   EXPECT_EQ(Walk(root, false),
-            (std::vector<std::string>{root + "A.W3M", root + "b.w3m", root + "B2.w3M", "! " + root + "dangling.w3m",
-                                      root + "dangling.w3m", root + "link.w3m", root + "z.w3m"}));
+            (std::vector<std::string>{root + ".w3m", root + "A.W3M", root + "b.w3m", root + "B2.w3M",
+                                      "! " + root + "dangling.w3m", root + "dangling.w3m", root + "link.w3m",
+                                      root + "z.w3m"}));
   EXPECT_EQ(Walk(root, true),
-            (std::vector<std::string>{root + "A.W3M", root + "b.w3m", root + "B2.w3M", "! " + root + "dangling.w3m",
-                                      root + "dangling.w3m", root + "link.w3m", root + "z.w3m",
-                                      root + "folder.w3m/inner.w3m", root + "sub/s.w3m", root + "sub/deeper/d.w3m"}));
+            (std::vector<std::string>{root + ".w3m", root + "A.W3M", root + "b.w3m", root + "B2.w3M",
+                                      "! " + root + "dangling.w3m", root + "dangling.w3m", root + "link.w3m",
+                                      root + "z.w3m", root + "folder.w3m/inner.w3m", root + "sub/s.w3m",
+                                      root + "sub/deeper/d.w3m"}));
 }
 
 TEST(MapWalk, LinkCyclesEndAndRelativeStartsGiveAbsolutePaths) {

@@ -69,6 +69,10 @@ TEST(ScriptScan, EditorScriptGivesDatePlayersAndTotals) {
 
 TEST(ScriptScan, PlayerNumbers) {
   EXPECT_EQ(Scan(PlayerFunction("12", 1)), Lines{"Player 12 Units:   1\r\n"});
+  // Two digits at least, never more padding: a map of more than ten players.
+  EXPECT_EQ(Scan(PlayerFunction("8", 1) + PlayerFunction("9", 2) + PlayerFunction("10", 3) + PlayerFunction("11", 4)),
+            (Lines{"Player 08 Units:   1\r\n", "Player 09 Units:   2\r\n", "Player 10 Units:   3\r\n",
+                   "Player 11 Units:   4\r\n"}));
   EXPECT_EQ(Scan(PlayerFunction("7", 0)), Lines{"Player 07 Units:   0\r\n"});
   EXPECT_EQ(Scan(PlayerFunction("007x", 2)), Lines{"Player 07 Units:   2\r\n"});
   EXPECT_EQ(Scan(PlayerFunction("123", 1)), Lines{"Player 123 Units:   1\r\n"});
@@ -150,32 +154,6 @@ TEST(ScriptScan, TotalsWrapAsThirtyTwoBitValues) {
                          "call SetResourceAmount( u, -5 )", "call SetResourceAmount( u,", "endfunction"})),
             Lines{});
   EXPECT_TRUE(Scan(Script({"no keys here", "function Foo takes nothing returns nothing", "endfunction"})).empty());
-}
-
-TEST(ScriptScan, LargeScriptsScanInLinearTime) {
-  constexpr std::size_t kSize = 64u << 20;
-  // One huge line without a line feed.
-  EXPECT_EQ(Scan(std::string(kSize, 'a')), Lines{});
-
-  // A huge line with a NUL in its middle, then a real function.
-  std::string withNul(kSize, 'b');
-  withNul[kSize / 2] = '\0';
-  withNul += "function CreateUnitsForPlayer5\n  x CreateUnit\nendfunction\n";
-  EXPECT_EQ(Scan(withNul), Lines{"Player 05 Units:   1\r\n"});
-
-  // Many short lines and a far NUL at the end.
-  std::string manyLines = "function CreateNeutralHostile \n";
-  manyLines.reserve(kSize + 64);
-  while (manyLines.size() < kSize) manyLines += "  x CreateUnit\n";
-  const std::size_t units = (manyLines.size() - 31) / 15;
-  manyLines += "endfunction\n";
-  manyLines += '\0';
-  EXPECT_EQ(Scan(manyLines), Lines{"Agressive Units:   " + std::to_string(units) + "\r\n"});
-
-  // A long header line and a body that ends without a line feed.
-  std::string longTail = "function CreateUnitsForPlayer6 " + std::string(kSize / 2, ' ') + "\n  x CreateUnit\n";
-  longTail += std::string(kSize / 2, 'c');
-  EXPECT_EQ(Scan(longTail), Lines{"Player 06 Units:   1\r\n"});
 }
 
 }  // namespace

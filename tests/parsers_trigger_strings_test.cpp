@@ -111,32 +111,6 @@ TEST(TriggerStrings, ResolvesOnlyExactReferences) {
   EXPECT_EQ(ResolveTriggerString(t, ""), "");
 }
 
-TEST(TriggerStrings, LargeFilesParseInLinearTime) {
-  constexpr std::size_t kSize = 64u << 20;
-  // Many entries: each keyword search must start where the last one ended.
-  std::string entry = "STRING 1\r\n{\r\n" + std::string(1000, 'x') + "\r\n}\r\n";
-  std::string many;
-  many.reserve(kSize + entry.size());
-  while (many.size() < kSize) many += entry;
-  TriggerStringTable t = Parse(many);
-  EXPECT_EQ(t.Size(), many.size() / entry.size());
-  EXPECT_EQ(t.Lookup(1), std::string(1000, 'x'));
-
-  // Many keywords without entries, then one real entry.
-  std::string dropped;
-  dropped.reserve(kSize + 16);
-  while (dropped.size() < kSize) dropped += "string 2 x ";
-  dropped += "STRING 3 {y}";
-  t = Parse(dropped);
-  EXPECT_EQ(t.Size(), 1u);
-  EXPECT_EQ(t.Lookup(3), "y");
-
-  // One huge unfinished text, and a file with no keyword at all.
-  t = Parse("STRING 4 {" + std::string(kSize, 's'));
-  EXPECT_EQ(t.Lookup(4).size(), kSize);
-  EXPECT_EQ(Parse(std::string(kSize, 'S')).Size(), 0u);
-}
-
 TEST(TriggerStrings, FixtureFiles) {
   KVL_REQUIRE_FIXTURE(roc, "maps/smallest_roc.w3m");
   auto wts = ReadEmbedded(roc, "war3map.wts");

@@ -197,6 +197,7 @@ TEST(Pipeline, TheProgramNeverWritesToAMap) {
 }  // namespace korvanel::test
 
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 
@@ -250,6 +251,32 @@ TEST(Pipeline, WorkFileWriteErrorsAreReportedOncePerRun) {
   int status = 0;
   ASSERT_EQ(::waitpid(pid, &status, 0), pid);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+
+  // A work file that cannot be read back: said once per run as well.
+  ScopedEnv tmp("TMPDIR", dir.Path().string());
+  WorkFile work;
+  ASSERT_EQ(work.Create(), 0);
+  // The same file under the same number, but open for writing only: every
+  // map is extracted into it and every read of it fails.
+  File writeOnly(::open(work.Path().c_str(), O_WRONLY | O_CLOEXEC));
+  ASSERT_EQ(::dup3(writeOnly.Descriptor(), work.Handle().Descriptor(), O_CLOEXEC), work.Handle().Descriptor());
+  MapArchive archive(work);
+  ASSERT_TRUE(LoadArchiveLibrary(archive));
+  RecordingReporter reporter;
+  RunContext run(archive, work, reporter);
+  run.options.writeInfoFile = true;
+  run.ProcessMap((dir / "a.w3m").string());
+  run.ProcessMap((dir / "b.w3m").string());
+  ASSERT_EQ(reporter.messages.size(), 1u);
+  EXPECT_EQ(reporter.messages[0].text, "ERROR!\nError reading a W3M file!\nReason:\nBad file descriptor.\n");
+  EXPECT_EQ(reporter.messages[0].icon, Icon::kExclamation);
+  std::vector<std::string> unread;
+  for (const char* map : {"a.w3m", "b.w3m"})
+    for (const char* file : {"war3map.wts", "war3map.w3i", "war3map.w3e", "war3map.doo", "war3mapUnits.doo", "war3map.j",
+                             "war3map.mmp"})
+      unread.push_back((dir / map).string() + ": " + file + ": cannot read back: Bad file descriptor");
+  EXPECT_EQ(reporter.diagnoses, unread);
+  EXPECT_TRUE(run.errors.readFailed);
 }
 
 TEST(Pipeline, AFullDiskIsReportedOnceAndTheRunCompletes) {
@@ -367,23 +394,6 @@ TEST(Pipeline, PercentSignsBackslashesAndLatin1NamesArePrintedAsTheyAre) {
 }  // namespace korvanel::test
 
 namespace korvanel::test {
-namespace {
-
-// Status lines and messages in the one order a user sees them.
-class EventLog : public Reporter {
- public:
-  void Report(std::string_view text, Icon) override { events.emplace_back(text); }
-  Answer Ask(std::string_view text) override {
-    events.emplace_back(text);
-    return Answer::kCancel;
-  }
-  void ShowStatus(std::string_view status) override { events.emplace_back(status); }
-  void Diagnose(std::string_view line) override { events.push_back("korvanel: " + std::string(line)); }
-
-  std::vector<std::string> events;
-};
-
-}  // namespace
 
 // The archive library extracts the next map while this one is processed;
 // each map is still shown and reported in its turn, also when the library
@@ -400,7 +410,7 @@ TEST(Pipeline, MapsAreReportedInTurnWhileTheNextIsExtracted) {
   MapArchive archive(work);
   ASSERT_TRUE(archive.BindArchiveLibrary(KORVANEL_FAKE_STORM));
   archive.libraryTimeout = std::chrono::milliseconds(300);
-  EventLog log;
+  RecordingReporter log;
   RunContext run(archive, work, log);
   run.options.writeInfoFile = true;
   ASSERT_TRUE(run.OpenInfoFile((dir / "info.txt").string()));

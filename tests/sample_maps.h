@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "map_builder.h"
@@ -41,9 +42,11 @@ std::vector<EmbeddedFile> SampleMapFiles(const SampleMap& map);
 // The record lines the program writes for the map (after "Map File Name:").
 std::string SampleMapLines(const SampleMap& map);
 
-// How every record in the info file opens; one copy so the tests agree.
+// How every record in the info file opens, up to the map's path; one copy
+// so the tests agree.
+inline constexpr std::string_view kRecordStart = "-------------------\r\nMap File Name:     ";
 inline std::string RecordHead(const std::filesystem::path& map) {
-  return "-------------------\r\nMap File Name:     " + map.string() + "\r\n";
+  return std::string(kRecordStart) + map.string() + "\r\n";
 }
 
 // One embedded file of the sample map, e.g. only a script.

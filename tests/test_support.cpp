@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -18,20 +19,39 @@ namespace {
 // file given number 0 would be closed by the archive library's mistakes.
 [[maybe_unused]] const bool g_standardDescriptorsTaken = (ReserveStandardDescriptors(), true);
 
-}  // namespace
-
-TempDir::TempDir() {
-  std::string pattern = (fs::temp_directory_path() / "kvltest.XXXXXX").string();
-  if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
+std::optional<std::string> EnvValue(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? std::optional<std::string>(value) : std::nullopt;
 }
 
-TempDir::~TempDir() {
+fs::path MakeFolderIn(const fs::path& parent) {
+  std::string pattern = (parent / "kvltest.XXXXXX").string();
+  if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  return pattern;
+}
+
+void RemoveTree(const fs::path& path) {
   std::error_code ec;
   // Tests may leave read-only files or folders behind.
-  for (auto it = fs::recursive_directory_iterator(path_, ec); !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+  for (auto it = fs::recursive_directory_iterator(path, ec); !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
     fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-  fs::remove_all(path_, ec);
+  fs::remove_all(path, ec);
+}
+
+}  // namespace
+
+TempDir::TempDir() : path_(MakeFolderIn(fs::temp_directory_path())) {}
+
+TempDir::~TempDir() { RemoveTree(path_); }
+
+ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name), old_(EnvValue(name)) {
+  if (value) ::setenv(name, value, 1);
+  else ::unsetenv(name);
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (old_) ::setenv(name_, old_->c_str(), 1);
+  else ::unsetenv(name_);
 }
 
 std::string Le32(std::int32_t value) {
@@ -93,6 +113,16 @@ extern char** environ;
 namespace korvanel::test {
 namespace {
 
+// A test that sets TMPDIR in its own environment chooses the program's.
+const std::optional<std::string> g_tmpdirAtStart = EnvValue("TMPDIR");
+
+// Holds the temporary folders of the programs this test program runs, and
+// goes with it. Open to every user as /tmp is, since a test may run the
+// program as another user.
+const struct RunFolders : TempDir {
+  RunFolders() { fs::permissions(Path(), fs::perms::all | fs::perms::sticky_bit); }
+} g_runFolders;
+
 #if defined(__x86_64__)
 constexpr std::uint32_t kAuditArch = AUDIT_ARCH_X86_64;
 #elif defined(__aarch64__)
@@ -133,6 +163,7 @@ struct Launch {
   std::vector<std::string> args;
   std::vector<std::string> env;
   StartWith how;
+  fs::path ownTemporaryFolder;  // empty when the test chose one
 
   Launch(const std::vector<std::string>& arguments, const std::vector<std::string>& environment, const StartWith& with)
       : how(with) {
@@ -143,11 +174,17 @@ struct Launch {
     args.push_back(KORVANEL_BINARY);
     args.insert(args.end(), arguments.begin(), arguments.end());
     env = environment;
+    const bool chosen = EnvValue("TMPDIR") != g_tmpdirAtStart ||
+                        std::ranges::any_of(environment, [](const std::string& e) { return e.starts_with("TMPDIR="); });
+    if (!chosen) {
+      ownTemporaryFolder = MakeFolderIn(g_runFolders.Path());
+      env.push_back("TMPDIR=" + ownTemporaryFolder.string());
+    }
     for (char** e = environ; *e; ++e) {
       const std::string entry = *e;
       const std::string name = entry.substr(0, entry.find('=') + 1);
       bool replaced = false;
-      for (const std::string& given : environment) replaced = replaced || given.starts_with(name);
+      for (const std::string& given : env) replaced = replaced || given.starts_with(name);
       if (!replaced) env.push_back(entry);
     }
   }
@@ -214,6 +251,7 @@ ProcessResult Capture(Launch launch, int outRead, int out) {
   ::wait4(pid, &status, 0, &usage);
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   result.maxResidentKiB = usage.ru_maxrss;
+  if (!launch.ownTemporaryFolder.empty()) RemoveTree(launch.ownTemporaryFolder);
   return result;
 }
 

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -28,6 +29,20 @@ class TempDir {
 
  private:
   fs::path path_;
+};
+
+// Sets or removes (value null) an environment variable for one scope.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value);
+  ScopedEnv(const char* name, const std::string& value) : ScopedEnv(name, value.c_str()) {}
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
 };
 
 class CollectingWriter : public LineWriter {
@@ -98,6 +113,9 @@ bool FileSystemLimitsPossible();
 // captured, standard input closed; `environment` entries ("NAME=value") replace
 // those of the same name. When KORVANEL_WRAPPER is set (e.g. "valgrind
 // --error-exitcode=99"), its words are put in front of the program.
+// Unless the test chose a TMPDIR (in `environment` or in this process's own
+// environment), the program gets a fresh empty one of its own, so that what
+// it leaves behind never lands in the machine's /tmp.
 ProcessResult RunKorvanel(const std::vector<std::string>& arguments,
                           const std::vector<std::string>& environment = {}, const StartWith& how = {});
 // The same with standard output on a pseudo-terminal in raw mode, so "\n"
@@ -105,7 +123,8 @@ ProcessResult RunKorvanel(const std::vector<std::string>& arguments,
 ProcessResult RunKorvanelOnTerminal(const std::vector<std::string>& arguments);
 
 // The same started in the background, standard output discarded; the
-// caller waits for the process.
+// caller waits for the process. Its own TMPDIR, when it gets one, is removed
+// when the test program ends.
 int StartKorvanel(const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {},
                   const StartWith& how = {});
 
@@ -115,20 +134,32 @@ int StartKorvanel(const std::vector<std::string>& arguments, const std::vector<s
 
 namespace korvanel::test {
 
-// Keeps every message; answers questions with `answer`.
+// Keeps every message, status and diagnostic, each kind apart and all in
+// the one order a user sees them (`events`, diagnostics as standard error
+// shows them); answers questions with `answer`.
 class RecordingReporter : public Reporter {
  public:
   struct Message {
     std::string text;
     Icon icon;
   };
-  void Report(std::string_view text, Icon icon) override { messages.push_back({std::string(text), icon}); }
+  void Report(std::string_view text, Icon icon) override {
+    messages.push_back({std::string(text), icon});
+    events.emplace_back(text);
+  }
   Answer Ask(std::string_view text) override {
     messages.push_back({std::string(text), Icon::kQuestion});
+    events.emplace_back(text);
     return answer;
   }
-  void ShowStatus(std::string_view status) override { statuses.emplace_back(status); }
-  void Diagnose(std::string_view line) override { diagnoses.emplace_back(line); }
+  void ShowStatus(std::string_view status) override {
+    statuses.emplace_back(status);
+    events.emplace_back(status);
+  }
+  void Diagnose(std::string_view line) override {
+    diagnoses.emplace_back(line);
+    events.push_back("korvanel: " + std::string(line));
+  }
   std::string All() const {
     std::string all;
     for (const auto& m : messages) all += m.text;
@@ -139,6 +170,7 @@ class RecordingReporter : public Reporter {
   std::vector<Message> messages;
   std::vector<std::string> statuses;
   std::vector<std::string> diagnoses;
+  std::vector<std::string> events;
 };
 
 }  // namespace korvanel::test

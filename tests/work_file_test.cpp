@@ -13,22 +13,9 @@
 namespace korvanel::test {
 namespace {
 
+// None of the variables naming the temporary directory set, for one test.
 struct TempEnvironment {
-  std::optional<std::string> saved[3];
-  TempEnvironment() {
-    const char* names[] = {"TMPDIR", "TEMP", "TMP"};
-    for (int i = 0; i < 3; ++i) {
-      if (const char* v = std::getenv(names[i])) saved[i] = v;
-      ::unsetenv(names[i]);
-    }
-  }
-  ~TempEnvironment() {
-    const char* names[] = {"TMPDIR", "TEMP", "TMP"};
-    for (int i = 0; i < 3; ++i) {
-      if (saved[i]) ::setenv(names[i], saved[i]->c_str(), 1);
-      else ::unsetenv(names[i]);
-    }
-  }
+  ScopedEnv tmpdir{"TMPDIR", nullptr}, temp{"TEMP", nullptr}, tmp{"TMP", nullptr};
 };
 
 std::vector<std::string> WorkFilesIn(const fs::path& dir) {

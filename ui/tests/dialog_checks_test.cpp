@@ -8,6 +8,7 @@
 
 #include "dialog_test_support.h"
 #include "dialog_texts.h"
+#include "sample_maps.h"
 #include "ui/text_conversion.h"
 
 namespace korvanel::test {

@@ -16,6 +16,25 @@
 #include "ui/dialog_units.h"
 
 namespace korvanel::test {
+namespace {
+
+// The window's own controls (group boxes only frame others) each lie inside
+// it and none covers another, whatever the font.
+void ExpectControlsApartInside(const QWidget& window) {
+  std::vector<const QWidget*> controls;
+  for (const QWidget* w : window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+    if (!qobject_cast<const QGroupBox*>(w) && w->isVisibleTo(&window)) controls.push_back(w);
+  ASSERT_FALSE(controls.empty());
+  auto name = [](const QWidget* w) { return (w->objectName() + " " + w->metaObject()->className()).toStdString(); };
+  for (std::size_t i = 0; i < controls.size(); ++i) {
+    EXPECT_TRUE(window.rect().contains(controls[i]->geometry())) << name(controls[i]);
+    for (std::size_t j = i + 1; j < controls.size(); ++j)
+      EXPECT_FALSE(controls[i]->geometry().intersects(controls[j]->geometry()))
+          << name(controls[i]) << " / " << name(controls[j]);
+  }
+}
+
+}  // namespace
 
 TEST(DialogUnits, EdgesAreScaledAndRounded) {
   const DialogUnits du(8, 16);
@@ -39,11 +58,9 @@ TEST(DialogUnits, EdgesAreScaledAndRounded) {
 TEST(MainDialogLayout, TemplateTextsPlacesAndTabOrder) {
   DialogHarness h;
   MainDialog& dialog = h.Dialog();
-  const DialogUnits du(dialog.font());
 
   EXPECT_EQ(dialog.windowTitle(), "Korvanel v1.1");
   EXPECT_FALSE(dialog.windowIcon().isNull());
-  EXPECT_EQ(dialog.size(), du.Size(274, 175));
   EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
   EXPECT_FALSE(dialog.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
 
@@ -51,7 +68,6 @@ TEST(MainDialogLayout, TemplateTextsPlacesAndTabOrder) {
   ASSERT_TRUE(group("inputGroup") && group("outputGroup"));
   EXPECT_EQ(group("inputGroup")->title(), " Input ");
   EXPECT_EQ(group("outputGroup")->title(), " Output ");
-  EXPECT_EQ(group("outputGroup")->geometry(), du.Rect(2, 56, 270, 76));
   auto* label = dialog.findChild<QLabel*>(QStringLiteral("mapsDirectoryLabel"));
   ASSERT_TRUE(label);
   EXPECT_EQ(label->text(), "Maps &directory:");
@@ -66,11 +82,15 @@ TEST(MainDialogLayout, TemplateTextsPlacesAndTabOrder) {
   EXPECT_TRUE(h.Button("extractButton")->isDefault());
   EXPECT_EQ(h.Button("quitButton")->text(), "&Quit");
 
-  EXPECT_EQ(h.Edit("mapsDirectoryEdit")->geometry(), du.Rect(8, 22, 242, 14));
-  EXPECT_EQ(h.Button("browseMinimapButton")->geometry(), du.Rect(250, 113, 15, 14));
-  EXPECT_EQ(h.Button("extractButton")->geometry(), du.Rect(4, 138, 50, 14));
-  EXPECT_EQ(h.Button("quitButton")->geometry(), du.Rect(220, 138, 50, 14));
-  EXPECT_EQ(h.Edit("statusEdit")->geometry(), du.Rect(2, 158, 270, 14));
+  ExpectControlsApartInside(dialog);
+  // Each group frames its own controls.
+  for (const auto& [frame, names] : std::vector<std::pair<const char*, std::vector<const char*>>>{
+           {"inputGroup", {"mapsDirectoryLabel", "mapsDirectoryEdit", "browseMapsButton", "includeSubdirectoriesCheck"}},
+           {"outputGroup", {"writeInfoFileCheck", "infoFileEdit", "browseInfoFileButton", "writeMinimapsCheck",
+                            "minimapDirectoryEdit", "browseMinimapButton"}}})
+    for (const char* name : names)
+      EXPECT_TRUE(group(frame)->geometry().contains(dialog.findChild<QWidget*>(QString::fromLatin1(name))->geometry()))
+          << name;
 
   // Empty fields, cleared boxes, "Ready!", the focus in the maps folder.
   for (const char* name : {"mapsDirectoryEdit", "infoFileEdit", "minimapDirectoryEdit"})
@@ -159,7 +179,7 @@ TEST(MainDialogMenu, AboutEntryAndBox) {
       if (!box) return false;
       aboutSeen = true;
       EXPECT_EQ(box->windowTitle(), "About Korvanel");
-      EXPECT_EQ(box->size(), DialogUnits(box->font()).Size(144, 90));
+      ExpectControlsApartInside(*box);
       std::vector<QString> texts;
       for (QLabel* label : box->findChildren<QLabel*>())
         if (!label->text().isEmpty()) texts.push_back(label->text());

@@ -11,6 +11,7 @@
 #include "dialog_test_support.h"
 #include "dialog_texts.h"
 #include "fixture_records.h"
+#include "sample_maps.h"
 #include "ui/message_box.h"
 #include "ui/text_conversion.h"
 

@@ -11,7 +11,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <cstdlib>
 
 #include "archive/map_archive.h"
 #include "blp_builder.h"
@@ -39,17 +38,6 @@ class StatusWatcher : public QObject {
 };
 
 }  // namespace
-
-ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
-  if (const char* old = std::getenv(name)) old_ = old;
-  if (value) ::setenv(name, value, 1);
-  else ::unsetenv(name);
-}
-
-ScopedEnv::~ScopedEnv() {
-  if (old_) ::setenv(name_, old_->c_str(), 1);
-  else ::unsetenv(name_);
-}
 
 void WhenModal(std::function<bool(QWidget*)> act, int timeoutMs) {
   auto* timer = new QTimer(qApp);

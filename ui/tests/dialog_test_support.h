@@ -8,7 +8,6 @@
 #include <deque>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,19 +20,6 @@ class QLineEdit;
 class QPushButton;
 
 namespace korvanel::test {
-
-// Sets or removes an environment variable for one scope.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value);  // null removes it
-  ~ScopedEnv();
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 // Calls `act` with the active popup or modal window each time the event
 // loop runs, until it returns true. After `timeoutMs` the open window is

@@ -28,9 +28,4 @@ inline const std::string kAppendQuestion =
     "existing file\n or CREATE a NEW (NO) file?";
 inline const std::string kPleaseWait = "Processing ... Please wait...";
 
-// The first two lines of a map's record.
-inline std::string RecordHead(const std::string& mapPath) {
-  return "-------------------\r\nMap File Name:     " + mapPath + "\r\n";
-}
-
 }  // namespace korvanel::test
