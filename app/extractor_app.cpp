@@ -73,23 +73,22 @@ int ExtractorApp::RunCommandLine(const std::vector<std::string>& arguments) {
   }
 
   RunContext run(archive_, workFile_, console);
-  run.options.sourcePath = AsTypedOrTrimmed(cl.source);
-  run.options.appendInfoFile = cl.appendInfoFile;
-  run.options.overwriteInfoFile = cl.overwriteInfoFile;
-  run.options.consoleMode = true;
+  const std::string source = AsTypedOrTrimmed(cl.source);
+  run.options.existingInfoFile = cl.appendInfoFile      ? ExistingInfoFile::kAppend
+                                 : cl.overwriteInfoFile ? ExistingInfoFile::kStartAnew
+                                                        : ExistingInfoFile::kLeaveAlone;
   run.options.writeInfoFile = cl.writeInfoFile;
   run.options.writeMinimaps = cl.writeMinimaps;
   run.options.includeSubdirectories = cl.includeSubdirectories;
   run.options.infoFilePath = cl.infoValue;
 
-  if (cl.writeInfoFile && !run.OpenInfoFile(cl.infoValue)) {
+  if (cl.writeInfoFile && !run.OpenInfoFile(cl.infoValue, source)) {
     console.Report("ERROR!\nUnable to create the output file!\nReason:\n", Icon::kStop);
     console.Report("unknown.\n", Icon::kStop);
     failed = true;
   }
   run.options.minimapDirectory = EndWithSeparator(AsTypedOrTrimmed(cl.minimapValue));
 
-  const std::string& source = run.options.sourcePath;
   if (cl.writeMinimaps && !IsExistingDirectory(run.options.minimapDirectory)) {
     console.Report("ERROR!\nYou entered an invalid path for the minimap directory! Please check the spelling and if the directory really (still?) exists.", Icon::kStop);
     console.Report(run.options.minimapDirectory, Icon::kStop);

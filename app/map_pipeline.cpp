@@ -1,9 +1,11 @@
 // One map from open to close: the record's opening lines, the minimap, and
 // each embedded data file handed to its parser in a fixed order.
 #include <cerrno>
+#include <sys/stat.h>
 #include <span>
 
 #include "app/map_walk.h"
+#include "app/messages.h"
 #include "app/paths.h"
 #include "app/run_context.h"
 #include "archive/work_file.h"
@@ -13,6 +15,12 @@
 
 namespace korvanel {
 namespace {
+
+bool IsSameFile(const std::string& a, const std::string& b) {
+  struct stat x {}, y {};
+  return !a.empty() && !b.empty() && ::stat(a.c_str(), &x) == 0 && ::stat(b.c_str(), &y) == 0 &&
+         x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+}
 
 using Data = std::span<const std::byte>;
 using Handler = bool (*)(Data, TriggerStringTable&, LineWriter&);
@@ -36,7 +44,50 @@ constexpr Step kSteps[] = {
 }  // namespace
 
 RunContext::RunContext(MapArchive& archive, WorkFile& workFile, Reporter& reporter)
-    : archive_(archive), workFile_(workFile), reporter_(reporter), info_(reporter, errors) {}
+    : archive_(archive), workFile_(workFile), reporter_(reporter) {}
+
+bool RunContext::OpenInfoFile(const std::string& path, const std::string& source) {
+  errors.writeFailed = false;
+  CloseInfoFile();
+  // Appending to a map or emptying it would ruin it, above all the one this
+  // run reads.
+  if (const char* refusal = IsSameFile(path, source)                                         ? kInfoFileIsSource
+                            : EndsWithNoCase(path, ".w3m") || EndsWithNoCase(path, ".w3x") ? kInfoFileIsMap
+                                                                                           : nullptr) {
+    reporter_.Report(std::string(kInfoFileNotCreated) + refusal, Icon::kStop);
+    return false;
+  }
+  const InfoFileOpenResult opened = info_.Open(path, [this] {
+    if (options.existingInfoFile) return *options.existingInfoFile;
+    switch (reporter_.Ask(kInfoFileExistsQuestion)) {
+      case Answer::kYes: return ExistingInfoFile::kAppend;
+      case Answer::kNo: return ExistingInfoFile::kStartAnew;
+      default: return ExistingInfoFile::kLeaveAlone;
+    }
+  });
+  switch (opened.status) {
+    case InfoFileOpen::kOpened: return true;
+    case InfoFileOpen::kLeftAlone: return false;
+    case InfoFileOpen::kDirectory: reporter_.Report(kInfoFileIsDirectory, Icon::kStop); return false;
+    case InfoFileOpen::kReadOnly: reporter_.Report(kInfoFileReadOnly, Icon::kStop); return false;
+    case InfoFileOpen::kInUse: reporter_.Report(std::string(kInfoFileNotCreated) + kInfoFileInUse, Icon::kStop); return false;
+    case InfoFileOpen::kFailed: break;
+  }
+  reporter_.Report(kInfoFileNotCreated + ErrorReason(opened.error), Icon::kStop);
+  return false;
+}
+
+void RunContext::CloseInfoFile() { InfoFileWritten(info_.Close()); }
+
+void RunContext::WriteInfoText(std::string_view text) { InfoFileWritten(info_.Write(text)); }
+
+void RunContext::FlushInfoFile() { InfoFileWritten(info_.Flush()); }
+
+void RunContext::InfoFileWritten(int error) {
+  if (error == 0 || errors.writeFailed) return;
+  errors.writeFailed = true;
+  reporter_.Report(InfoFileWriteError(error), Icon::kExclamation);
+}
 
 void RunContext::WalkMapDirectory(const std::string& directory) {
   korvanel::WalkMapDirectory(
@@ -144,14 +195,14 @@ void RunContext::ProcessQueuedMap() {
         errors.readFailed = true;
         continue;
       }
-      if (!step.handler(data, triggerStrings_, info_)) {
+      if (!step.handler(data, triggerStrings_, *this)) {
         DiagnoseFile(path, step.name, "damaged or of an unknown format; its lines may be missing or incomplete");
         errors.readFailed = true;
       }
     }
   }
   readBuffer_.Trim();
-  info_.Flush();
+  FlushInfoFile();
 }
 
 }  // namespace korvanel

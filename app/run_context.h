@@ -16,6 +16,7 @@
 #include "archive/map_archive.h"
 #include "output/info_writer.h"
 #include "output/minimap_convert.h"
+#include "parsers/line_writer.h"
 #include "parsers/trigger_strings.h"
 #include "platform/scratch_buffer.h"
 
@@ -26,7 +27,7 @@ class WorkFile;
 // The map's preview picture.
 inline constexpr char kMinimapFileName[] = "war3mapMap.blp";
 
-class RunContext {
+class RunContext : public LineWriter {
  public:
   RunContext(MapArchive& archive, WorkFile& workFile, Reporter& reporter);
 
@@ -34,10 +35,14 @@ class RunContext {
   RunErrors errors;
   std::string statusText;
 
-  bool OpenInfoFile(const std::string& path) { return info_.OpenInfoFile(path, options); }
-  void CloseInfoFile() { info_.Close(); }
+  // Opens the info file, settling an existing one as `options` say, or
+  // reports why not. `source`, the map this run reads, is never taken.
+  bool OpenInfoFile(const std::string& path, const std::string& source);
+  void CloseInfoFile();
   bool IsInfoFileOpen() const { return info_.IsOpen(); }
-  void WriteInfoText(std::string_view text) { info_.WriteInfoText(text); }
+  // The record's lines, from the run and its parsers, go to the info file
+  // through here, so that a failed write is reported.
+  void WriteInfoText(std::string_view text) override;
 
   // Each walks or processes to the end, so every map is reported when they
   // return.
@@ -72,6 +77,9 @@ class RunContext {
   // The file's bytes from the work file. Returns 0 or the error number.
   int ReadExtracted(const ExtractedFile& file, std::span<const std::byte>& data);
   void ExportMinimap(const std::string& path, const ExtractedFile& picture);
+  void FlushInfoFile();
+  // Reports the first failed write of the info file.
+  void InfoFileWritten(int error);
 
   MapArchive& archive_;
   WorkFile& workFile_;

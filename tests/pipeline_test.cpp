@@ -403,7 +403,7 @@ TEST(Pipeline, MapsAreReportedInTurnWhileTheNextIsExtracted) {
   EventLog log;
   RunContext run(archive, work, log);
   run.options.writeInfoFile = true;
-  ASSERT_TRUE(run.OpenInfoFile((dir / "info.txt").string()));
+  ASSERT_TRUE(run.OpenInfoFile((dir / "info.txt").string(), ""));
   run.WalkMapDirectory(maps.string());
   run.CloseInfoFile();
 

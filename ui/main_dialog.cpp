@@ -208,7 +208,8 @@ QLineEdit* MainDialog::ExtractChecked() {
     return focusOn(minimapDirectoryEdit_);
   }
   // An unticked info file is neither asked about nor touched.
-  if (options.writeInfoFile && !run_.OpenInfoFile(options.infoFilePath)) return nullptr;
+  // The dialog reads a folder, never a map, so no source is compared.
+  if (options.writeInfoFile && !run_.OpenInfoFile(options.infoFilePath, {})) return nullptr;
   QLineEdit* focused = WalkWithInfoFile();
   run_.CloseInfoFile();
   return focused;
@@ -224,8 +225,8 @@ QLineEdit* MainDialog::WalkWithInfoFile() {
   run_.errors.ClearForRun();
   const int unopenedBefore = run_.Failures();
 
-  options.sourcePath = NormaliseDirectory(mapsDirectoryText);
-  if (IsBlank(mapsDirectoryText) || !IsExistingDirectory(options.sourcePath)) {
+  const std::string source = MapsFolder();
+  if (IsBlank(mapsDirectoryText) || !IsExistingDirectory(source)) {
     Report(kInvalidMapsDirectory, Icon::kExclamation);
     return selectAll(mapsDirectoryEdit_);
   }
@@ -235,7 +236,7 @@ QLineEdit* MainDialog::WalkWithInfoFile() {
     return selectAll(minimapDirectoryEdit_);
   }
 
-  run_.WalkMapDirectory(options.sourcePath);
+  run_.WalkMapDirectory(source);
   run_.statusText = kDone;
   RefreshControls();
   // Closed before the summary: a write error that shows only at close must

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/paths.h"
 #include "app/run_context.h"
 #include "ui/message_box_reporter.h"
 
@@ -46,6 +47,8 @@ class MainDialog : public QDialog {
   // copies.
   std::string mapsDirectoryText;
   std::string minimapDirectoryText;
+  // The maps folder the run walks.
+  std::string MapsFolder() const { return NormaliseDirectory(mapsDirectoryText); }
 
  protected:
   void contextMenuEvent(QContextMenuEvent* event) override;

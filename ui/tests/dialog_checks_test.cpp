@@ -159,7 +159,7 @@ TEST(DialogChecks, FieldsStayAsTypedAndTheFolderIsNormalised) {
   h.Fill(typed, false, true, info, false, "  " + dir.Path().string() + "  ");
   h.Extract();
   EXPECT_EQ(h.BoxTexts(), Strings{kRunDone});
-  EXPECT_EQ(h.Dialog().Run().options.sourcePath, (dir / "maps").string() + "/");
+  EXPECT_EQ(h.Dialog().MapsFolder(), (dir / "maps").string() + "/");
   EXPECT_EQ(h.Dialog().Run().options.minimapDirectory, dir.Path().string() + "/");
   EXPECT_EQ(h.Edit("mapsDirectoryEdit")->text(), ToQString(typed));
   EXPECT_EQ(h.Edit("minimapDirectoryEdit")->text(), ToQString("  " + dir.Path().string() + "  "));
