@@ -9,6 +9,8 @@
 #include "app/paths.h"
 #include "app/run_context.h"
 #include "archive/work_file.h"
+#include "output/minimap_export.h"
+#include "output/minimap_name.h"
 #include "parsers/environment.h"
 #include "parsers/map_info.h"
 #include "parsers/script_scan.h"
@@ -203,6 +205,26 @@ void RunContext::ProcessQueuedMap() {
   }
   readBuffer_.Trim();
   FlushInfoFile();
+}
+
+void RunContext::ExportMinimap(const std::string& path, const ExtractedFile& picture) {
+  if (!Accept(path, kMinimapFileName, picture)) return;
+  const std::string baseName = MinimapBaseName(path);
+  const std::string outputPath = options.minimapDirectory + baseName + ".jpg";
+  // A picture that cannot be read back counts as unreadable data.
+  std::span<const std::byte> blp;
+  ReadExtracted(picture, blp);
+  int error = 0;
+  const std::string mapName = MinimapMapName(baseName);
+  switch (WriteMinimap(minimaps_, blp, outputPath, error)) {
+    case MinimapStage::kDone: WriteInfoText("Minimap File:      " + outputPath + "\r\n"); return;
+    case MinimapStage::kExists: reporter_.Report(MinimapExists(outputPath), Icon::kExclamation); return;
+    case MinimapStage::kCreate: reporter_.Report(MinimapNotCreated(error), Icon::kExclamation); break;
+    case MinimapStage::kHeader: reporter_.Report(MinimapInvalidBlp(mapName), Icon::kExclamation); break;
+    case MinimapStage::kDecode: reporter_.Report(MinimapNotDecoded(mapName), Icon::kExclamation); break;
+    case MinimapStage::kEncode: reporter_.Report(MinimapNotWritten(mapName), Icon::kExclamation); break;
+  }
+  errors.minimapFailed = true;
 }
 
 }  // namespace korvanel
