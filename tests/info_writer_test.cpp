@@ -19,7 +19,6 @@ struct Fixture {
   MapArchive archive{work};
   RunContext writer{archive, work, reporter};
   RunOptions& options = writer.options;
-  const RunErrors& errors = writer.errors;
   Fixture() { options.existingInfoFile = ExistingInfoFile::kLeaveAlone; }
   bool Open(const fs::path& p) { return writer.OpenInfoFile(p.string(), ""); }
 };
@@ -131,10 +130,9 @@ TEST(InfoWriter, WriteErrorIsReportedOnceAndClearedByTheNextOpen) {
   EXPECT_EQ(f.reporter.messages[0].text,
             "ERROR!\nAn error occured while trying to write in the output file:\nNo space left on device.\n");
   EXPECT_EQ(f.reporter.messages[0].icon, Icon::kExclamation);
-  EXPECT_TRUE(f.errors.writeFailed);
-  f.writer.CloseInfoFile();
+  EXPECT_TRUE(f.writer.Finish().writeFailed);
   ASSERT_TRUE(f.Open("/dev/full"));
-  EXPECT_FALSE(f.errors.writeFailed);
+  EXPECT_FALSE(f.writer.Finish().writeFailed);
 }
 
 // The file alone words nothing: each step returns what happened.

@@ -242,7 +242,7 @@ TEST(Pipeline, WorkFileWriteErrorsAreReportedOncePerRun) {
         const std::string tooLarge = ": war3map.j: cannot extract: File too large";
         once = once && reporter.diagnoses == std::vector<std::string>{(dir / "a.w3m").string() + tooLarge,
                                                                       (dir / "b.w3m").string() + tooLarge};
-        code = once && run.errors.extractFailed ? 0 : 11;
+        code = once && run.Finish().extractFailed ? 0 : 11;
       }
     }
     ::_exit(code);
@@ -377,7 +377,7 @@ class EventLog : public Reporter {
     events.emplace_back(text);
     return Answer::kCancel;
   }
-  void ShowStatus(std::string_view status) override { events.emplace_back(status); }
+  void ShowMap(std::string_view name) override { events.push_back("Processing " + std::string(name)); }
   void Diagnose(std::string_view line) override { events.push_back("korvanel: " + std::string(line)); }
 
   std::vector<std::string> events;
@@ -405,7 +405,7 @@ TEST(Pipeline, MapsAreReportedInTurnWhileTheNextIsExtracted) {
   run.options.writeInfoFile = true;
   ASSERT_TRUE(run.OpenInfoFile((dir / "info.txt").string(), ""));
   run.WalkMapDirectory(maps.string());
-  run.CloseInfoFile();
+  const RunSummary summary = run.Finish();
 
   std::vector<std::string> expected;
   std::string records;
@@ -418,7 +418,8 @@ TEST(Pipeline, MapsAreReportedInTurnWhileTheNextIsExtracted) {
     }
   }
   EXPECT_EQ(log.events, expected);
-  EXPECT_EQ(run.Failures(), 2);
+  EXPECT_EQ(summary.unread, 2);
+  EXPECT_FALSE(run.Finish().Failed()) << "the next run starts with a clean summary";
 
   std::string written;
   std::istringstream info(ReadFile(dir / "info.txt"));

@@ -127,7 +127,7 @@ class RecordingReporter : public Reporter {
     messages.push_back({std::string(text), Icon::kQuestion});
     return answer;
   }
-  void ShowStatus(std::string_view status) override { statuses.emplace_back(status); }
+  void ShowMap(std::string_view name) override { statuses.emplace_back(name); }
   void Diagnose(std::string_view line) override { diagnoses.emplace_back(line); }
   std::string All() const {
     std::string all;

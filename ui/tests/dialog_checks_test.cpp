@@ -216,6 +216,18 @@ TEST(DialogChecks, AnUntickedInfoFileIsNeitherAskedAboutNorTouched) {
   EXPECT_EQ(ReadFile(map), mapBytes);
   ExpectReady(h);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 4);
+
+  // After a run of the maps folder, that folder as info file is still
+  // refused as a folder: the dialog reads folders, never a map.
+  h.Clear();
+  h.Fill((dir / "maps").string(), false, true, (dir / "records.txt").string(), false, "");
+  h.Extract();
+  EXPECT_EQ(h.BoxTexts(), Strings{kRunDone});
+  h.Clear();
+  h.Fill((dir / "maps").string(), false, true, (dir / "maps").string(), false, "");
+  h.Extract();
+  EXPECT_EQ(h.BoxTexts(), Strings{"ERROR!\nUnable to create output file!\nThe filename you gave is already used by a "
+                                  "directory!\nPlease try another name."});
 }
 
 }  // namespace korvanel::test

@@ -1,13 +1,11 @@
-// One map from open to close: the record's opening lines, the minimap, and
-// each embedded data file handed to its parser in a fixed order.
+#include "app/run_context.h"
+
 #include <cerrno>
 #include <sys/stat.h>
-#include <span>
 
 #include "app/map_walk.h"
 #include "app/messages.h"
 #include "app/paths.h"
-#include "app/run_context.h"
 #include "archive/work_file.h"
 #include "output/minimap_export.h"
 #include "output/minimap_name.h"
@@ -16,24 +14,23 @@
 #include "parsers/script_scan.h"
 
 namespace korvanel {
-namespace {
-
-bool IsSameFile(const std::string& a, const std::string& b) {
-  struct stat x {}, y {};
-  return !a.empty() && !b.empty() && ::stat(a.c_str(), &x) == 0 && ::stat(b.c_str(), &y) == 0 &&
-         x.st_dev == y.st_dev && x.st_ino == y.st_ino;
-}
 
 using Data = std::span<const std::byte>;
-using Handler = bool (*)(Data, TriggerStringTable&, LineWriter&);
 
-// The trigger strings come first: the map information resolves its texts
-// through them.
-struct Step {
+struct RunStep {
   const char* name;
-  Handler handler;
+  // Hands the file to its parser; none for the picture, which becomes the
+  // minimap.
+  bool (*parse)(Data, TriggerStringTable&, LineWriter&);
 };
-constexpr Step kSteps[] = {
+
+namespace {
+
+// Every file the run may want from a map, in the order it is used: the
+// minimap's line comes first in the record, and the trigger strings before
+// the map information, which resolves its texts through them.
+constexpr RunStep kSteps[] = {
+    {"war3mapMap.blp", nullptr},
     {"war3map.wts", [](Data d, TriggerStringTable& t, LineWriter&) { return ParseTriggerStrings(d, t); }},
     {"war3map.w3i", [](Data d, TriggerStringTable& t, LineWriter& w) { return ParseMapInfo(d, t, w); }},
     {"war3map.w3e", [](Data d, TriggerStringTable&, LineWriter& w) { return ParseEnvironment(d, w); }},
@@ -43,13 +40,25 @@ constexpr Step kSteps[] = {
     {"war3map.mmp", [](Data d, TriggerStringTable&, LineWriter& w) { return ParseMmpFile(d, w); }},
 };
 
+bool IsWanted(const RunStep& step, const RunOptions& options) {
+  return step.parse ? options.writeInfoFile : options.writeMinimaps;
+}
+
+bool IsSameFile(const std::string& a, const std::string& b) {
+  struct stat x {}, y {};
+  return !a.empty() && !b.empty() && ::stat(a.c_str(), &x) == 0 && ::stat(b.c_str(), &y) == 0 &&
+         x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+}
+
 }  // namespace
 
 RunContext::RunContext(MapArchive& archive, WorkFile& workFile, Reporter& reporter)
     : archive_(archive), workFile_(workFile), reporter_(reporter) {}
 
+// --- The info file ---
+
 bool RunContext::OpenInfoFile(const std::string& path, const std::string& source) {
-  errors.writeFailed = false;
+  summary_.writeFailed = false;
   CloseInfoFile();
   // Appending to a map or emptying it would ruin it, above all the one this
   // run reads.
@@ -83,13 +92,21 @@ void RunContext::CloseInfoFile() { InfoFileWritten(info_.Close()); }
 
 void RunContext::WriteInfoText(std::string_view text) { InfoFileWritten(info_.Write(text)); }
 
-void RunContext::FlushInfoFile() { InfoFileWritten(info_.Flush()); }
-
 void RunContext::InfoFileWritten(int error) {
-  if (error == 0 || errors.writeFailed) return;
-  errors.writeFailed = true;
+  if (error == 0 || summary_.writeFailed) return;
+  summary_.writeFailed = true;
   reporter_.Report(InfoFileWriteError(error), Icon::kExclamation);
 }
+
+RunSummary RunContext::Finish() {
+  CloseInfoFile();
+  const RunSummary summary = summary_;
+  summary_ = {};
+  summary_.writeFailed = summary.writeFailed;
+  return summary;
+}
+
+// --- The walk and the queue ---
 
 void RunContext::WalkMapDirectory(const std::string& directory) {
   korvanel::WalkMapDirectory(
@@ -100,8 +117,8 @@ void RunContext::WalkMapDirectory(const std::string& directory) {
       [this](const std::string& path, int error) {
         const bool folder = path.ends_with(kPathSeparator);
         // An entry is also reported, and counted, as a map that cannot be opened.
-        if (folder) ++failures_;
-        QueueDiagnosis((folder ? "cannot read the folder " : "cannot examine ") + path + ": " + ErrorText(error));
+        if (folder) ++summary_.unread;
+        QueueDiagnosis(folder ? FolderNotReadDiagnostic(path, error) : EntryNotExaminedDiagnostic(path, error));
       });
   FinishMaps();
 }
@@ -114,12 +131,13 @@ void RunContext::ProcessMap(const std::string& path, const std::string& openPath
 // The archive library extracts the next maps' files while this map's are
 // processed; each map is still processed, and reported on, in turn.
 void RunContext::QueueMap(const std::string& path, std::string_view name, const std::string& openPath) {
-  queued_.push_back({path, std::string(name), {}});
-  // Everything this run wants from the map, in the order it is used.
+  QueuedMap& map = queued_.emplace_back(QueuedMap{path, std::string(name), {}, {}});
   names_.clear();
-  if (options.writeMinimaps) names_.push_back(kMinimapFileName);
-  if (options.writeInfoFile)
-    for (const Step& step : kSteps) names_.push_back(step.name);
+  for (const RunStep& step : kSteps) {
+    if (!IsWanted(step, options)) continue;
+    map.steps.push_back(&step);
+    names_.push_back(step.name);
+  }
   archive_.RequestMapFiles(openPath, names_);
   while (queued_.size() > kMapsAhead) ProcessQueuedMap();
 }
@@ -129,23 +147,51 @@ void RunContext::QueueDiagnosis(std::string line) {
     reporter_.Diagnose(line);
     return;
   }
-  queued_.push_back({{}, {}, std::move(line)});
-}
-
-void RunContext::DiagnoseFile(const std::string& path, const char* name, std::string_view why) {
-  reporter_.Diagnose(path + ": " + name + ": " + std::string(why));
+  queued_.push_back({{}, {}, {}, std::move(line)});
 }
 
 void RunContext::FinishMaps() {
   while (!queued_.empty()) ProcessQueuedMap();
 }
 
+// --- One map ---
+
+void RunContext::ProcessQueuedMap() {
+  const QueuedMap map = std::move(queued_.front());
+  queued_.pop_front();
+  if (!map.diagnosis.empty()) {
+    reporter_.Diagnose(map.diagnosis);
+    return;
+  }
+  if (!map.name.empty()) reporter_.ShowMap(map.name);
+  const std::string& path = map.path;
+  if (!archive_.CollectMapFiles(files_)) {
+    ++summary_.unread;
+    reporter_.Report(MapNotOpened(path), Icon::kStop);
+    return;
+  }
+  WriteInfoText("-------------------\r\nMap File Name:     " + path + "\r\n");
+  // A map without trigger strings must not borrow the previous map's.
+  triggerStrings_.RemoveAll();
+  // The archive answers with one file for each name asked, in that order.
+  for (std::size_t i = 0; i < map.steps.size(); ++i) {
+    const RunStep& step = *map.steps[i];
+    if (!Accept(path, step.name, files_[i])) continue;
+    if (step.parse) {
+      Parse(path, step, files_[i]);
+    } else {
+      ExportMinimap(path, files_[i]);
+    }
+  }
+  readBuffer_.Trim();
+  InfoFileWritten(info_.Flush());
+}
+
 bool RunContext::Accept(const std::string& path, const char* name, const ExtractedFile& file) {
-  if (file.fileError != 0) DiagnoseFile(path, name, "cannot extract: " + ErrorText(file.fileError));
-  if (file.fileError != 0 && !errors.extractFailed) {
-    errors.extractFailed = true;
-    reporter_.Report("ERROR!\nError extracting a file from the map file (.w3m).\nReason:\n" + ErrorReason(file.fileError),
-                     Icon::kExclamation);
+  if (file.fileError != 0) reporter_.Diagnose(FileDiagnostic(path, name, NotExtractedWhy(file.fileError)));
+  if (file.fileError != 0 && !summary_.extractFailed) {
+    summary_.extractFailed = true;
+    reporter_.Report(ExtractError(file.fileError), Icon::kExclamation);
   }
   return file.found;
 }
@@ -161,54 +207,22 @@ int RunContext::ReadExtracted(const ExtractedFile& file, std::span<const std::by
   return error;
 }
 
-void RunContext::ProcessQueuedMap() {
-  const QueuedMap map = std::move(queued_.front());
-  queued_.pop_front();
-  if (!map.diagnosis.empty()) {
-    reporter_.Diagnose(map.diagnosis);
+void RunContext::Parse(const std::string& path, const RunStep& step, const ExtractedFile& file) {
+  std::span<const std::byte> data;
+  if (int error = ReadExtracted(file, data); error != 0) {
+    reporter_.Diagnose(FileDiagnostic(path, step.name, NotReadBackWhy(error)));
+    if (!summary_.readFailed) reporter_.Report(ReadBackError(error), Icon::kExclamation);
+    summary_.readFailed = true;
     return;
   }
-  if (!map.name.empty()) {
-    statusText = "Processing ";
-    statusText += map.name;
-    reporter_.ShowStatus(statusText);
+  if (!step.parse(data, triggerStrings_, *this)) {
+    reporter_.Diagnose(FileDiagnostic(path, step.name, kDamagedFileWhy));
+    summary_.readFailed = true;
   }
-  const std::string& path = map.path;
-  if (!archive_.CollectMapFiles(files_)) {
-    ++failures_;
-    reporter_.Report("ERROR!\nUnable to open the map file :\n" + path + "\n", Icon::kStop);
-    return;
-  }
-  WriteInfoText("-------------------\r\nMap File Name:     " + path + "\r\n");
-  const ExtractedFile* file = files_.data();
-  if (options.writeMinimaps) ExportMinimap(path, *file++);
-
-  if (options.writeInfoFile) {
-    // A map without trigger strings must not borrow the previous map's.
-    triggerStrings_.RemoveAll();
-    for (const Step& step : kSteps) {
-      const ExtractedFile& extracted = *file++;
-      if (!Accept(path, step.name, extracted)) continue;
-      std::span<const std::byte> data;
-      if (int error = ReadExtracted(extracted, data); error != 0) {
-        DiagnoseFile(path, step.name, "cannot read back: " + ErrorText(error));
-        if (!errors.readFailed)
-          reporter_.Report("ERROR!\nError reading a W3M file!\nReason:\n" + ErrorReason(error), Icon::kExclamation);
-        errors.readFailed = true;
-        continue;
-      }
-      if (!step.handler(data, triggerStrings_, *this)) {
-        DiagnoseFile(path, step.name, "damaged or of an unknown format; its lines may be missing or incomplete");
-        errors.readFailed = true;
-      }
-    }
-  }
-  readBuffer_.Trim();
-  FlushInfoFile();
 }
 
+// Each map's preview picture, as "<map name>.jpg" in the minimap folder.
 void RunContext::ExportMinimap(const std::string& path, const ExtractedFile& picture) {
-  if (!Accept(path, kMinimapFileName, picture)) return;
   const std::string baseName = MinimapBaseName(path);
   const std::string outputPath = options.minimapDirectory + baseName + ".jpg";
   // A picture that cannot be read back counts as unreadable data.
@@ -224,7 +238,7 @@ void RunContext::ExportMinimap(const std::string& path, const ExtractedFile& pic
     case MinimapStage::kDecode: reporter_.Report(MinimapNotDecoded(mapName), Icon::kExclamation); break;
     case MinimapStage::kEncode: reporter_.Report(MinimapNotWritten(mapName), Icon::kExclamation); break;
   }
-  errors.minimapFailed = true;
+  summary_.minimapFailed = true;
 }
 
 }  // namespace korvanel
