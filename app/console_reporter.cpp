@@ -27,10 +27,8 @@ Answer ConsoleReporter::Ask(std::string_view text) {
   return Answer::kCancel;
 }
 
-void ConsoleReporter::ShowStatus(std::string_view status) {
-  constexpr std::string_view kPrefix = "Processing ";
-  if (progress_.Step(status.starts_with(kPrefix) ? status.substr(kPrefix.size()) : status, openLine_))
-    openLine_ = false;
+void ConsoleReporter::ShowMap(std::string_view name) {
+  if (progress_.Step(name, openLine_)) openLine_ = false;
 }
 
 void ConsoleReporter::Diagnose(std::string_view line) {

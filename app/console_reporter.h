@@ -14,7 +14,7 @@ class ConsoleReporter : public Reporter {
  public:
   explicit ConsoleReporter(int fd = 1, int errorFd = 2);
   void Report(std::string_view text, Icon icon) override;
-  void ShowStatus(std::string_view status) override;
+  void ShowMap(std::string_view name) override;
   Answer Ask(std::string_view text) override;
   // To standard error after "korvanel: ", escaped the same way when a
   // terminal shows it.

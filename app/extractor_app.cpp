@@ -15,33 +15,19 @@ ExtractorApp::ExtractorApp() {
   workFileError_ = workFile_.Create();
 }
 
-ExtractorApp::~ExtractorApp() {
-  archive_.ReleaseArchiveLibrary();
-  workFile_.Delete();
-}
+ExtractorApp::~ExtractorApp() { workFile_.Delete(); }
 
 void ExtractorApp::ReportWorkFileError(Reporter& reporter) {
   if (workFileError_ == 0) return;
-  reporter.Report("ERROR!\nUnable to create the temporary file!\nReason:\n" + ErrorReason(workFileError_), Icon::kStop);
+  reporter.Report(WorkFileNotCreated(workFileError_), Icon::kStop);
   workFileError_ = 0;
 }
 
-std::string LibraryLoadDiagnostic(const std::string& name, const std::vector<std::string>& tried) {
-  std::string line = "cannot load " + name + " (tried";
-  const char* separator = " ";
-  for (const std::string& place : tried) {
-    line += separator;
-    line += place.starts_with('/') ? place : "the system's library path";
-    separator = ", ";
-  }
-  return line + "); Debian and Ubuntu ship it in the package libstorm9";
-}
-
-bool ExtractorApp::LoadLibrary() {
+ExtractorApp::LoadedLibrary ExtractorApp::LoadLibrary() {
   std::vector<std::string> tried;
-  if (LoadArchiveLibrary(archive_, libraryName, &tried)) return true;
+  if (LoadArchiveLibrary(archive_, libraryName, &tried)) return LoadedLibrary(&archive_);
   ConsoleReporter().Diagnose(LibraryLoadDiagnostic(libraryName, tried));
-  return false;
+  return LoadedLibrary(nullptr);
 }
 
 int ExtractorApp::Run(const std::vector<std::string>& arguments) {
@@ -67,31 +53,31 @@ int ExtractorApp::RunCommandLine(const std::vector<std::string>& arguments) {
     console.Write(kUsageText);
     return cl.help ? kExitOk : kExitUsage;
   }
-  if (!LoadLibrary()) {
+  const LoadedLibrary library = LoadLibrary();
+  if (!library) {
     console.Report(kLibraryLoadError, Icon::kStop);
     return kExitErrors;
   }
 
   RunContext run(archive_, workFile_, console);
-  run.options.sourcePath = AsTypedOrTrimmed(cl.source);
-  run.options.appendInfoFile = cl.appendInfoFile;
-  run.options.overwriteInfoFile = cl.overwriteInfoFile;
-  run.options.consoleMode = true;
+  const std::string source = AsTypedOrTrimmed(cl.source);
+  run.options.existingInfoFile = cl.appendInfoFile      ? ExistingInfoFile::kAppend
+                                 : cl.overwriteInfoFile ? ExistingInfoFile::kStartAnew
+                                                        : ExistingInfoFile::kLeaveAlone;
   run.options.writeInfoFile = cl.writeInfoFile;
   run.options.writeMinimaps = cl.writeMinimaps;
   run.options.includeSubdirectories = cl.includeSubdirectories;
   run.options.infoFilePath = cl.infoValue;
 
-  if (cl.writeInfoFile && !run.OpenInfoFile(cl.infoValue)) {
-    console.Report("ERROR!\nUnable to create the output file!\nReason:\n", Icon::kStop);
-    console.Report("unknown.\n", Icon::kStop);
+  if (cl.writeInfoFile && !run.OpenInfoFile(cl.infoValue, source)) {
+    console.Report(kInfoFileNotCreated, Icon::kStop);
+    console.Report(kUnknownReason, Icon::kStop);
     failed = true;
   }
   run.options.minimapDirectory = EndWithSeparator(AsTypedOrTrimmed(cl.minimapValue));
 
-  const std::string& source = run.options.sourcePath;
   if (cl.writeMinimaps && !IsExistingDirectory(run.options.minimapDirectory)) {
-    console.Report("ERROR!\nYou entered an invalid path for the minimap directory! Please check the spelling and if the directory really (still?) exists.", Icon::kStop);
+    console.Report(kInvalidMinimapDirectory, Icon::kStop);
     console.Report(run.options.minimapDirectory, Icon::kStop);
     console.Report("\n", Icon::kStop);
     failed = true;
@@ -99,12 +85,10 @@ int ExtractorApp::RunCommandLine(const std::vector<std::string>& arguments) {
     run.WalkMapDirectory(EndWithSeparator(source));
   } else {
     // Reported as a map that cannot be opened, as a missing one always was.
-    if (const int error = PathError(source)) console.Diagnose(source + ": " + ErrorText(error));
+    if (const int error = PathError(source)) console.Diagnose(SourceDiagnostic(source, error));
     run.ProcessMap(source);
   }
-  run.CloseInfoFile();
-  archive_.ReleaseArchiveLibrary();
-  return failed || run.errors.Any() || run.Failures() > 0 ? kExitErrors : kExitOk;
+  return run.Finish().Failed() || failed ? kExitErrors : kExitOk;
 }
 
 }  // namespace korvanel

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/messages.h"
 #include "archive/map_archive.h"
 #include "archive/work_file.h"
 
@@ -39,9 +40,24 @@ class ExtractorApp {
   WorkFile& Work() { return workFile_; }
   // Reports a failed work-file creation through `reporter`, once.
   void ReportWorkFileError(Reporter& reporter);
+  // The archive library for one mode's run: released when this ends.
+  class LoadedLibrary {
+   public:
+    explicit LoadedLibrary(MapArchive* archive) : archive_(archive) {}
+    LoadedLibrary(const LoadedLibrary&) = delete;
+    LoadedLibrary& operator=(const LoadedLibrary&) = delete;
+    ~LoadedLibrary() {
+      if (archive_) archive_->ReleaseArchiveLibrary();
+    }
+    // False when it could not be loaded.
+    explicit operator bool() const { return archive_ != nullptr; }
+
+   private:
+    MapArchive* archive_;
+  };
   // Loads the archive library named by libraryName; when it cannot, says
   // on standard error where it looked. The caller shows kLibraryLoadError.
-  bool LoadLibrary();
+  LoadedLibrary LoadLibrary();
   // Which library file to load; tests point it elsewhere.
   std::string libraryName = kArchiveLibraryName;
 
@@ -51,12 +67,5 @@ class ExtractorApp {
   int workFileError_ = 0;
   DialogMode dialog_;
 };
-
-inline constexpr const char kLibraryLoadError[] =
-    "ERROR!\nError loading Storm.dll!\nPlease make sure Warcraft III is properly installed and try to copy storm.dll in the same directory of this program.";
-
-// The standard-error line that goes with kLibraryLoadError: the library,
-// the places `tried` as LoadArchiveLibrary lists them, and where to get it.
-std::string LibraryLoadDiagnostic(const std::string& name, const std::vector<std::string>& tried);
 
 }  // namespace korvanel

@@ -15,8 +15,9 @@ class Reporter {
   virtual void Report(std::string_view text, Icon icon) = 0;
   // A Yes/No/Cancel question; only the dialog asks one.
   virtual Answer Ask(std::string_view text) = 0;
-  // The walk names each map here before processing it.
-  virtual void ShowStatus(std::string_view /*status*/) {}
+  // The walk names each map here (its file name alone) before processing
+  // it; each mode words its own status line.
+  virtual void ShowMap(std::string_view /*name*/) {}
   // A line for the Linux user beyond the messages (which path, which
   // embedded file, why); the command line puts it on standard error, with
   // the line end added. The dialog shows none.

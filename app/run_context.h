@@ -1,7 +1,7 @@
-// The state and operations of one extraction run, shared by the
-// command-line mode and the dialog: options, error latches, the info file,
-// the trigger strings of the current map, and the walk and per-map
-// pipeline that use them.
+// One extraction run, shared by the command line and the dialog: the info
+// file and what to do with an existing one, the walk, each map's steps
+// (the minimap and the parsers of its embedded files), and what went wrong.
+// Every text it shows is in app/messages.h.
 #pragma once
 
 #include <deque>
@@ -11,33 +11,35 @@
 #include <vector>
 
 #include "app/reporter.h"
-#include "app/run_errors.h"
 #include "app/run_options.h"
+#include "app/run_summary.h"
 #include "archive/map_archive.h"
 #include "output/info_writer.h"
 #include "output/minimap_convert.h"
+#include "parsers/line_writer.h"
 #include "parsers/trigger_strings.h"
 #include "platform/scratch_buffer.h"
 
 namespace korvanel {
 
 class WorkFile;
+// What the run does with one embedded file (see run_context.cpp).
+struct RunStep;
 
-// The map's preview picture.
-inline constexpr char kMinimapFileName[] = "war3mapMap.blp";
-
-class RunContext {
+class RunContext : public LineWriter {
  public:
   RunContext(MapArchive& archive, WorkFile& workFile, Reporter& reporter);
 
   RunOptions options;
-  RunErrors errors;
-  std::string statusText;
 
-  bool OpenInfoFile(const std::string& path) { return info_.OpenInfoFile(path, options); }
-  void CloseInfoFile() { info_.Close(); }
+  // Opens the info file, settling an existing one as `options` say, or
+  // reports why not. `source`, the map this run reads, is never taken.
+  bool OpenInfoFile(const std::string& path, const std::string& source);
+  void CloseInfoFile();
   bool IsInfoFileOpen() const { return info_.IsOpen(); }
-  void WriteInfoText(std::string_view text) { info_.WriteInfoText(text); }
+  // The record's lines, from the run and its parsers, go to the info file
+  // through here, so that a failed write is reported.
+  void WriteInfoText(std::string_view text) override;
 
   // Each walks or processes to the end, so every map is reported when they
   // return.
@@ -46,24 +48,24 @@ class RunContext {
   // `openPath` names the same file as `path` (see MapVisitor).
   void ProcessMap(const std::string& path, const std::string& openPath);
 
-  // Maps that could not be opened and folders that could not be read
-  // during this object's life: no latch exists for them, but a run that met
-  // one did not analyse everything.
-  int Failures() const { return failures_; }
+  // Closes the info file and returns what went wrong since the last
+  // Finish, which the next run then starts without (the info file's write
+  // latch goes with the file and is cleared when one is opened).
+  RunSummary Finish();
 
  private:
-  // A map in its turn, or a diagnostic line that waits for the maps
-  // queued before it, so that standard error follows the walk's order.
+  // A map in its turn, with the steps asked of the archive for it, whose
+  // files come back in the same order; or a diagnostic line that waits for
+  // the maps queued before it, so that standard error follows the walk.
   struct QueuedMap {
     std::string path;
     std::string name;  // for the status line; none for a single map
+    std::vector<const RunStep*> steps;
     std::string diagnosis;  // set for a line instead of a map
   };
 
   void QueueMap(const std::string& path, std::string_view name, const std::string& openPath);
   void QueueDiagnosis(std::string line);
-  // A diagnostic line naming the map being processed and one of its files.
-  void DiagnoseFile(const std::string& path, const char* name, std::string_view why);
   void ProcessQueuedMap();
   void FinishMaps();
   // Reports a work-file error of an extracted file, once per run. False
@@ -71,7 +73,10 @@ class RunContext {
   bool Accept(const std::string& path, const char* name, const ExtractedFile& file);
   // The file's bytes from the work file. Returns 0 or the error number.
   int ReadExtracted(const ExtractedFile& file, std::span<const std::byte>& data);
+  void Parse(const std::string& path, const RunStep& step, const ExtractedFile& file);
   void ExportMinimap(const std::string& path, const ExtractedFile& picture);
+  // Reports the first failed write of the info file.
+  void InfoFileWritten(int error);
 
   MapArchive& archive_;
   WorkFile& workFile_;
@@ -83,7 +88,7 @@ class RunContext {
   std::vector<const char*> names_;
   std::vector<ExtractedFile> files_;
   std::deque<QueuedMap> queued_;
-  int failures_ = 0;
+  RunSummary summary_;
 };
 
 }  // namespace korvanel

@@ -1,20 +1,22 @@
 // The settings of one run, filled from the command line or the dialog.
 #pragma once
 
+#include <optional>
 #include <string>
+
+#include "output/info_writer.h"
 
 namespace korvanel {
 
 struct RunOptions {
-  std::string sourcePath;
   bool includeSubdirectories = false;
   bool writeInfoFile = false;
   std::string infoFilePath;
-  bool appendInfoFile = false;
-  bool overwriteInfoFile = false;
+  // What becomes of an info file that exists already (the command line's
+  // /a and /o); unset, the user is asked (the dialog).
+  std::optional<ExistingInfoFile> existingInfoFile;
   bool writeMinimaps = false;
   std::string minimapDirectory;  // normalised: ends in a separator
-  bool consoleMode = false;
 };
 
 }  // namespace korvanel

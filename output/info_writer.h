@@ -1,39 +1,51 @@
-// The info file of a run: opened once, appended to line by line, closed at
-// the end. Writes are silently skipped while no file is open, so producers
-// never ask whether the info output is on. Lines are collected and written
-// a map at a time, so the file is written in few large pieces.
+// The info file of a run: opened once, written a map at a time, closed at
+// the end. It words nothing: each step returns what happened, and the run
+// decides what to tell the user. Writes are skipped while no file is open,
+// so the run never asks whether the info output is on.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
-#include "app/reporter.h"
-#include "app/run_errors.h"
-#include "app/run_options.h"
-#include "parsers/line_writer.h"
 #include "platform/file.h"
 
 namespace korvanel {
 
-class InfoWriter : public LineWriter {
- public:
-  InfoWriter(Reporter& reporter, RunErrors& errors) : reporter_(reporter), errors_(errors) {}
+// What becomes of an info file that exists already.
+enum class ExistingInfoFile { kAppend, kStartAnew, kLeaveAlone };
 
-  // Opens, creates, appends to or starts anew the file at `path`; reports
-  // its own failures. In the dialog an existing file prompts a question.
-  bool OpenInfoFile(const std::string& path, const RunOptions& options);
-  void WriteInfoText(std::string_view text) override;
-  // Writes the lines collected so far.
-  void Flush();
-  void Close();
+enum class InfoFileOpen {
+  kOpened,
+  kDirectory,  // the name is a folder's
+  kReadOnly,
+  kLeftAlone,  // it exists, and was to be left alone
+  kInUse,      // another process holds it
+  kFailed,     // see the error number
+};
+
+struct InfoFileOpenResult {
+  InfoFileOpen status = InfoFileOpen::kFailed;
+  int error = 0;
+};
+
+class InfoWriter {
+ public:
+  // Creates the file at `path`, or opens it as `existing` says when it
+  // exists already; `existing` is asked only for a file that may be written.
+  InfoFileOpenResult Open(const std::string& path, const std::function<ExistingInfoFile()>& existing);
+  // Collects the text and writes what was collected once it is much.
+  // Returns 0 or the error number of that write.
+  int Write(std::string_view text);
+  // Writes what was collected. Returns 0 or the error number.
+  int Flush();
+  // Flushes and closes: some file systems report a failed write only here.
+  int Close();
   bool IsOpen() const { return file_.IsOpen(); }
 
  private:
-  enum class Existing { kAppend, kTruncate };
-  bool OpenExisting(const std::string& path, Existing how);
+  InfoFileOpenResult OpenExisting(const std::string& path, ExistingInfoFile how);
 
-  Reporter& reporter_;
-  RunErrors& errors_;
   File file_;
   std::string pending_;
 };

@@ -11,8 +11,10 @@
 
 namespace korvanel {
 
-// kDone on success; otherwise the stage whose message is to be shown.
-enum class MinimapStage { kDone, kHeader, kDecode, kEncode };
+// kDone on success; otherwise the stage that failed, for the run to word:
+// the picture's name taken already (kExists), its file not created
+// (kCreate), or the conversion's stages, the last one with the writing.
+enum class MinimapStage { kDone, kExists, kCreate, kHeader, kDecode, kEncode };
 
 // Keeps the codec's handles and its working buffers from one picture to
 // the next: a run converts thousands, and fresh ones for each cost more

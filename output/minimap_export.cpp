@@ -1,7 +1,5 @@
-// Each map's preview picture, written as "<map name>.jpg" into the minimap
-// folder. An existing file is never replaced, and neither a failed
-// conversion nor a run stopped halfway, even by SIGKILL, leaves a file
-// behind: the picture is written unnamed and named once complete.
+#include "output/minimap_export.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,13 +7,13 @@
 
 #include <vector>
 
-#include "app/run_context.h"
-#include "archive/work_file.h"
-#include "output/minimap_name.h"
 #include "platform/cleanup.h"
+#include "platform/file.h"
 
 namespace korvanel {
 namespace {
+
+constexpr int kQuality = 85;
 
 // Where the file system has no unnamed files: created under its name,
 // exclusively, so a file made by someone else since the existence check is
@@ -61,72 +59,36 @@ int NamePicture(File& picture, const std::string& path) {
 
 }  // namespace
 
-void RunContext::ExportMinimap(const std::string& path, const ExtractedFile& picture) {
-  if (!Accept(path, kMinimapFileName, picture)) return;
-  const std::string baseName = MinimapBaseName(path);
-  const std::string outputPath = options.minimapDirectory + baseName + ".jpg";
-  auto reportExists = [&] {
-    reporter_.Report("ERROR!\nError extracting " + outputPath + "!\nFile already exists (not overwritten).", Icon::kExclamation);
-  };
-
+MinimapStage WriteMinimap(MinimapConverter& converter, std::span<const std::byte> blp, const std::string& path,
+                          int& error) {
+  // A link in the way counts as taken too: it is never followed.
   struct stat st {};
-  if (::lstat(outputPath.c_str(), &st) == 0) {
-    reportExists();
-    return;
-  }
+  if (::lstat(path.c_str(), &st) == 0) return MinimapStage::kExists;
   File output;
-  int error = CreateUnnamedFile(options.minimapDirectory, 0666, output);
-  // Whether `outputPath` is ours, to be removed should the picture fail.
+  error = CreateUnnamedFile(path.substr(0, path.rfind('/') + 1), 0666, output);
+  // Whether `path` is ours, to be removed should the picture fail.
   bool named = false;
   if (IsUnsupported(error)) {
-    error = CreateNamed(outputPath, output);
+    error = CreateNamed(path, output);
     named = error == 0;
   }
-  if (error == EEXIST) {
-    reportExists();
-    return;
-  }
-  if (error != 0) {
-    reporter_.Report("ERROR!\nError creating the minimap file!\nReason:\n" + ErrorReason(error), Icon::kExclamation);
-    errors.minimapFailed = true;
-    return;
-  }
+  if (error == EEXIST) return MinimapStage::kExists;
+  if (error != 0) return MinimapStage::kCreate;
 
-  // A picture that cannot be read back counts as unreadable data.
-  std::span<const std::byte> blp;
-  ReadExtracted(picture, blp);
-  MinimapStage stage = minimaps_.Convert(blp, output, 85);
+  MinimapStage stage = converter.Convert(blp, output, kQuality);
   if (stage == MinimapStage::kDone && !named) {
-    error = NamePicture(output, outputPath);
+    const int nameError = NamePicture(output, path);
     // Made by someone else since the check above: kept, as then.
-    if (error == EEXIST) {
-      reportExists();
-      return;
-    }
-    named = error == 0;
+    if (nameError == EEXIST) return MinimapStage::kExists;
+    named = nameError == 0;
     if (!named) stage = MinimapStage::kEncode;
   }
   if (stage == MinimapStage::kDone && output.Close() != 0) stage = MinimapStage::kEncode;
   ForgetPartial();
-  if (stage == MinimapStage::kDone) {
-    WriteInfoText("Minimap File:      " + outputPath + "\r\n");
-    return;
-  }
+  if (stage == MinimapStage::kDone) return stage;
   output.Close();
-  if (named) ::unlink(outputPath.c_str());
-  errors.minimapFailed = true;
-  const std::string mapName = MinimapMapName(baseName);
-  switch (stage) {
-    case MinimapStage::kHeader:
-      reporter_.Report("ERROR!\nInvalid BLP format!\nThe map \"" + mapName + "\" may be a beta map or uses a new BLP format or its BLP is corrupted.", Icon::kExclamation);
-      break;
-    case MinimapStage::kDecode:
-      reporter_.Report("ERROR!\nAn error occured while using the Intel(R) JPEG Library for the map:\n" + mapName, Icon::kExclamation);
-      break;
-    default:
-      reporter_.Report("ERROR!\nError writing the minimap file for map " + mapName, Icon::kExclamation);
-      break;
-  }
+  if (named) ::unlink(path.c_str());
+  return stage;
 }
 
 }  // namespace korvanel

@@ -1,14 +1,12 @@
 #include "output/minimap_name.h"
 
-#include "app/paths.h"
-
 namespace korvanel {
 
 std::string MinimapBaseName(std::string_view mapPath) {
   // A separator in the first place (a map at the file system's root) is cut
   // too, so that the name never carries a separator into the output path.
   std::string_view name = mapPath;
-  if (std::size_t slash = name.rfind(kPathSeparator); slash != std::string_view::npos)
+  if (std::size_t slash = name.rfind('/'); slash != std::string_view::npos)
     name.remove_prefix(slash + 1);
   if (std::size_t dot = name.rfind('.'); dot != std::string_view::npos && dot > 0)
     name = name.substr(0, dot);

@@ -4,19 +4,23 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include "app/run_context.h"
+#include "archive/work_file.h"
 #include "output/info_writer.h"
 #include "test_support.h"
 
 namespace korvanel::test {
 namespace {
 
+// The run's info file as the command line opens it.
 struct Fixture {
   RecordingReporter reporter;
-  RunErrors errors;
-  RunOptions options;
-  InfoWriter writer{reporter, errors};
-  Fixture() { options.consoleMode = true; }
-  bool Open(const fs::path& p) { return writer.OpenInfoFile(p.string(), options); }
+  WorkFile work;
+  MapArchive archive{work};
+  RunContext writer{archive, work, reporter};
+  RunOptions& options = writer.options;
+  Fixture() { options.existingInfoFile = ExistingInfoFile::kLeaveAlone; }
+  bool Open(const fs::path& p) { return writer.OpenInfoFile(p.string(), ""); }
 };
 
 }  // namespace
@@ -29,7 +33,7 @@ TEST(InfoWriter, NewAppendOverwriteAndNeither) {
     ASSERT_TRUE(f.Open(info));
     f.writer.WriteInfoText("first\r\n");
     f.writer.WriteInfoText("");
-    f.writer.Close();
+    f.writer.CloseInfoFile();
     f.writer.WriteInfoText("after close\r\n");
     EXPECT_TRUE(f.reporter.messages.empty());
   }
@@ -41,17 +45,17 @@ TEST(InfoWriter, NewAppendOverwriteAndNeither) {
   EXPECT_EQ(ReadFile(info), "first\r\n");
 
   Fixture both;
-  both.options.appendInfoFile = both.options.overwriteInfoFile = true;
+  both.options.existingInfoFile = ExistingInfoFile::kAppend;  // /a wins over /o
   ASSERT_TRUE(both.Open(info));
   both.writer.WriteInfoText("second\r\n");
-  both.writer.Close();
+  both.writer.CloseInfoFile();
   EXPECT_EQ(ReadFile(info), "first\r\nsecond\r\n");
 
   Fixture overwrite;
-  overwrite.options.overwriteInfoFile = true;
+  overwrite.options.existingInfoFile = ExistingInfoFile::kStartAnew;
   ASSERT_TRUE(overwrite.Open(info));
   overwrite.writer.WriteInfoText("third\r\n");
-  overwrite.writer.Close();
+  overwrite.writer.CloseInfoFile();
   EXPECT_EQ(ReadFile(info), "third\r\n");
 }
 
@@ -63,8 +67,7 @@ TEST(InfoWriter, DialogAsksAboutAnExistingFile) {
                                          std::tuple{Answer::kNo, true, "new\r\n"},
                                          std::tuple{Answer::kCancel, false, "new\r\n"}}) {
     Fixture f;
-    f.options.consoleMode = false;
-    f.options.overwriteInfoFile = true;  // never read by the dialog
+    f.options.existingInfoFile.reset();  // the dialog asks
     f.reporter.answer = answer;
     EXPECT_EQ(f.Open(info), opened);
     ASSERT_EQ(f.reporter.messages.size(), 1u);
@@ -73,7 +76,7 @@ TEST(InfoWriter, DialogAsksAboutAnExistingFile) {
               "WARNING!\nThe output info file you're trying to use already exists.\nDo you want to APPEND (YES) the "
               "already existing file\n or CREATE a NEW (NO) file?");
     f.writer.WriteInfoText("new\r\n");
-    f.writer.Close();
+    f.writer.CloseInfoFile();
     EXPECT_EQ(ReadFile(info), content);
   }
 }
@@ -81,14 +84,14 @@ TEST(InfoWriter, DialogAsksAboutAnExistingFile) {
 TEST(InfoWriter, RefusesDirectoriesReadOnlyFilesAndMissingFolders) {
   TempDir dir;
   Fixture f;
-  f.options.overwriteInfoFile = true;
+  f.options.existingInfoFile = ExistingInfoFile::kStartAnew;
   fs::create_directory(dir / "sub.txt");
   EXPECT_FALSE(f.Open(dir / "sub.txt"));
   WriteFile(dir / "ro.txt", "keep");
   fs::permissions(dir / "ro.txt", fs::perms::owner_read | fs::perms::group_read);
   EXPECT_FALSE(f.Open(dir / "ro.txt"));
   EXPECT_FALSE(f.Open(dir / "missing" / "info.txt"));
-  EXPECT_FALSE(f.writer.OpenInfoFile("", f.options));
+  EXPECT_FALSE(f.writer.OpenInfoFile("", ""));
   ASSERT_EQ(f.reporter.messages.size(), 4u);
   EXPECT_EQ(f.reporter.messages[0].text,
             "ERROR!\nUnable to create output file!\nThe filename you gave is already used by a directory!\nPlease try another name.");
@@ -106,7 +109,7 @@ TEST(InfoWriter, AFileInUseIsNeitherEmptiedNorShared) {
   int other = ::open(info.c_str(), O_RDONLY);
   ASSERT_EQ(::flock(other, LOCK_EX), 0);
   Fixture f;
-  f.options.overwriteInfoFile = true;
+  f.options.existingInfoFile = ExistingInfoFile::kStartAnew;
   EXPECT_FALSE(f.Open(info));
   ASSERT_EQ(f.reporter.messages.size(), 1u);
   EXPECT_EQ(f.reporter.messages[0].text, "ERROR!\nUnable to create the output file!\nReason:\nThe file is in use by another process.\n");
@@ -118,20 +121,56 @@ TEST(InfoWriter, AFileInUseIsNeitherEmptiedNorShared) {
 TEST(InfoWriter, WriteErrorIsReportedOnceAndClearedByTheNextOpen) {
   if (!fs::exists("/dev/full")) GTEST_SKIP() << "/dev/full not available";
   Fixture f;
-  f.options.overwriteInfoFile = true;
+  f.options.existingInfoFile = ExistingInfoFile::kStartAnew;
   ASSERT_TRUE(f.Open("/dev/full"));
-  f.writer.WriteInfoText("a\r\n");
-  f.writer.Flush();
-  f.writer.WriteInfoText("b\r\n");
-  f.writer.Flush();
+  // Each line large enough to be written at once.
+  f.writer.WriteInfoText(std::string(64 * 1024, 'a'));
+  f.writer.WriteInfoText(std::string(64 * 1024, 'b'));
   ASSERT_EQ(f.reporter.messages.size(), 1u);
   EXPECT_EQ(f.reporter.messages[0].text,
             "ERROR!\nAn error occured while trying to write in the output file:\nNo space left on device.\n");
   EXPECT_EQ(f.reporter.messages[0].icon, Icon::kExclamation);
-  EXPECT_TRUE(f.errors.writeFailed);
-  f.writer.Close();
+  EXPECT_TRUE(f.writer.Finish().writeFailed);
   ASSERT_TRUE(f.Open("/dev/full"));
-  EXPECT_FALSE(f.errors.writeFailed);
+  EXPECT_FALSE(f.writer.Finish().writeFailed);
+}
+
+// The file alone words nothing: each step returns what happened.
+TEST(InfoWriter, OpenWriteAndCloseReturnWhatHappened) {
+  TempDir dir;
+  const fs::path info = dir / "info.txt";
+  InfoWriter writer;
+  int asked = 0;
+  auto choose = [&](ExistingInfoFile how) {
+    return [&asked, how] {
+      ++asked;
+      return how;
+    };
+  };
+  fs::create_directory(dir / "sub");
+  EXPECT_EQ(writer.Open((dir / "sub").string(), choose(ExistingInfoFile::kAppend)).status, InfoFileOpen::kDirectory);
+  const InfoFileOpenResult missing = writer.Open((dir / "no" / "info.txt").string(), choose(ExistingInfoFile::kAppend));
+  EXPECT_EQ(missing.status, InfoFileOpen::kFailed);
+  EXPECT_EQ(missing.error, ENOENT);
+  EXPECT_EQ(writer.Write("dropped while closed\r\n"), 0);
+  ASSERT_EQ(writer.Open(info.string(), choose(ExistingInfoFile::kAppend)).status, InfoFileOpen::kOpened);
+  EXPECT_EQ(asked, 0) << "asked about a file that did not exist";
+  EXPECT_EQ(writer.Write("line\r\n"), 0);
+  EXPECT_EQ(ReadFile(info), "") << "written before the map is complete";
+  EXPECT_EQ(writer.Close(), 0);
+  EXPECT_EQ(ReadFile(info), "line\r\n");
+  EXPECT_EQ(writer.Open(info.string(), choose(ExistingInfoFile::kLeaveAlone)).status, InfoFileOpen::kLeftAlone);
+  EXPECT_EQ(asked, 1);
+  EXPECT_FALSE(writer.IsOpen());
+
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "/dev/full not available";
+  ASSERT_EQ(writer.Open("/dev/full", choose(ExistingInfoFile::kStartAnew)).status, InfoFileOpen::kOpened);
+  EXPECT_EQ(writer.Write("small\r\n"), 0);
+  EXPECT_EQ(writer.Write(std::string(64 * 1024, 'x')), ENOSPC);
+  EXPECT_EQ(writer.Close(), 0) << "the failed lines were dropped";
+  ASSERT_EQ(writer.Open("/dev/full", choose(ExistingInfoFile::kStartAnew)).status, InfoFileOpen::kOpened);
+  EXPECT_EQ(writer.Write("small\r\n"), 0);
+  EXPECT_EQ(writer.Close(), ENOSPC);
 }
 
 }  // namespace korvanel::test

@@ -4,6 +4,7 @@
 
 #include "blp_builder.h"
 #include "map_builder.h"
+#include "output/minimap_export.h"
 #include "sample_maps.h"
 #include "test_support.h"
 
@@ -168,6 +169,31 @@ TEST(MinimapExport, FileSystemsWithoutUnnamedFilesOrLinksGetTheSamePictures) {
     EXPECT_NE(ReadFile(dir / "info.txt").find("Minimap File:      " + out.string() + "/a.jpg\r\n"), std::string::npos);
     EXPECT_TRUE(fs::is_empty(tmp));
   }
+}
+
+// The picture file alone words nothing: it returns the stage that failed,
+// and leaves no file behind but a finished picture.
+TEST(MinimapExport, WritingAPictureReturnsTheStageThatFailed) {
+  TempDir dir;
+  MinimapConverter converter;
+  int error = 0;
+  const std::string good = MakeBlp(64, 64, Gradient);
+  auto write = [&](std::string_view blp, const fs::path& path) {
+    return WriteMinimap(converter, Bytes(blp), path.string(), error);
+  };
+  EXPECT_EQ(write(good, dir / "a.jpg"), MinimapStage::kDone);
+  const std::string jpg = ReadFile(dir / "a.jpg");
+  EXPECT_TRUE(jpg.starts_with("\xFF\xD8\xFF")) << "not a JPEG";
+  EXPECT_EQ(write(MakeBlp(64, 64, Gradient, {.magic = "BLP2"}), dir / "a.jpg"), MinimapStage::kExists);
+  EXPECT_EQ(ReadFile(dir / "a.jpg"), jpg);
+  fs::create_symlink(dir / "target.jpg", dir / "link.jpg");
+  EXPECT_EQ(write(good, dir / "link.jpg"), MinimapStage::kExists);
+  EXPECT_FALSE(fs::exists(dir / "target.jpg"));
+  EXPECT_EQ(write(good, dir / "missing" / "b.jpg"), MinimapStage::kCreate);
+  EXPECT_EQ(error, ENOENT);
+  EXPECT_EQ(write("", dir / "c.jpg"), MinimapStage::kHeader);
+  EXPECT_EQ(write(MakeBlpFromJpeg(64, 64, EncodeBgraJpeg(32, 32, Gradient)), dir / "d.jpg"), MinimapStage::kDecode);
+  EXPECT_EQ(FilesIn(dir.Path()), (std::vector<fs::path>{"a.jpg", "link.jpg"}));
 }
 
 }  // namespace korvanel::test

@@ -243,7 +243,7 @@ TEST(Pipeline, WorkFileWriteErrorsAreReportedOncePerRun) {
         const std::string tooLarge = ": war3map.j: cannot extract: File too large";
         once = once && reporter.diagnoses == std::vector<std::string>{(dir / "a.w3m").string() + tooLarge,
                                                                       (dir / "b.w3m").string() + tooLarge};
-        code = once && run.errors.extractFailed ? 0 : 11;
+        code = once && run.Finish().extractFailed ? 0 : 11;
       }
     }
     ::_exit(code);
@@ -276,7 +276,7 @@ TEST(Pipeline, WorkFileWriteErrorsAreReportedOncePerRun) {
                              "war3map.mmp"})
       unread.push_back((dir / map).string() + ": " + file + ": cannot read back: Bad file descriptor");
   EXPECT_EQ(reporter.diagnoses, unread);
-  EXPECT_TRUE(run.errors.readFailed);
+  EXPECT_TRUE(run.Finish().readFailed);
 }
 
 TEST(Pipeline, AFullDiskIsReportedOnceAndTheRunCompletes) {
@@ -413,9 +413,9 @@ TEST(Pipeline, MapsAreReportedInTurnWhileTheNextIsExtracted) {
   RecordingReporter log;
   RunContext run(archive, work, log);
   run.options.writeInfoFile = true;
-  ASSERT_TRUE(run.OpenInfoFile((dir / "info.txt").string()));
+  ASSERT_TRUE(run.OpenInfoFile((dir / "info.txt").string(), ""));
   run.WalkMapDirectory(maps.string());
-  run.CloseInfoFile();
+  const RunSummary summary = run.Finish();
 
   std::vector<std::string> expected;
   std::string records;
@@ -428,7 +428,8 @@ TEST(Pipeline, MapsAreReportedInTurnWhileTheNextIsExtracted) {
     }
   }
   EXPECT_EQ(log.events, expected);
-  EXPECT_EQ(run.Failures(), 2);
+  EXPECT_EQ(summary.unread, 2);
+  EXPECT_FALSE(run.Finish().Failed()) << "the next run starts with a clean summary";
 
   std::string written;
   std::istringstream info(ReadFile(dir / "info.txt"));

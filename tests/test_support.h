@@ -152,9 +152,9 @@ class RecordingReporter : public Reporter {
     events.emplace_back(text);
     return answer;
   }
-  void ShowStatus(std::string_view status) override {
-    statuses.emplace_back(status);
-    events.emplace_back(status);
+  void ShowMap(std::string_view name) override {
+    statuses.emplace_back(name);
+    events.push_back("Processing " + std::string(name));
   }
   void Diagnose(std::string_view line) override {
     diagnoses.emplace_back(line);

@@ -56,7 +56,8 @@ int RunDialogMode(ExtractorApp& app, int argc, char** argv) {
 
   MessageBoxReporter startup(nullptr);
   app.ReportWorkFileError(startup);
-  if (!app.LoadLibrary()) {
+  const ExtractorApp::LoadedLibrary library = app.LoadLibrary();
+  if (!library) {
     startup.Report(kLibraryLoadError, Icon::kStop);
     return kExitErrors;
   }
@@ -64,7 +65,6 @@ int RunDialogMode(ExtractorApp& app, int argc, char** argv) {
     MainDialog dialog(app);
     dialog.exec();
   }
-  app.Archive().ReleaseArchiveLibrary();
   return kExitOk;
 }
 

@@ -10,6 +10,7 @@
 #include <QPushButton>
 
 #include "app/extractor_app.h"
+#include "app/messages.h"
 #include "app/paths.h"
 #include "archive/install_path.h"
 #include "ui/about_dialog.h"
@@ -30,16 +31,6 @@ constexpr char kMinimapDirectoryNotSet[] =
     "a directory where I can put them?!";
 constexpr char kNothingToDo[] =
     "Nothing to do!\nMaybe you should check at least one of the two checkboxes of the output part...";
-constexpr char kInvalidMapsDirectory[] =
-    "ERROR!\nYou entered an invalid path for the maps directory! Please check the spelling and if the directory "
-    "really (still?) exists.";
-constexpr char kInvalidMinimapDirectory[] =
-    "ERROR!\nYou entered an invalid path for the minimap directory! Please check the spelling and if the directory "
-    "really (still?) exists.";
-constexpr char kRunHadErrors[] =
-    "WARNING!\nOne or several errors occured while processing directories.\nAll files may not be fully analysed.";
-constexpr char kRunSucceeded[] = "Extraction done successfully!";
-
 constexpr char kReady[] = "Ready!";
 constexpr char kDone[] = "Done!";
 constexpr char kProcessing[] = "Processing ";
@@ -58,7 +49,7 @@ void SetText(QLineEdit* edit, const std::string& text) {
 
 MainDialog::MainDialog(ExtractorApp& app, QWidget* parent)
     : QDialog(parent),
-      reporter_(this, ShowMessageBox, [this](std::string_view status) { OnStatus(status); }),
+      reporter_(this, ShowMessageBox, [this](std::string_view name) { OnMap(name); }),
       run_(app.Archive(), app.Work(), reporter_) {
   setWindowTitle(QStringLiteral("Korvanel v1.1"));
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -66,7 +57,7 @@ MainDialog::MainDialog(ExtractorApp& app, QWidget* parent)
   setWindowIcon(WindowIcon());
   BuildControls();
   RefreshControls();
-  run_.statusText = kReady;
+  statusText_ = kReady;
   RefreshControls();
   mapsDirectoryEdit_->setFocus();
 }
@@ -143,7 +134,7 @@ void MainDialog::ReadControls() {
   options.infoFilePath = ToBytes(infoFileEdit_->text());
   mapsDirectoryText = ToBytes(mapsDirectoryEdit_->text());
   minimapDirectoryText = ToBytes(minimapDirectoryEdit_->text());
-  run_.statusText = ToBytes(statusEdit_->text());
+  statusText_ = ToBytes(statusEdit_->text());
   options.writeInfoFile = writeInfoFileCheck_->isChecked();
   options.writeMinimaps = writeMinimapsCheck_->isChecked();
 }
@@ -154,14 +145,15 @@ void MainDialog::RefreshControls() {
   SetText(infoFileEdit_, options.infoFilePath);
   SetText(mapsDirectoryEdit_, mapsDirectoryText);
   SetText(minimapDirectoryEdit_, minimapDirectoryText);
-  SetText(statusEdit_, run_.statusText);
+  SetText(statusEdit_, statusText_);
   writeInfoFileCheck_->setChecked(options.writeInfoFile);
   writeMinimapsCheck_->setChecked(options.writeMinimaps);
   if (running_ && isVisible()) repaint();
 }
 
-void MainDialog::OnStatus(std::string_view status) {
-  run_.statusText = status;
+void MainDialog::OnMap(std::string_view name) {
+  statusText_ = kProcessing;
+  statusText_ += name;
   RefreshControls();
 }
 
@@ -171,14 +163,14 @@ void MainDialog::OnExtract() {
   const QPointer<QWidget> focus = focusWidget();
   running_ = true;
   extractButton_->setEnabled(false);
-  run_.statusText = std::string(kProcessing) + kPleaseWait;
+  statusText_ = std::string(kProcessing) + kPleaseWait;
   RefreshControls();
 
   QLineEdit* focused = ExtractChecked();
 
   extractButton_->setEnabled(true);
   running_ = false;
-  run_.statusText = kReady;
+  statusText_ = kReady;
   RefreshControls();
   // Disabling the pressed button moved the focus away; give it back.
   if (!focused && focus) focus->setFocus();
@@ -208,7 +200,8 @@ QLineEdit* MainDialog::ExtractChecked() {
     return focusOn(minimapDirectoryEdit_);
   }
   // An unticked info file is neither asked about nor touched.
-  if (options.writeInfoFile && !run_.OpenInfoFile(options.infoFilePath)) return nullptr;
+  // The dialog reads a folder, never a map, so no source is compared.
+  if (options.writeInfoFile && !run_.OpenInfoFile(options.infoFilePath, {})) return nullptr;
   QLineEdit* focused = WalkWithInfoFile();
   run_.CloseInfoFile();
   return focused;
@@ -221,11 +214,8 @@ QLineEdit* MainDialog::WalkWithInfoFile() {
     edit->selectAll();
     return edit;
   };
-  run_.errors.ClearForRun();
-  const int unopenedBefore = run_.Failures();
-
-  options.sourcePath = NormaliseDirectory(mapsDirectoryText);
-  if (IsBlank(mapsDirectoryText) || !IsExistingDirectory(options.sourcePath)) {
+  const std::string source = MapsFolder();
+  if (IsBlank(mapsDirectoryText) || !IsExistingDirectory(source)) {
     Report(kInvalidMapsDirectory, Icon::kExclamation);
     return selectAll(mapsDirectoryEdit_);
   }
@@ -235,15 +225,12 @@ QLineEdit* MainDialog::WalkWithInfoFile() {
     return selectAll(minimapDirectoryEdit_);
   }
 
-  run_.WalkMapDirectory(options.sourcePath);
-  run_.statusText = kDone;
+  run_.WalkMapDirectory(source);
+  statusText_ = kDone;
   RefreshControls();
-  // Closed before the summary: a write error that shows only at close must
-  // not follow a message of success.
-  run_.CloseInfoFile();
-  // A map that could not be opened sets no latch, but was not analysed.
-  const bool failed = run_.errors.Any() || run_.Failures() != unopenedBefore;
-  Report(failed ? kRunHadErrors : kRunSucceeded, Icon::kInformation);
+  // Finished, so the info file closed, before the summary: a write error
+  // that shows only at close must not follow a message of success.
+  Report(run_.Finish().Failed() ? kRunHadErrors : kRunSucceeded, Icon::kInformation);
   return nullptr;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/paths.h"
 #include "app/run_context.h"
 #include "ui/message_box_reporter.h"
 
@@ -46,6 +47,8 @@ class MainDialog : public QDialog {
   // copies.
   std::string mapsDirectoryText;
   std::string minimapDirectoryText;
+  // The maps folder the run walks.
+  std::string MapsFolder() const { return NormaliseDirectory(mapsDirectoryText); }
 
  protected:
   void contextMenuEvent(QContextMenuEvent* event) override;
@@ -55,7 +58,8 @@ class MainDialog : public QDialog {
  private:
   void BuildControls();
   void OnQuit();
-  void OnStatus(std::string_view status);
+  // The status line names the map the run has reached.
+  void OnMap(std::string_view name);
   // The checks, the info file and the walk; the caller restores the ready
   // state. Returns the edit to focus, or null to keep the focus.
   QLineEdit* ExtractChecked();
@@ -67,6 +71,7 @@ class MainDialog : public QDialog {
   MessageBoxReporter reporter_;
   RunContext run_;
   bool running_ = false;
+  std::string statusText_;
 
   QLineEdit* mapsDirectoryEdit_ = nullptr;
   QPushButton* browseMapsButton_ = nullptr;

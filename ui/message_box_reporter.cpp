@@ -43,8 +43,8 @@ Answer MessageBoxReporter::Ask(std::string_view text) {
   }
 }
 
-void MessageBoxReporter::ShowStatus(std::string_view status) {
-  if (status_) status_(status);
+void MessageBoxReporter::ShowMap(std::string_view name) {
+  if (map_) map_(name);
 }
 
 }  // namespace korvanel

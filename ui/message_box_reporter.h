@@ -1,5 +1,5 @@
 // The dialog's side of a run's reporting: each message is a modal box over
-// the dialog, and each status change is shown at once.
+// the dialog, and each map's name is handed on at once.
 #pragma once
 
 #include <functional>
@@ -19,21 +19,22 @@ MessageBoxRequest QuestionRequest(std::string_view text);
 
 class MessageBoxReporter : public Reporter {
  public:
-  using StatusFunction = std::function<void(std::string_view)>;
+  // Called with each map's name.
+  using MapFunction = std::function<void(std::string_view)>;
 
-  MessageBoxReporter(QWidget* owner, MessageBoxFunction show = ShowMessageBox, StatusFunction status = {})
-      : owner_(owner), show_(std::move(show)), status_(std::move(status)) {}
+  MessageBoxReporter(QWidget* owner, MessageBoxFunction show = ShowMessageBox, MapFunction map = {})
+      : owner_(owner), show_(std::move(show)), map_(std::move(map)) {}
 
   void Report(std::string_view text, Icon icon) override;
   Answer Ask(std::string_view text) override;
-  void ShowStatus(std::string_view status) override;
+  void ShowMap(std::string_view name) override;
 
   void SetShowFunction(MessageBoxFunction show) { show_ = std::move(show); }
 
  private:
   QWidget* owner_;
   MessageBoxFunction show_;
-  StatusFunction status_;
+  MapFunction map_;
 };
 
 }  // namespace korvanel

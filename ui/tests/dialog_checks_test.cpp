@@ -160,7 +160,7 @@ TEST(DialogChecks, FieldsStayAsTypedAndTheFolderIsNormalised) {
   h.Fill(typed, false, true, info, false, "  " + dir.Path().string() + "  ");
   h.Extract();
   EXPECT_EQ(h.BoxTexts(), Strings{kRunDone});
-  EXPECT_EQ(h.Dialog().Run().options.sourcePath, (dir / "maps").string() + "/");
+  EXPECT_EQ(h.Dialog().MapsFolder(), (dir / "maps").string() + "/");
   EXPECT_EQ(h.Dialog().Run().options.minimapDirectory, dir.Path().string() + "/");
   EXPECT_EQ(h.Edit("mapsDirectoryEdit")->text(), ToQString(typed));
   EXPECT_EQ(h.Edit("minimapDirectoryEdit")->text(), ToQString("  " + dir.Path().string() + "  "));
@@ -217,6 +217,18 @@ TEST(DialogChecks, AnUntickedInfoFileIsNeitherAskedAboutNorTouched) {
   EXPECT_EQ(ReadFile(map), mapBytes);
   ExpectReady(h);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 4);
+
+  // After a run of the maps folder, that folder as info file is still
+  // refused as a folder: the dialog reads folders, never a map.
+  h.Clear();
+  h.Fill((dir / "maps").string(), false, true, (dir / "records.txt").string(), false, "");
+  h.Extract();
+  EXPECT_EQ(h.BoxTexts(), Strings{kRunDone});
+  h.Clear();
+  h.Fill((dir / "maps").string(), false, true, (dir / "maps").string(), false, "");
+  h.Extract();
+  EXPECT_EQ(h.BoxTexts(), Strings{"ERROR!\nUnable to create output file!\nThe filename you gave is already used by a "
+                                  "directory!\nPlease try another name."});
 }
 
 }  // namespace korvanel::test

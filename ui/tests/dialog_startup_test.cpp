@@ -106,8 +106,8 @@ TEST(MessageBoxReporter, IconsButtonsCaptionAndAnswers) {
   EXPECT_EQ(reporter.Ask("q"), Answer::kNo);
   next = QMessageBox::Cancel;
   EXPECT_EQ(reporter.Ask("q"), Answer::kCancel);
-  reporter.ShowStatus("Processing x.w3m");
-  EXPECT_EQ(statuses, std::vector<std::string>{"Processing x.w3m"});
+  reporter.ShowMap("x.w3m");
+  EXPECT_EQ(statuses, std::vector<std::string>{"x.w3m"});
 }
 
 }  // namespace korvanel::test

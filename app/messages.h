@@ -1,0 +1,118 @@
+// Every text a run shows the user, in one place: the messages (standard
+// output on the command line, message boxes in the dialog), kept byte for
+// byte as users and scripts know them, and the lines for standard error
+// that say which path, which embedded file and why.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/file.h"
+
+namespace korvanel {
+
+// --- Start-up ---
+
+inline constexpr char kLibraryLoadError[] =
+    "ERROR!\nError loading Storm.dll!\nPlease make sure Warcraft III is properly installed and try to copy storm.dll in the same directory of this program.";
+
+inline std::string WorkFileNotCreated(int error) {
+  return "ERROR!\nUnable to create the temporary file!\nReason:\n" + ErrorReason(error);
+}
+
+// The standard-error line that goes with kLibraryLoadError: the library,
+// the places `tried` as LoadArchiveLibrary lists them, and where to get it.
+inline std::string LibraryLoadDiagnostic(const std::string& name, const std::vector<std::string>& tried) {
+  std::string line = "cannot load " + name + " (tried";
+  const char* separator = " ";
+  for (const std::string& place : tried) {
+    line += separator;
+    line += place.starts_with('/') ? place : "the system's library path";
+    separator = ", ";
+  }
+  return line + "); Debian and Ubuntu ship it in the package libstorm9";
+}
+
+// --- The folders of a run ---
+
+inline constexpr char kInvalidMapsDirectory[] =
+    "ERROR!\nYou entered an invalid path for the maps directory! Please check the spelling and if the directory "
+    "really (still?) exists.";
+inline constexpr char kInvalidMinimapDirectory[] =
+    "ERROR!\nYou entered an invalid path for the minimap directory! Please check the spelling and if the directory "
+    "really (still?) exists.";
+
+// A source that does not exist, before it is reported as a map that cannot
+// be opened.
+inline std::string SourceDiagnostic(const std::string& source, int error) { return source + ": " + ErrorText(error); }
+
+// --- The info file ---
+
+inline constexpr char kInfoFileNotCreated[] = "ERROR!\nUnable to create the output file!\nReason:\n";
+// The reasons that follow kInfoFileNotCreated besides the system's.
+inline constexpr char kInfoFileIsSource[] = "The file is the map this run reads.\n";
+inline constexpr char kInfoFileIsMap[] = "The name is a map's (.w3m or .w3x), not an info file's.\n";
+inline constexpr char kInfoFileInUse[] = "The file is in use by another process.\n";
+// The command line's second message after any failure to open the info file.
+inline constexpr char kUnknownReason[] = "unknown.\n";
+
+inline constexpr char kInfoFileIsDirectory[] =
+    "ERROR!\nUnable to create output file!\nThe filename you gave is already used by a directory!\nPlease try another name.";
+inline constexpr char kInfoFileReadOnly[] = "ERROR!\nUnable to use this output file!\nThe file is Read Only.";
+inline constexpr char kInfoFileExistsQuestion[] =
+    "WARNING!\nThe output info file you're trying to use already exists.\nDo you want to APPEND (YES) the already "
+    "existing file\n or CREATE a NEW (NO) file?";
+
+inline std::string InfoFileWriteError(int error) {
+  return "ERROR!\nAn error occured while trying to write in the output file:\n" + ErrorReason(error);
+}
+
+// --- Each map ---
+
+inline std::string MapNotOpened(const std::string& path) { return "ERROR!\nUnable to open the map file :\n" + path + "\n"; }
+inline std::string ExtractError(int error) {
+  return "ERROR!\nError extracting a file from the map file (.w3m).\nReason:\n" + ErrorReason(error);
+}
+inline std::string ReadBackError(int error) { return "ERROR!\nError reading a W3M file!\nReason:\n" + ErrorReason(error); }
+
+inline std::string FolderNotReadDiagnostic(const std::string& folder, int error) {
+  return "cannot read the folder " + folder + ": " + ErrorText(error);
+}
+inline std::string EntryNotExaminedDiagnostic(const std::string& path, int error) {
+  return "cannot examine " + path + ": " + ErrorText(error);
+}
+// A line naming a map, one of its embedded files, and what went wrong.
+inline std::string FileDiagnostic(const std::string& map, std::string_view file, std::string_view why) {
+  return map + ": " + std::string(file) + ": " + std::string(why);
+}
+inline std::string NotExtractedWhy(int error) { return "cannot extract: " + ErrorText(error); }
+inline std::string NotReadBackWhy(int error) { return "cannot read back: " + ErrorText(error); }
+inline constexpr char kDamagedFileWhy[] = "damaged or of an unknown format; its lines may be missing or incomplete";
+
+// --- Minimaps; `mapName` as MinimapMapName gives it ---
+
+inline std::string MinimapExists(const std::string& path) {
+  return "ERROR!\nError extracting " + path + "!\nFile already exists (not overwritten).";
+}
+inline std::string MinimapNotCreated(int error) {
+  return "ERROR!\nError creating the minimap file!\nReason:\n" + ErrorReason(error);
+}
+inline std::string MinimapInvalidBlp(const std::string& mapName) {
+  return "ERROR!\nInvalid BLP format!\nThe map \"" + mapName +
+         "\" may be a beta map or uses a new BLP format or its BLP is corrupted.";
+}
+inline std::string MinimapNotDecoded(const std::string& mapName) {
+  return "ERROR!\nAn error occured while using the Intel(R) JPEG Library for the map:\n" + mapName;
+}
+inline std::string MinimapNotWritten(const std::string& mapName) {
+  return "ERROR!\nError writing the minimap file for map " + mapName;
+}
+
+// --- The dialog's summary of a run ---
+
+inline constexpr char kRunHadErrors[] =
+    "WARNING!\nOne or several errors occured while processing directories.\nAll files may not be fully analysed.";
+inline constexpr char kRunSucceeded[] = "Extraction done successfully!";
+
+}  // namespace korvanel

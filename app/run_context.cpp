@@ -1,0 +1,244 @@
+#include "app/run_context.h"
+
+#include <cerrno>
+#include <sys/stat.h>
+
+#include "app/map_walk.h"
+#include "app/messages.h"
+#include "app/paths.h"
+#include "archive/work_file.h"
+#include "output/minimap_export.h"
+#include "output/minimap_name.h"
+#include "parsers/environment.h"
+#include "parsers/map_info.h"
+#include "parsers/script_scan.h"
+
+namespace korvanel {
+
+using Data = std::span<const std::byte>;
+
+struct RunStep {
+  const char* name;
+  // Hands the file to its parser; none for the picture, which becomes the
+  // minimap.
+  bool (*parse)(Data, TriggerStringTable&, LineWriter&);
+};
+
+namespace {
+
+// Every file the run may want from a map, in the order it is used: the
+// minimap's line comes first in the record, and the trigger strings before
+// the map information, which resolves its texts through them.
+constexpr RunStep kSteps[] = {
+    {"war3mapMap.blp", nullptr},
+    {"war3map.wts", [](Data d, TriggerStringTable& t, LineWriter&) { return ParseTriggerStrings(d, t); }},
+    {"war3map.w3i", [](Data d, TriggerStringTable& t, LineWriter& w) { return ParseMapInfo(d, t, w); }},
+    {"war3map.w3e", [](Data d, TriggerStringTable&, LineWriter& w) { return ParseEnvironment(d, w); }},
+    {"war3map.doo", [](Data d, TriggerStringTable&, LineWriter& w) { return ParseTreeDoodads(d, w); }},
+    {"war3mapUnits.doo", [](Data d, TriggerStringTable&, LineWriter& w) { return ParseUnitDoodads(d, w); }},
+    {"war3map.j", [](Data d, TriggerStringTable&, LineWriter& w) { return ScanScript(d, w); }},
+    {"war3map.mmp", [](Data d, TriggerStringTable&, LineWriter& w) { return ParseMmpFile(d, w); }},
+};
+
+bool IsWanted(const RunStep& step, const RunOptions& options) {
+  return step.parse ? options.writeInfoFile : options.writeMinimaps;
+}
+
+bool IsSameFile(const std::string& a, const std::string& b) {
+  struct stat x {}, y {};
+  return !a.empty() && !b.empty() && ::stat(a.c_str(), &x) == 0 && ::stat(b.c_str(), &y) == 0 &&
+         x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+}
+
+}  // namespace
+
+RunContext::RunContext(MapArchive& archive, WorkFile& workFile, Reporter& reporter)
+    : archive_(archive), workFile_(workFile), reporter_(reporter) {}
+
+// --- The info file ---
+
+bool RunContext::OpenInfoFile(const std::string& path, const std::string& source) {
+  summary_.writeFailed = false;
+  CloseInfoFile();
+  // Appending to a map or emptying it would ruin it, above all the one this
+  // run reads.
+  if (const char* refusal = IsSameFile(path, source)                                         ? kInfoFileIsSource
+                            : EndsWithNoCase(path, ".w3m") || EndsWithNoCase(path, ".w3x") ? kInfoFileIsMap
+                                                                                           : nullptr) {
+    reporter_.Report(std::string(kInfoFileNotCreated) + refusal, Icon::kStop);
+    return false;
+  }
+  const InfoFileOpenResult opened = info_.Open(path, [this] {
+    if (options.existingInfoFile) return *options.existingInfoFile;
+    switch (reporter_.Ask(kInfoFileExistsQuestion)) {
+      case Answer::kYes: return ExistingInfoFile::kAppend;
+      case Answer::kNo: return ExistingInfoFile::kStartAnew;
+      default: return ExistingInfoFile::kLeaveAlone;
+    }
+  });
+  switch (opened.status) {
+    case InfoFileOpen::kOpened: return true;
+    case InfoFileOpen::kLeftAlone: return false;
+    case InfoFileOpen::kDirectory: reporter_.Report(kInfoFileIsDirectory, Icon::kStop); return false;
+    case InfoFileOpen::kReadOnly: reporter_.Report(kInfoFileReadOnly, Icon::kStop); return false;
+    case InfoFileOpen::kInUse: reporter_.Report(std::string(kInfoFileNotCreated) + kInfoFileInUse, Icon::kStop); return false;
+    case InfoFileOpen::kFailed: break;
+  }
+  reporter_.Report(kInfoFileNotCreated + ErrorReason(opened.error), Icon::kStop);
+  return false;
+}
+
+void RunContext::CloseInfoFile() { InfoFileWritten(info_.Close()); }
+
+void RunContext::WriteInfoText(std::string_view text) { InfoFileWritten(info_.Write(text)); }
+
+void RunContext::InfoFileWritten(int error) {
+  if (error == 0 || summary_.writeFailed) return;
+  summary_.writeFailed = true;
+  reporter_.Report(InfoFileWriteError(error), Icon::kExclamation);
+}
+
+RunSummary RunContext::Finish() {
+  CloseInfoFile();
+  const RunSummary summary = summary_;
+  summary_ = {};
+  summary_.writeFailed = summary.writeFailed;
+  return summary;
+}
+
+// --- The walk and the queue ---
+
+void RunContext::WalkMapDirectory(const std::string& directory) {
+  korvanel::WalkMapDirectory(
+      directory, options.includeSubdirectories,
+      [this](const std::string& path, std::string_view name, const std::string& openPath) {
+        QueueMap(path, name, openPath);
+      },
+      [this](const std::string& path, int error) {
+        const bool folder = path.ends_with(kPathSeparator);
+        // An entry is also reported, and counted, as a map that cannot be opened.
+        if (folder) ++summary_.unread;
+        QueueDiagnosis(folder ? FolderNotReadDiagnostic(path, error) : EntryNotExaminedDiagnostic(path, error));
+      });
+  FinishMaps();
+}
+
+void RunContext::ProcessMap(const std::string& path, const std::string& openPath) {
+  QueueMap(path, {}, openPath);
+  FinishMaps();
+}
+
+// The archive library extracts the next maps' files while this map's are
+// processed; each map is still processed, and reported on, in turn.
+void RunContext::QueueMap(const std::string& path, std::string_view name, const std::string& openPath) {
+  QueuedMap& map = queued_.emplace_back(QueuedMap{path, std::string(name), {}, {}});
+  names_.clear();
+  for (const RunStep& step : kSteps) {
+    if (!IsWanted(step, options)) continue;
+    map.steps.push_back(&step);
+    names_.push_back(step.name);
+  }
+  archive_.RequestMapFiles(openPath, names_);
+  while (queued_.size() > kMapsAhead) ProcessQueuedMap();
+}
+
+void RunContext::QueueDiagnosis(std::string line) {
+  if (queued_.empty()) {
+    reporter_.Diagnose(line);
+    return;
+  }
+  queued_.push_back({{}, {}, {}, std::move(line)});
+}
+
+void RunContext::FinishMaps() {
+  while (!queued_.empty()) ProcessQueuedMap();
+}
+
+// --- One map ---
+
+void RunContext::ProcessQueuedMap() {
+  const QueuedMap map = std::move(queued_.front());
+  queued_.pop_front();
+  if (!map.diagnosis.empty()) {
+    reporter_.Diagnose(map.diagnosis);
+    return;
+  }
+  if (!map.name.empty()) reporter_.ShowMap(map.name);
+  const std::string& path = map.path;
+  if (!archive_.CollectMapFiles(files_)) {
+    ++summary_.unread;
+    reporter_.Report(MapNotOpened(path), Icon::kStop);
+    return;
+  }
+  WriteInfoText("-------------------\r\nMap File Name:     " + path + "\r\n");
+  // A map without trigger strings must not borrow the previous map's.
+  triggerStrings_.RemoveAll();
+  // The archive answers with one file for each name asked, in that order.
+  for (std::size_t i = 0; i < map.steps.size(); ++i) {
+    const RunStep& step = *map.steps[i];
+    if (!Accept(path, step.name, files_[i])) continue;
+    if (step.parse) {
+      Parse(path, step, files_[i]);
+    } else {
+      ExportMinimap(path, files_[i]);
+    }
+  }
+  readBuffer_.Trim();
+  InfoFileWritten(info_.Flush());
+}
+
+bool RunContext::Accept(const std::string& path, const char* name, const ExtractedFile& file) {
+  if (file.fileError != 0) reporter_.Diagnose(FileDiagnostic(path, name, NotExtractedWhy(file.fileError)));
+  if (file.fileError != 0 && !summary_.extractFailed) {
+    summary_.extractFailed = true;
+    reporter_.Report(ExtractError(file.fileError), Icon::kExclamation);
+  }
+  return file.found;
+}
+
+int RunContext::ReadExtracted(const ExtractedFile& file, std::span<const std::byte>& data) {
+  data = {};
+  if (file.size > 0x7FFFFFFF) return EFBIG;
+  std::span<std::byte> buffer = readBuffer_.Get(static_cast<std::size_t>(file.size));
+  if (file.size > 0 && buffer.empty()) return ENOMEM;
+  std::size_t got = 0;
+  const int error = workFile_.Handle().ReadAt(file.offset, buffer, got);
+  if (error == 0) data = buffer.first(got);
+  return error;
+}
+
+void RunContext::Parse(const std::string& path, const RunStep& step, const ExtractedFile& file) {
+  std::span<const std::byte> data;
+  if (int error = ReadExtracted(file, data); error != 0) {
+    reporter_.Diagnose(FileDiagnostic(path, step.name, NotReadBackWhy(error)));
+    if (!summary_.readFailed) reporter_.Report(ReadBackError(error), Icon::kExclamation);
+    summary_.readFailed = true;
+    return;
+  }
+  if (!step.parse(data, triggerStrings_, *this)) {
+    reporter_.Diagnose(FileDiagnostic(path, step.name, kDamagedFileWhy));
+    summary_.readFailed = true;
+  }
+}
+
+// Each map's preview picture, as "<map name>.jpg" in the minimap folder.
+void RunContext::ExportMinimap(const std::string& path, const ExtractedFile& picture) {
+  const std::string baseName = MinimapBaseName(path);
+  const std::string outputPath = options.minimapDirectory + baseName + ".jpg";
+  // A picture that cannot be read back counts as unreadable data.
+  std::span<const std::byte> blp;
+  ReadExtracted(picture, blp);
+  int error = 0;
+  const std::string mapName = MinimapMapName(baseName);
+  switch (WriteMinimap(minimaps_, blp, outputPath, error)) {
+    case MinimapStage::kDone: WriteInfoText("Minimap File:      " + outputPath + "\r\n"); return;
+    case MinimapStage::kExists: reporter_.Report(MinimapExists(outputPath), Icon::kExclamation); return;
+    case MinimapStage::kCreate: reporter_.Report(MinimapNotCreated(error), Icon::kExclamation); break;
+    case MinimapStage::kHeader: reporter_.Report(MinimapInvalidBlp(mapName), Icon::kExclamation); break;
+    case MinimapStage::kDecode: reporter_.Report(MinimapNotDecoded(mapName), Icon::kExclamation); break;
+    case MinimapStage::kEncode: reporter_.Report(MinimapNotWritten(mapName), Icon::kExclamation); break;
+  }
+  summary_.minimapFailed = true;
+}
+
+}  // namespace korvanel

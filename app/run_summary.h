@@ -1,0 +1,20 @@
+// What went wrong in a run. The first error of a kind sets its latch;
+// extraction, read-back and info-file write errors are then not reported
+// again.
+#pragma once
+
+namespace korvanel {
+
+struct RunSummary {
+  bool minimapFailed = false;
+  bool extractFailed = false;
+  bool readFailed = false;
+  bool writeFailed = false;  // the info file's: cleared when it is opened
+  // Maps that could not be opened and folders that could not be read: no
+  // latch exists for them, but the run did not analyse everything.
+  int unread = 0;
+
+  bool Failed() const { return minimapFailed || extractFailed || readFailed || writeFailed || unread > 0; }
+};
+
+}  // namespace korvanel
