@@ -26,10 +26,6 @@ struct CommandLine {
 // an unknown "/..." token is a path, and "-s -i -a -o -m" work as well.
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
-// Windows: the raw text after the program name, split at spaces, with
-// double quotes around values.
-CommandLine ParseCommandLineText(std::string_view tail);
-
 // No arguments, or only blank ones: the dialog is wanted.
 bool IsBlankCommandLine(const std::vector<std::string>& arguments);
 

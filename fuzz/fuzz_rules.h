@@ -68,20 +68,4 @@ inline std::string_view ArgumentsCommandLineFault(const std::vector<std::string>
   return {};
 }
 
-// A value read from the raw command-line text is a piece of that text as
-// it stands, without trailing white space.
-inline std::string_view TextValueFault(std::string_view tail, std::string_view value) {
-  if (value.empty()) return {};
-  if (IsWhiteSpace(value.back())) return "value keeps trailing white space";
-  if (tail.find(value) == std::string_view::npos) return "value is not a piece of the text";
-  return {};
-}
-
-inline std::string_view TextCommandLineFault(std::string_view tail, const CommandLine& cl) {
-  for (std::string_view fault : {CommandLineFault(cl), TextValueFault(tail, cl.source),
-                                 TextValueFault(tail, cl.infoValue), TextValueFault(tail, cl.minimapValue)})
-    if (!fault.empty()) return fault;
-  return {};
-}
-
 }  // namespace korvanel::fuzz

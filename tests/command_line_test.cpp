@@ -38,12 +38,10 @@ TEST(CommandLine, SwitchesInAnyCaseAndOrder) {
 TEST(CommandLine, AValueSwitchWithoutItsValueIsAUsageError) {
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {"m.w3m", "/m"}, {"m.w3m", "/i"}, {"m.w3m", "/i", "/s"}, {"m.w3m", "-m", "-o"}, {"/I", "/M", "m.w3m"},
-           {"m.w3m", "/i", ""}, {"m.w3m", "/m", "--help"}}) {
+           {"m.w3m", "/i", ""}, {"m.w3m", "/m", "--help"}, {"/i", "/s", "maps"}, {"maps", "/m", "/i", "x.txt"}}) {
     CommandLine cl = ParseCommandLine(args);
     EXPECT_TRUE(cl.usage && !cl.help) << ::testing::PrintToString(args);
   }
-  for (auto text : {"m.w3m /m", "/i /s maps", "maps /m /i x.txt", "maps /i \"\""})
-    EXPECT_TRUE(ParseCommandLineText(text).usage) << text;
 }
 
 TEST(CommandLine, AbsolutePathsAndDashesArePositional) {
@@ -67,21 +65,6 @@ TEST(CommandLine, UsageCases) {
   EXPECT_TRUE(IsBlankCommandLine({}));
   EXPECT_TRUE(IsBlankCommandLine({"  ", "\t"}));
   EXPECT_FALSE(IsBlankCommandLine({" x "}));
-}
-
-TEST(CommandLine, WindowsTextWithQuotes) {
-  CommandLine cl = ParseCommandLineText("  /i \"C:\\My Maps\\info.txt\"  \"C:\\My Maps\\\" /s /m \"  D:\\Out\\  \"  ");
-  EXPECT_FALSE(cl.usage);
-  EXPECT_EQ(cl.infoValue, "C:\\My Maps\\info.txt");
-  EXPECT_EQ(cl.source, "C:\\My Maps\\");
-  // Leading blanks inside the quotes stay, trailing ones go.
-  EXPECT_EQ(cl.minimapValue, "  D:\\Out\\");
-  EXPECT_TRUE(cl.includeSubdirectories);
-
-  CommandLine open = ParseCommandLineText("maps /i \"C:\\no end");
-  EXPECT_EQ(open.infoValue, "\"C:\\no end");
-  EXPECT_TRUE(ParseCommandLineText("maps /x").usage);
-  EXPECT_TRUE(ParseCommandLineText("maps -s").usage);  // a second positional there
 }
 
 TEST(CommandLine, ProgramPrintsUsageAndExitStatus) {
