@@ -49,28 +49,29 @@ bool TakeValue(Arguments& next, Arguments end, std::string& value) {
 
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   CommandLine cl;
+  cl.options.consoleMode = true;
   for (auto next = arguments.begin(); next != arguments.end();) {
     const std::string& token = *next++;
     switch (Classify(token)) {
       case Switch::kSubdirectories:
-        cl.includeSubdirectories = true;
+        cl.options.includeSubdirectories = true;
         break;
       case Switch::kAppend:
-        cl.appendInfoFile = true;
+        cl.options.appendInfoFile = true;
         break;
       case Switch::kOverwrite:
-        cl.overwriteInfoFile = true;
+        cl.options.overwriteInfoFile = true;
         break;
       case Switch::kHelp:
         cl.usage = cl.help = true;
         break;
       case Switch::kInfo:
-        cl.writeInfoFile = true;
-        if (!TakeValue(next, arguments.end(), cl.infoValue)) cl.usage = true;
+        cl.options.writeInfoFile = true;
+        if (!TakeValue(next, arguments.end(), cl.options.infoFilePath)) cl.usage = true;
         break;
       case Switch::kMinimaps:
-        cl.writeMinimaps = true;
-        if (!TakeValue(next, arguments.end(), cl.minimapValue)) cl.usage = true;
+        cl.options.writeMinimaps = true;
+        if (!TakeValue(next, arguments.end(), cl.options.minimapDirectory)) cl.usage = true;
         break;
       case Switch::kNone:
         if (cl.source.empty()) {

@@ -6,19 +6,18 @@
 #include <string_view>
 #include <vector>
 
+#include "app/run_options.h"
+
 namespace korvanel {
 
+// The run's options as given, and what only the command line has. The
+// info file's path and the minimap folder are as typed; the run resolves
+// the source into options.sourcePath and normalises the minimap folder.
 struct CommandLine {
   bool usage = false;  // print the usage text and do nothing else
   bool help = false;   // a help switch asked for it (not a mistake)
-  std::string source;
-  std::string infoValue;
-  std::string minimapValue;
-  bool writeInfoFile = false;
-  bool writeMinimaps = false;
-  bool appendInfoFile = false;
-  bool overwriteInfoFile = false;
-  bool includeSubdirectories = false;
+  std::string source;  // as typed
+  RunOptions options;
 };
 
 // POSIX: the shell has split and unquoted, so each argument is one token

@@ -1,5 +1,7 @@
 #include "app/extractor_app.h"
 
+#include <utility>
+
 #include "app/command_line.h"
 #include "app/console_reporter.h"
 #include "app/paths.h"
@@ -73,24 +75,18 @@ int ExtractorApp::RunCommandLine(const std::vector<std::string>& arguments) {
   }
 
   RunContext run(archive_, workFile_, console);
+  run.options = std::move(cl.options);
   run.options.sourcePath = AsTypedOrTrimmed(cl.source);
-  run.options.appendInfoFile = cl.appendInfoFile;
-  run.options.overwriteInfoFile = cl.overwriteInfoFile;
-  run.options.consoleMode = true;
-  run.options.writeInfoFile = cl.writeInfoFile;
-  run.options.writeMinimaps = cl.writeMinimaps;
-  run.options.includeSubdirectories = cl.includeSubdirectories;
-  run.options.infoFilePath = cl.infoValue;
 
-  if (cl.writeInfoFile && !run.OpenInfoFile(cl.infoValue)) {
+  if (run.options.writeInfoFile && !run.OpenInfoFile(run.options.infoFilePath)) {
     console.Report("ERROR!\nUnable to create the output file!\nReason:\n", Icon::kStop);
     console.Report("unknown.\n", Icon::kStop);
     failed = true;
   }
-  run.options.minimapDirectory = EndWithSeparator(AsTypedOrTrimmed(cl.minimapValue));
+  run.options.minimapDirectory = EndWithSeparator(AsTypedOrTrimmed(run.options.minimapDirectory));
 
   const std::string& source = run.options.sourcePath;
-  if (cl.writeMinimaps && !IsExistingDirectory(run.options.minimapDirectory)) {
+  if (run.options.writeMinimaps && !IsExistingDirectory(run.options.minimapDirectory)) {
     console.Report("ERROR!\nYou entered an invalid path for the minimap directory! Please check the spelling and if the directory really (still?) exists.", Icon::kStop);
     console.Report(run.options.minimapDirectory, Icon::kStop);
     console.Report("\n", Icon::kStop);

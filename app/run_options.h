@@ -13,7 +13,7 @@ struct RunOptions {
   bool appendInfoFile = false;
   bool overwriteInfoFile = false;
   bool writeMinimaps = false;
-  std::string minimapDirectory;  // normalised: ends in a separator
+  std::string minimapDirectory;  // ends in a separator by the time maps are read
   bool consoleMode = false;
 };
 

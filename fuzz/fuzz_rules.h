@@ -49,8 +49,8 @@ inline std::string_view RecordLineFault(std::string_view line, std::string_view 
 inline std::string_view CommandLineFault(const CommandLine& cl) {
   if (cl.help && !cl.usage) return "help switch without usage";
   if (!cl.usage && cl.source.empty()) return "run without a source";
-  if (!cl.writeInfoFile && !cl.infoValue.empty()) return "info value without /i";
-  if (!cl.writeMinimaps && !cl.minimapValue.empty()) return "minimap value without /m";
+  if (!cl.options.writeInfoFile && !cl.options.infoFilePath.empty()) return "info value without /i";
+  if (!cl.options.writeMinimaps && !cl.options.minimapDirectory.empty()) return "minimap value without /m";
   return {};
 }
 
@@ -59,7 +59,7 @@ inline std::string_view CommandLineFault(const CommandLine& cl) {
 inline std::string_view ArgumentsCommandLineFault(const std::vector<std::string>& arguments,
                                                   const CommandLine& cl) {
   if (std::string_view fault = CommandLineFault(cl); !fault.empty()) return fault;
-  for (const std::string* value : {&cl.source, &cl.infoValue, &cl.minimapValue}) {
+  for (const std::string* value : {&cl.source, &cl.options.infoFilePath, &cl.options.minimapDirectory}) {
     if (value->empty()) continue;
     bool whole = false;
     for (const std::string& argument : arguments) whole = whole || argument == *value;

@@ -11,26 +11,27 @@ TEST(CommandLine, SwitchesInAnyCaseAndOrder) {
   CommandLine cl = ParseCommandLine({"/S", "/I", "info.txt", "maps", "/A", "/o", "/M", "out"});
   EXPECT_FALSE(cl.usage);
   EXPECT_EQ(cl.source, "maps");
-  EXPECT_TRUE(cl.includeSubdirectories);
-  EXPECT_TRUE(cl.writeInfoFile);
-  EXPECT_EQ(cl.infoValue, "info.txt");
-  EXPECT_TRUE(cl.appendInfoFile);
-  EXPECT_TRUE(cl.overwriteInfoFile);
-  EXPECT_TRUE(cl.writeMinimaps);
-  EXPECT_EQ(cl.minimapValue, "out");
+  EXPECT_TRUE(cl.options.includeSubdirectories);
+  EXPECT_TRUE(cl.options.writeInfoFile);
+  EXPECT_EQ(cl.options.infoFilePath, "info.txt");
+  EXPECT_TRUE(cl.options.appendInfoFile);
+  EXPECT_TRUE(cl.options.overwriteInfoFile);
+  EXPECT_TRUE(cl.options.writeMinimaps);
+  EXPECT_EQ(cl.options.minimapDirectory, "out");
+  EXPECT_TRUE(cl.options.consoleMode);
 
   CommandLine dashes = ParseCommandLine({"-s", "-i", "a b.txt", "-m", "-x", "-o", "my maps"});
   EXPECT_FALSE(dashes.usage);
-  EXPECT_TRUE(dashes.includeSubdirectories);
-  EXPECT_EQ(dashes.infoValue, "a b.txt");
+  EXPECT_TRUE(dashes.options.includeSubdirectories);
+  EXPECT_EQ(dashes.options.infoFilePath, "a b.txt");
   // A value is taken whatever it looks like, unless it is one of the switches.
-  EXPECT_EQ(dashes.minimapValue, "-x");
-  EXPECT_TRUE(dashes.overwriteInfoFile);
+  EXPECT_EQ(dashes.options.minimapDirectory, "-x");
+  EXPECT_TRUE(dashes.options.overwriteInfoFile);
   EXPECT_EQ(dashes.source, "my maps");
 
   // A later value replaces an earlier one.
   CommandLine later = ParseCommandLine({"maps", "/i", "one", "/i", "two"});
-  EXPECT_EQ(later.infoValue, "two");
+  EXPECT_EQ(later.options.infoFilePath, "two");
 }
 
 // Taken as paths, "/m" alone would mean the root folder and "/i /s" a file
