@@ -1,21 +1,14 @@
 #include "app/command_line.h"
 
 #include <algorithm>
-#include <cctype>
 
-#include "app/paths.h"
+#include "platform/text.h"
 
 namespace korvanel {
 namespace {
 
-bool SameNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
-
 bool IsAnyOf(std::string_view token, std::initializer_list<std::string_view> names) {
-  return std::any_of(names.begin(), names.end(), [&](std::string_view n) { return SameNoCase(token, n); });
+  return std::any_of(names.begin(), names.end(), [&](std::string_view n) { return EqualsNoCase(token, n); });
 }
 
 enum class Switch { kNone, kSubdirectories, kAppend, kOverwrite, kHelp, kInfo, kMinimaps };
@@ -23,7 +16,7 @@ enum class Switch { kNone, kSubdirectories, kAppend, kOverwrite, kHelp, kInfo, k
 // "-s -a -o -i -m" work as well as the slashed switches.
 Switch Classify(std::string_view token) {
   auto is = [&](std::string_view slash) {
-    return SameNoCase(token, slash) || (token.size() == 2 && token[0] == '-' && SameNoCase(token.substr(1), slash.substr(1)));
+    return EqualsNoCase(token, slash) || (token.size() == 2 && token[0] == '-' && EqualsNoCase(token.substr(1), slash.substr(1)));
   };
   if (is("/s")) return Switch::kSubdirectories;
   if (is("/a")) return Switch::kAppend;

@@ -24,9 +24,6 @@ inline std::vector<std::string> SplitArguments(std::string_view input) {
   }
 }
 
-// Space, tab, LF, VT, FF and CR: what the parsers trim.
-inline bool IsWhiteSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
 // The script scan's date line, the one line that may end in a bare LF.
 inline constexpr std::string_view kDateLinePrefix = "Date Of Creation:  ";
 

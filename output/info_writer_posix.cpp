@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/paths.h"
+#include "platform/text.h"
 
 namespace korvanel {
 namespace {

@@ -15,6 +15,9 @@ std::string ErrorReason(int error);
 // The same as a phrase for a diagnostic line: "No space left on device".
 std::string ErrorText(int error);
 
+// True for a folder, or a link to one.
+bool IsExistingDirectory(const std::string& path);
+
 class File {
  public:
   File() = default;

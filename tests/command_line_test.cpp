@@ -3,6 +3,7 @@
 #include "app/command_line.h"
 #include "app/extractor_app.h"
 #include "platform/process.h"
+#include "platform/text.h"
 #include "test_support.h"
 
 namespace korvanel::test {
@@ -66,6 +67,27 @@ TEST(CommandLine, UsageCases) {
   EXPECT_TRUE(IsBlankCommandLine({}));
   EXPECT_TRUE(IsBlankCommandLine({"  ", "\t"}));
   EXPECT_FALSE(IsBlankCommandLine({" x "}));
+}
+
+// The text rules the switches, typed paths, the walk's order and the
+// parsers share.
+TEST(CommandLine, WhiteSpaceAndLetterCaseRules) {
+  EXPECT_EQ(TrimWhiteSpace(" \t\n\v\f\rx y\r\n "), "x y");
+  EXPECT_EQ(TrimWhiteSpaceEnd(" x \v\f"), " x");
+  // No-break space and NEL are not white space.
+  EXPECT_EQ(TrimWhiteSpace("\xa0x\x85"), "\xa0x\x85");
+
+  EXPECT_TRUE(EqualsNoCase("/HeLp", "/hElP"));
+  EXPECT_FALSE(EqualsNoCase("/hel", "/help"));
+  EXPECT_TRUE(EndsWithNoCase("map.W3m", ".w3M"));
+  EXPECT_FALSE(EndsWithNoCase("w3m", ".w3m"));
+  EXPECT_EQ(CompareNoCase("Ab", "aB"), 0);
+  EXPECT_LT(CompareNoCase("a", "B"), 0);
+  EXPECT_GT(CompareNoCase("b", "A"), 0);
+  EXPECT_LT(CompareNoCase("AB", "ab c"), 0);
+  // Only ASCII letters have a case, and other bytes sort after them.
+  EXPECT_FALSE(EqualsNoCase("\xc4", "\xe4"));
+  EXPECT_LT(CompareNoCase("Z", "\x80"), 0);
 }
 
 TEST(CommandLine, ProgramPrintsUsageAndExitStatus) {

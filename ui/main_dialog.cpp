@@ -12,6 +12,8 @@
 #include "app/extractor_app.h"
 #include "app/paths.h"
 #include "archive/install_path.h"
+#include "platform/file.h"
+#include "platform/text.h"
 #include "ui/about_dialog.h"
 #include "ui/dialog_units.h"
 #include "ui/folder_browser.h"
