@@ -1,5 +1,6 @@
-// A thin owner of an open file descriptor, and the error texts shown after
-// "Reason:\n". This is the only place that knows how files are opened.
+// A thin owner of an open file descriptor, the error texts shown after
+// "Reason:\n", and the file operations several folders share. Each caller
+// opens its files itself, with the flags its use needs.
 #pragma once
 
 #include <cstddef>

@@ -286,8 +286,7 @@ void MainDialog::OnAbout() {
 
 void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
   QMenu menu(this);
-  QAction* about = AddAboutEntry(menu, QString::fromLatin1(kAboutMenuText));
-  if (!about) return;
+  QAction* about = AddAboutEntry(menu);
   if (menu.exec(event->globalPos()) == about) OnAbout();
 }
 
