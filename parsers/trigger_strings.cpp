@@ -69,7 +69,7 @@ bool ParseTriggerStrings(std::span<const std::byte> data, TriggerStringTable& ta
     if (opener == '{') {
       skipSpace();
       const std::size_t close = all.find('}', j);
-      // Also vertical tab and form feed, which do not separate the tokens.
+      // Trimmed of vertical tab and form feed too, which do not separate tokens.
       table.Add(std::string(TrimWhiteSpaceEnd(all.substr(j, (close == kNone ? all.size() : close) - j))), number);
       j = close == kNone ? all.size() + 1 : close + 1;
     }
