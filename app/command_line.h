@@ -6,29 +6,24 @@
 #include <string_view>
 #include <vector>
 
+#include "app/run_options.h"
+
 namespace korvanel {
 
+// The run's options as given, and what only the command line has. The
+// info file's path and the minimap folder are as typed; the run resolves
+// the source and normalises the minimap folder.
 struct CommandLine {
   bool usage = false;  // print the usage text and do nothing else
   bool help = false;   // a help switch asked for it (not a mistake)
-  std::string source;
-  std::string infoValue;
-  std::string minimapValue;
-  bool writeInfoFile = false;
-  bool writeMinimaps = false;
-  bool appendInfoFile = false;
-  bool overwriteInfoFile = false;
-  bool includeSubdirectories = false;
+  std::string source;  // as typed
+  RunOptions options;
 };
 
 // POSIX: the shell has split and unquoted, so each argument is one token
 // and a value is the next argument whole. Absolute paths begin with "/", so
 // an unknown "/..." token is a path, and "-s -i -a -o -m" work as well.
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
-
-// Windows: the raw text after the program name, split at spaces, with
-// double quotes around values.
-CommandLine ParseCommandLineText(std::string_view tail);
 
 // No arguments, or only blank ones: the dialog is wanted.
 bool IsBlankCommandLine(const std::vector<std::string>& arguments);

@@ -1,5 +1,7 @@
 #include "app/extractor_app.h"
 
+#include <utility>
+
 #include "app/command_line.h"
 #include "app/console_reporter.h"
 #include "app/paths.h"
@@ -60,23 +62,17 @@ int ExtractorApp::RunCommandLine(const std::vector<std::string>& arguments) {
   }
 
   RunContext run(archive_, workFile_, console);
+  run.options = std::move(cl.options);
   const std::string source = AsTypedOrTrimmed(cl.source);
-  run.options.existingInfoFile = cl.appendInfoFile      ? ExistingInfoFile::kAppend
-                                 : cl.overwriteInfoFile ? ExistingInfoFile::kStartAnew
-                                                        : ExistingInfoFile::kLeaveAlone;
-  run.options.writeInfoFile = cl.writeInfoFile;
-  run.options.writeMinimaps = cl.writeMinimaps;
-  run.options.includeSubdirectories = cl.includeSubdirectories;
-  run.options.infoFilePath = cl.infoValue;
 
-  if (cl.writeInfoFile && !run.OpenInfoFile(cl.infoValue, source)) {
+  if (run.options.writeInfoFile && !run.OpenInfoFile(run.options.infoFilePath, source)) {
     console.Report(kInfoFileNotCreated, Icon::kStop);
     console.Report(kUnknownReason, Icon::kStop);
     failed = true;
   }
-  run.options.minimapDirectory = EndWithSeparator(AsTypedOrTrimmed(cl.minimapValue));
+  run.options.minimapDirectory = EndWithSeparator(AsTypedOrTrimmed(run.options.minimapDirectory));
 
-  if (cl.writeMinimaps && !IsExistingDirectory(run.options.minimapDirectory)) {
+  if (run.options.writeMinimaps && !IsExistingDirectory(run.options.minimapDirectory)) {
     console.Report(kInvalidMinimapDirectory, Icon::kStop);
     console.Report(run.options.minimapDirectory, Icon::kStop);
     console.Report("\n", Icon::kStop);

@@ -5,10 +5,10 @@
 
 #include "app/command_line.h"
 #include "app/console_reporter.h"
+#include "app/dialog_entry.h"
 #include "app/extractor_app.h"
 #include "platform/dynamic_library.h"
 #include "platform/process.h"
-#include "ui/dialog_entry.h"
 
 namespace {
 

@@ -1,7 +1,6 @@
 #include "app/map_walk.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <dirent.h>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "app/paths.h"
+#include "platform/text.h"
 
 namespace korvanel {
 namespace {
@@ -27,13 +27,8 @@ struct Entry {
 // Case-insensitive ASCII order first, bytes to break ties, so a walk is
 // reproducible whatever order the file system lists names in.
 bool NameLess(const std::string& a, const std::string& b) {
-  for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
-    int x = std::tolower(static_cast<unsigned char>(a[i]));
-    int y = std::tolower(static_cast<unsigned char>(b[i]));
-    if (x != y) return x < y;
-  }
-  if (a.size() != b.size()) return a.size() < b.size();
-  return a < b;
+  const int order = CompareNoCase(a, b);
+  return order != 0 ? order < 0 : a < b;
 }
 
 // Folders are read through descriptors, so that trees deeper than the

@@ -19,10 +19,5 @@ int PathError(const std::string& path);
 // names something that exists (a link too), else the text trimmed, so the
 // path that is checked is the path that is used.
 std::string AsTypedOrTrimmed(std::string_view text);
-// ASCII letters compared without regard to case.
-bool EndsWithNoCase(std::string_view text, std::string_view suffix);
-bool IsExistingDirectory(const std::string& path);
-// White space as the command line and the dialog trim it.
-std::string_view TrimWhiteSpace(std::string_view text);
 
 }  // namespace korvanel

@@ -12,6 +12,7 @@
 #include "parsers/environment.h"
 #include "parsers/map_info.h"
 #include "parsers/script_scan.h"
+#include "platform/text.h"
 
 namespace korvanel {
 

@@ -16,7 +16,7 @@ struct RunOptions {
   // /a and /o); unset, the user is asked (the dialog).
   std::optional<ExistingInfoFile> existingInfoFile;
   bool writeMinimaps = false;
-  std::string minimapDirectory;  // normalised: ends in a separator
+  std::string minimapDirectory;  // ends in a separator by the time maps are read
 };
 
 }  // namespace korvanel

@@ -7,20 +7,14 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/text.h"
+
 namespace korvanel {
 namespace {
 
 constexpr std::string_view kGameKey = "[Software\\\\Blizzard Entertainment\\\\Warcraft III]";
 constexpr std::string_view kValueName = "\"InstallPath\"=";
 constexpr std::size_t kValueLimit = 10240;
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
 
 unsigned HexValue(char c) {
   if (c >= '0' && c <= '9') return static_cast<unsigned>(c - '0');
@@ -97,7 +91,7 @@ std::string ReadInstallPathValue(std::string_view userReg) {
 }
 
 std::string TerminateWindowsPath(std::string text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
+  text.resize(TrimWhiteSpaceEnd(text).size());
   if (!text.empty() && text.back() != '\\' && text.back() != ':') text += '\\';
   return text;
 }

@@ -14,11 +14,6 @@
 namespace korvanel {
 namespace {
 
-bool IsDirectory(const char* path) {
-  struct stat st {};
-  return path && *path && ::stat(path, &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 constexpr std::string_view kPrefix = "~KVL";
 
 // Whether `name` in the folder `at` is the open `file`.
@@ -58,7 +53,7 @@ int CreateLocked(const std::string& path, File& file) {
 std::string TemporaryDirectory() {
   for (const char* name : {"TMPDIR", "TEMP", "TMP"}) {
     const char* value = std::getenv(name);
-    if (IsDirectory(value)) {
+    if (value && IsExistingDirectory(value)) {
       std::string dir = value;
       if (dir.back() != '/') dir += '/';
       return dir;

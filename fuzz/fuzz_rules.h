@@ -24,9 +24,6 @@ inline std::vector<std::string> SplitArguments(std::string_view input) {
   }
 }
 
-// Space, tab, LF, VT, FF and CR: what the parsers trim.
-inline bool IsWhiteSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
 // The script scan's date line, the one line that may end in a bare LF.
 inline constexpr std::string_view kDateLinePrefix = "Date Of Creation:  ";
 
@@ -49,8 +46,8 @@ inline std::string_view RecordLineFault(std::string_view line, std::string_view 
 inline std::string_view CommandLineFault(const CommandLine& cl) {
   if (cl.help && !cl.usage) return "help switch without usage";
   if (!cl.usage && cl.source.empty()) return "run without a source";
-  if (!cl.writeInfoFile && !cl.infoValue.empty()) return "info value without /i";
-  if (!cl.writeMinimaps && !cl.minimapValue.empty()) return "minimap value without /m";
+  if (!cl.options.writeInfoFile && !cl.options.infoFilePath.empty()) return "info value without /i";
+  if (!cl.options.writeMinimaps && !cl.options.minimapDirectory.empty()) return "minimap value without /m";
   return {};
 }
 
@@ -59,28 +56,12 @@ inline std::string_view CommandLineFault(const CommandLine& cl) {
 inline std::string_view ArgumentsCommandLineFault(const std::vector<std::string>& arguments,
                                                   const CommandLine& cl) {
   if (std::string_view fault = CommandLineFault(cl); !fault.empty()) return fault;
-  for (const std::string* value : {&cl.source, &cl.infoValue, &cl.minimapValue}) {
+  for (const std::string* value : {&cl.source, &cl.options.infoFilePath, &cl.options.minimapDirectory}) {
     if (value->empty()) continue;
     bool whole = false;
     for (const std::string& argument : arguments) whole = whole || argument == *value;
     if (!whole) return "value is not one whole argument";
   }
-  return {};
-}
-
-// A value read from the raw command-line text is a piece of that text as
-// it stands, without trailing white space.
-inline std::string_view TextValueFault(std::string_view tail, std::string_view value) {
-  if (value.empty()) return {};
-  if (IsWhiteSpace(value.back())) return "value keeps trailing white space";
-  if (tail.find(value) == std::string_view::npos) return "value is not a piece of the text";
-  return {};
-}
-
-inline std::string_view TextCommandLineFault(std::string_view tail, const CommandLine& cl) {
-  for (std::string_view fault : {CommandLineFault(cl), TextValueFault(tail, cl.source),
-                                 TextValueFault(tail, cl.infoValue), TextValueFault(tail, cl.minimapValue)})
-    if (!fault.empty()) return fault;
   return {};
 }
 

@@ -6,6 +6,7 @@
 
 #include "fuzz/fuzz_support.h"
 #include "parsers/trigger_strings.h"
+#include "platform/text.h"
 
 using namespace korvanel;
 
@@ -15,7 +16,7 @@ namespace {
 void CheckResolved(std::string_view all, const TriggerStringTable& table, std::string_view reference) {
   const std::string text = ResolveTriggerString(table, reference);
   if (text.empty()) return;
-  if (fuzz::IsWhiteSpace(text.back())) fuzz::Fail("resolved text keeps trailing white space", text);
+  if (IsWhiteSpace(text.back())) fuzz::Fail("resolved text keeps trailing white space", text);
   if (text.find('}') != std::string::npos) fuzz::Fail("resolved text holds a closing brace", text);
   if (all.find(text) == std::string_view::npos) fuzz::Fail("resolved text is not from the file", text);
 }

@@ -5,6 +5,7 @@
 
 #include "parsers/byte_reader.h"
 #include "parsers/decimal.h"
+#include "platform/text.h"
 
 namespace korvanel {
 
@@ -18,18 +19,11 @@ constexpr std::size_t kNone = std::string_view::npos;
 // The only white space between keyword, number and brace.
 bool IsScannerSpace(char c) { return c == ' ' || c == '\r' || c == '\n' || c == '\t'; }
 
-// What is trimmed from the end of a text: also vertical tab and form feed.
-bool IsTrailingSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
 // The keyword at or after `from`, in any letter case. Each call only looks at
 // bytes the previous calls have not passed, which keeps the parse linear.
 std::size_t FindKeyword(std::string_view text, std::size_t from) {
   for (std::size_t at = from; at + kKeyword.size() <= text.size(); ++at) {
-    std::size_t k = 0;
-    while (k < kKeyword.size() && AsciiUpper(text[at + k]) == kKeyword[k]) ++k;
-    if (k == kKeyword.size()) return at;
+    if (EqualsNoCase(text.substr(at, kKeyword.size()), kKeyword)) return at;
   }
   return kNone;
 }
@@ -75,9 +69,8 @@ bool ParseTriggerStrings(std::span<const std::byte> data, TriggerStringTable& ta
     if (opener == '{') {
       skipSpace();
       const std::size_t close = all.find('}', j);
-      std::string_view text = all.substr(j, (close == kNone ? all.size() : close) - j);
-      while (!text.empty() && IsTrailingSpace(text.back())) text.remove_suffix(1);
-      table.Add(std::string(text), number);
+      // Trimmed of vertical tab and form feed too, which do not separate tokens.
+      table.Add(std::string(TrimWhiteSpaceEnd(all.substr(j, (close == kNone ? all.size() : close) - j))), number);
       j = close == kNone ? all.size() + 1 : close + 1;
     }
     i = j;

@@ -1,5 +1,6 @@
-// A thin owner of an open file descriptor, and the error texts shown after
-// "Reason:\n". This is the only place that knows how files are opened.
+// A thin owner of an open file descriptor, the error texts shown after
+// "Reason:\n", and the file operations several folders share. Each caller
+// opens its files itself, with the flags its use needs.
 #pragma once
 
 #include <cstddef>
@@ -14,6 +15,9 @@ namespace korvanel {
 std::string ErrorReason(int error);
 // The same as a phrase for a diagnostic line: "No space left on device".
 std::string ErrorText(int error);
+
+// True for a folder, or a link to one.
+bool IsExistingDirectory(const std::string& path);
 
 class File {
  public:

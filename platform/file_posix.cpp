@@ -18,6 +18,11 @@ std::string ErrorReason(int error) {
   return text;
 }
 
+bool IsExistingDirectory(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 int CreateUnnamedFile(const std::string& directory, unsigned mode, File& file) {
   file = File(::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode));
   return file.IsOpen() ? 0 : errno;

@@ -3,6 +3,7 @@
 #include "app/command_line.h"
 #include "app/extractor_app.h"
 #include "platform/process.h"
+#include "platform/text.h"
 #include "test_support.h"
 
 namespace korvanel::test {
@@ -11,26 +12,26 @@ TEST(CommandLine, SwitchesInAnyCaseAndOrder) {
   CommandLine cl = ParseCommandLine({"/S", "/I", "info.txt", "maps", "/A", "/o", "/M", "out"});
   EXPECT_FALSE(cl.usage);
   EXPECT_EQ(cl.source, "maps");
-  EXPECT_TRUE(cl.includeSubdirectories);
-  EXPECT_TRUE(cl.writeInfoFile);
-  EXPECT_EQ(cl.infoValue, "info.txt");
-  EXPECT_TRUE(cl.appendInfoFile);
-  EXPECT_TRUE(cl.overwriteInfoFile);
-  EXPECT_TRUE(cl.writeMinimaps);
-  EXPECT_EQ(cl.minimapValue, "out");
+  EXPECT_TRUE(cl.options.includeSubdirectories);
+  EXPECT_TRUE(cl.options.writeInfoFile);
+  EXPECT_EQ(cl.options.infoFilePath, "info.txt");
+  EXPECT_EQ(cl.options.existingInfoFile, ExistingInfoFile::kAppend);  // /a wins over /o
+  EXPECT_TRUE(cl.options.writeMinimaps);
+  EXPECT_EQ(cl.options.minimapDirectory, "out");
+  EXPECT_EQ(ParseCommandLine({"maps"}).options.existingInfoFile, ExistingInfoFile::kLeaveAlone);
 
   CommandLine dashes = ParseCommandLine({"-s", "-i", "a b.txt", "-m", "-x", "-o", "my maps"});
   EXPECT_FALSE(dashes.usage);
-  EXPECT_TRUE(dashes.includeSubdirectories);
-  EXPECT_EQ(dashes.infoValue, "a b.txt");
+  EXPECT_TRUE(dashes.options.includeSubdirectories);
+  EXPECT_EQ(dashes.options.infoFilePath, "a b.txt");
   // A value is taken whatever it looks like, unless it is one of the switches.
-  EXPECT_EQ(dashes.minimapValue, "-x");
-  EXPECT_TRUE(dashes.overwriteInfoFile);
+  EXPECT_EQ(dashes.options.minimapDirectory, "-x");
+  EXPECT_EQ(dashes.options.existingInfoFile, ExistingInfoFile::kStartAnew);
   EXPECT_EQ(dashes.source, "my maps");
 
   // A later value replaces an earlier one.
   CommandLine later = ParseCommandLine({"maps", "/i", "one", "/i", "two"});
-  EXPECT_EQ(later.infoValue, "two");
+  EXPECT_EQ(later.options.infoFilePath, "two");
 }
 
 // Taken as paths, "/m" alone would mean the root folder and "/i /s" a file
@@ -38,12 +39,10 @@ TEST(CommandLine, SwitchesInAnyCaseAndOrder) {
 TEST(CommandLine, AValueSwitchWithoutItsValueIsAUsageError) {
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {"m.w3m", "/m"}, {"m.w3m", "/i"}, {"m.w3m", "/i", "/s"}, {"m.w3m", "-m", "-o"}, {"/I", "/M", "m.w3m"},
-           {"m.w3m", "/i", ""}, {"m.w3m", "/m", "--help"}}) {
+           {"m.w3m", "/i", ""}, {"m.w3m", "/m", "--help"}, {"/i", "/s", "maps"}, {"maps", "/m", "/i", "x.txt"}}) {
     CommandLine cl = ParseCommandLine(args);
     EXPECT_TRUE(cl.usage && !cl.help) << ::testing::PrintToString(args);
   }
-  for (auto text : {"m.w3m /m", "/i /s maps", "maps /m /i x.txt", "maps /i \"\""})
-    EXPECT_TRUE(ParseCommandLineText(text).usage) << text;
 }
 
 TEST(CommandLine, AbsolutePathsAndDashesArePositional) {
@@ -69,19 +68,25 @@ TEST(CommandLine, UsageCases) {
   EXPECT_FALSE(IsBlankCommandLine({" x "}));
 }
 
-TEST(CommandLine, WindowsTextWithQuotes) {
-  CommandLine cl = ParseCommandLineText("  /i \"C:\\My Maps\\info.txt\"  \"C:\\My Maps\\\" /s /m \"  D:\\Out\\  \"  ");
-  EXPECT_FALSE(cl.usage);
-  EXPECT_EQ(cl.infoValue, "C:\\My Maps\\info.txt");
-  EXPECT_EQ(cl.source, "C:\\My Maps\\");
-  // Leading blanks inside the quotes stay, trailing ones go.
-  EXPECT_EQ(cl.minimapValue, "  D:\\Out\\");
-  EXPECT_TRUE(cl.includeSubdirectories);
+// The text rules the switches, typed paths, the walk's order and the
+// parsers share.
+TEST(CommandLine, WhiteSpaceAndLetterCaseRules) {
+  EXPECT_EQ(TrimWhiteSpace(" \t\n\v\f\rx y\r\n "), "x y");
+  EXPECT_EQ(TrimWhiteSpaceEnd(" x \v\f"), " x");
+  // No-break space and NEL are not white space.
+  EXPECT_EQ(TrimWhiteSpace("\xa0x\x85"), "\xa0x\x85");
 
-  CommandLine open = ParseCommandLineText("maps /i \"C:\\no end");
-  EXPECT_EQ(open.infoValue, "\"C:\\no end");
-  EXPECT_TRUE(ParseCommandLineText("maps /x").usage);
-  EXPECT_TRUE(ParseCommandLineText("maps -s").usage);  // a second positional there
+  EXPECT_TRUE(EqualsNoCase("/HeLp", "/hElP"));
+  EXPECT_FALSE(EqualsNoCase("/hel", "/help"));
+  EXPECT_TRUE(EndsWithNoCase("map.W3m", ".w3M"));
+  EXPECT_FALSE(EndsWithNoCase("w3m", ".w3m"));
+  EXPECT_EQ(CompareNoCase("Ab", "aB"), 0);
+  EXPECT_LT(CompareNoCase("a", "B"), 0);
+  EXPECT_GT(CompareNoCase("b", "A"), 0);
+  EXPECT_LT(CompareNoCase("AB", "ab c"), 0);
+  // Only ASCII letters have a case, and other bytes sort after them.
+  EXPECT_FALSE(EqualsNoCase("\xc4", "\xe4"));
+  EXPECT_LT(CompareNoCase("Z", "\x80"), 0);
 }
 
 TEST(CommandLine, ProgramPrintsUsageAndExitStatus) {

@@ -87,10 +87,6 @@ const std::map<std::string, std::function<void(const std::string&)>>& Runners() 
          const std::vector<std::string> arguments = fuzz::SplitArguments(in);
          EXPECT_EQ(fuzz::ArgumentsCommandLineFault(arguments, ParseCommandLine(arguments)), "");
        }},
-      {"command_line_text",
-       [](const std::string& in) {
-         EXPECT_EQ(fuzz::TextCommandLineFault(in, ParseCommandLineText(in)), "");
-       }},
   };
   return runners;
 }
@@ -109,27 +105,6 @@ TEST(FuzzRegressions, CommittedInputsRunClean) {
     }
   }
   EXPECT_GT(inputs, 0);
-}
-
-// Found by the command_line_text target: the source was put back in front
-// of the rest joined by one blank, which squeezed the blanks inside a quoted
-// source and gave an unclosed quote a blank it never had.
-TEST(FuzzRegressions, QuotedSourceKeepsItsText) {
-  EXPECT_EQ(ParseCommandLineText("\"C:\\My  Maps\\\" /s").source, "C:\\My  Maps\\");
-  EXPECT_EQ(ParseCommandLineText("\"C:\\My\t Maps\\\"").source, "C:\\My\t Maps\\");
-  EXPECT_EQ(ParseCommandLineText("/i info.txt \"a   b\" /m out").source, "a   b");
-  EXPECT_EQ(ParseCommandLineText("\"").source, "\"");
-  EXPECT_EQ(ParseCommandLineText("\"C:\\My  Maps /s").source, "\"C:\\My  Maps /s");
-
-  const CommandLine found = ParseCommandLineText(ReadFile(kRegressions / "command_line_text/quoted_source_blanks"));
-  EXPECT_EQ(found.source, "C  D:\\Ott\\ FilI /s /i 9C:\\Program Files\\Warcra|Program Fils.txt");
-  EXPECT_TRUE(found.usage);  // a second positional argument follows
-
-  // Unquoted tokens read as before.
-  const CommandLine plain = ParseCommandLineText("maps\t  /s /i a.txt");
-  EXPECT_EQ(plain.source, "maps");
-  EXPECT_EQ(plain.infoValue, "a.txt");
-  EXPECT_FALSE(plain.usage);
 }
 
 // Both pictures are under a kilobyte and claim 16384 x 16384 in the BLP

@@ -48,10 +48,6 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
   setFixedSize(du.Size(144, 90));
 }
 
-QAction* AddAboutEntry(QMenu& menu, const QString& text) {
-  if (text.isEmpty()) return nullptr;
-  if (!menu.isEmpty()) menu.addSeparator();
-  return menu.addAction(text);
-}
+QAction* AddAboutEntry(QMenu& menu) { return menu.addAction(QString::fromLatin1(kAboutMenuText)); }
 
 }  // namespace korvanel

@@ -16,8 +16,7 @@ class AboutDialog : public QDialog {
   explicit AboutDialog(QWidget* parent = nullptr);
 };
 
-// Appends the About entry to `menu`, after a separator when the menu holds
-// other entries. An empty text adds nothing and gives null.
-QAction* AddAboutEntry(QMenu& menu, const QString& text);
+// Appends the About entry to `menu`.
+QAction* AddAboutEntry(QMenu& menu);
 
 }  // namespace korvanel

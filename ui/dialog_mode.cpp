@@ -7,8 +7,8 @@
 
 #include "app/command_line.h"
 #include "app/console_reporter.h"
+#include "app/dialog_entry.h"
 #include "app/extractor_app.h"
-#include "ui/dialog_entry.h"
 #include "ui/main_dialog.h"
 #include "ui/message_box_reporter.h"
 #include "ui/window_icon.h"

@@ -2,8 +2,8 @@
 // program's own, exported by the executable.
 #include <type_traits>
 
+#include "app/dialog_entry.h"
 #include "app/extractor_app.h"
-#include "ui/dialog_entry.h"
 #include "ui/dialog_mode.h"
 
 extern "C" __attribute__((visibility("default"))) int korvanel_run_dialog(korvanel::ExtractorApp* app, int argc,

@@ -10,7 +10,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "app/paths.h"
+#include "platform/file.h"
+#include "platform/text.h"
 #include "ui/dialog_units.h"
 #include "ui/text_conversion.h"
 

@@ -13,6 +13,8 @@
 #include "app/messages.h"
 #include "app/paths.h"
 #include "archive/install_path.h"
+#include "platform/file.h"
+#include "platform/text.h"
 #include "ui/about_dialog.h"
 #include "ui/dialog_units.h"
 #include "ui/folder_browser.h"
@@ -271,8 +273,7 @@ void MainDialog::OnAbout() {
 
 void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
   QMenu menu(this);
-  QAction* about = AddAboutEntry(menu, QString::fromLatin1(kAboutMenuText));
-  if (!about) return;
+  QAction* about = AddAboutEntry(menu);
   if (menu.exec(event->globalPos()) == about) OnAbout();
 }
 

@@ -6,8 +6,8 @@
 #include <QPushButton>
 
 #include "app/command_line.h"
+#include "app/dialog_entry.h"
 #include "dialog_test_support.h"
-#include "ui/dialog_entry.h"
 #include "ui/dialog_mode.h"
 #include "ui/message_box_reporter.h"
 

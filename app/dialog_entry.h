@@ -1,6 +1,6 @@
 // How the program reaches the dialog: Qt lives in a module beside the
 // program, loaded only when the dialog is wanted, with one C entry point.
-// This header is free of Qt so the program can include it.
+// Both sides include this, so it lives with the program and is free of Qt.
 #pragma once
 
 namespace korvanel {
