@@ -1,0 +1,101 @@
+// Errors that could repeat for every map: each kind is said once per run,
+// standard error names every map and file, and the run completes.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "app/run_context.h"
+#include "archive/work_file.h"
+#include "map_builder.h"
+#include "sample_maps.h"
+#include "test_support.h"
+
+namespace korvanel::test {
+
+TEST(Pipeline, WorkFileWriteErrorsAreReportedOncePerRun) {
+  TempDir dir;
+  SampleMap sample;
+  sample.pictureSize = 0;
+  // A script larger than the file size limit set below.
+  auto files = SampleMapFiles(sample);
+  for (auto& f : files)
+    if (f.name == "war3map.j") f.bytes += std::string(64 * 1024, '\n');
+  ASSERT_TRUE(BuildMap(dir / "a.w3m", files));
+  ASSERT_TRUE(BuildMap(dir / "b.w3m", files));
+
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    ::setenv("TMPDIR", dir.Path().c_str(), 1);
+    std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit {16 * 1024, 16 * 1024};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    int code = 10;
+    {  // ended before _exit, so the archive worker ends as in a real run
+      WorkFile work;
+      MapArchive archive(work);
+      if (work.Create() == 0 && LoadArchiveLibrary(archive)) {
+        RecordingReporter reporter;
+        RunContext run(archive, work, reporter);
+        run.options.writeInfoFile = true;
+        run.ProcessMap((dir / "a.w3m").string());
+        run.ProcessMap((dir / "b.w3m").string());
+        bool once = reporter.messages.size() == 1 &&
+                    reporter.messages[0].text == "ERROR!\nError extracting a file from the map file (.w3m).\nReason:\nFile too large.\n" &&
+                    reporter.messages[0].icon == Icon::kExclamation;
+        // Standard error names every map and file, also once the message is silenced.
+        const std::string tooLarge = ": war3map.j: cannot extract: File too large";
+        once = once && reporter.diagnoses == std::vector<std::string>{(dir / "a.w3m").string() + tooLarge,
+                                                                      (dir / "b.w3m").string() + tooLarge};
+        code = once && run.Finish().extractFailed ? 0 : 11;
+      }
+    }
+    ::_exit(code);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+
+  // A work file that cannot be read back: said once per run as well.
+  ScopedEnv tmp("TMPDIR", dir.Path().string());
+  WorkFile work;
+  ASSERT_EQ(work.Create(), 0);
+  // The same file under the same number, but open for writing only: every
+  // map is extracted into it and every read of it fails.
+  File writeOnly(::open(work.Path().c_str(), O_WRONLY | O_CLOEXEC));
+  ASSERT_EQ(::dup3(writeOnly.Descriptor(), work.Handle().Descriptor(), O_CLOEXEC), work.Handle().Descriptor());
+  MapArchive archive(work);
+  ASSERT_TRUE(LoadArchiveLibrary(archive));
+  RecordingReporter reporter;
+  RunContext run(archive, work, reporter);
+  run.options.writeInfoFile = true;
+  run.ProcessMap((dir / "a.w3m").string());
+  run.ProcessMap((dir / "b.w3m").string());
+  ASSERT_EQ(reporter.messages.size(), 1u);
+  EXPECT_EQ(reporter.messages[0].text, "ERROR!\nError reading a W3M file!\nReason:\nBad file descriptor.\n");
+  EXPECT_EQ(reporter.messages[0].icon, Icon::kExclamation);
+  std::vector<std::string> unread;
+  for (const char* map : {"a.w3m", "b.w3m"})
+    for (const char* file : {"war3map.wts", "war3map.w3i", "war3map.w3e", "war3map.doo", "war3mapUnits.doo", "war3map.j",
+                             "war3map.mmp"})
+      unread.push_back((dir / map).string() + ": " + file + ": cannot read back: Bad file descriptor");
+  EXPECT_EQ(reporter.diagnoses, unread);
+  EXPECT_TRUE(run.Finish().readFailed);
+}
+
+TEST(Pipeline, AFullDiskIsReportedOnceAndTheRunCompletes) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "/dev/full not available";
+  TempDir dir;
+  SampleMap sample;
+  sample.pictureSize = 0;
+  ASSERT_TRUE(BuildMap(dir / "a.w3m", SampleMapFiles(sample)));
+  ASSERT_TRUE(BuildMap(dir / "b.w3m", SampleMapFiles(sample)));
+  ProcessResult r = RunKorvanel({dir.Path().string(), "/i", "/dev/full", "/a", "/m", dir.Path().string()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "ERROR!\nAn error occured while trying to write in the output file:\nNo space left on device.\n");
+}
+
+}  // namespace korvanel::test
