@@ -134,6 +134,21 @@ void WaitForSize(const fs::path& file, std::uintmax_t bytes, pid_t pid) {
     std::this_thread::sleep_for(std::chrono::microseconds(500));
 }
 
+// The folders of one run over `paths`, apart for each `tag`, and the info
+// text the whole run writes.
+struct RunFolders {
+  fs::path tmp, mini, info;
+  std::string all;
+};
+RunFolders FoldersOfRun(const fs::path& dir, int tag, const std::vector<fs::path>& paths, const SampleMap& sample) {
+  const std::string t = std::to_string(tag);
+  RunFolders run{dir / ("tmp" + t), dir / ("mini" + t), dir / ("info" + t + ".txt"), {}};
+  fs::create_directories(run.tmp);
+  fs::create_directories(run.mini);
+  for (const fs::path& p : paths) run.all += RecordHead(p) + MinimapLine(run.mini, p) + SampleMapLines(sample);
+  return run;
+}
+
 // The exit status as RunKorvanel gives it.
 int Status(int waitStatus) {
   return WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : 128 + WTERMSIG(waitStatus);
@@ -366,12 +381,7 @@ TEST(NothingLost, NoWorkFileOutlivesARunEvenOneStoppedBySignal) {
 
   for (int signal : {SIGINT, SIGTERM}) {
     SCOPED_TRACE(signal == SIGINT ? "SIGINT" : "SIGTERM");
-    const std::string tag = std::to_string(signal);
-    const fs::path tmp = dir / ("tmp" + tag), mini = dir / ("mini" + tag), info = dir / ("info" + tag + ".txt");
-    fs::create_directories(tmp);
-    fs::create_directories(mini);
-    std::string all;
-    for (const fs::path& p : paths) all += RecordHead(p) + MinimapLine(mini, p) + SampleMapLines(sample);
+    const auto [tmp, mini, info, all] = FoldersOfRun(dir.Path(), signal, paths, sample);
 
     pid_t pid = StartKorvanel({maps.string(), "/i", info.string(), "/m", mini.string()}, {"TMPDIR=" + tmp.string()});
     ASSERT_GT(pid, 0);
@@ -410,12 +420,7 @@ TEST(NothingLost, SignalsIgnoredAtStartStayIgnored) {
   // stops.
   for (int signal : {SIGHUP, SIGINT}) {
     SCOPED_TRACE(signal == SIGHUP ? "SIGHUP" : "SIGINT");
-    const std::string tag = std::to_string(signal);
-    const fs::path tmp = dir / ("tmp" + tag), mini = dir / ("mini" + tag), info = dir / ("info" + tag + ".txt");
-    fs::create_directories(tmp);
-    fs::create_directories(mini);
-    std::string all;
-    for (const fs::path& p : paths) all += RecordHead(p) + MinimapLine(mini, p) + SampleMapLines(sample);
+    const auto [tmp, mini, info, all] = FoldersOfRun(dir.Path(), signal, paths, sample);
     const pid_t pid = StartKorvanel({(dir / "maps").string(), "/i", info.string(), "/m", mini.string()},
                                     {"TMPDIR=" + tmp.string()}, {.ignoring = {signal}, .ownProcessGroup = true});
     ASSERT_GT(pid, 0);

@@ -48,10 +48,6 @@ TEST(Pipeline, OddNamesAndPathsLongerThanTheSystemLimit) {
   EXPECT_EQ(ReadFile(dir / "info.txt"), expected);
 }
 
-}  // namespace korvanel::test
-
-namespace korvanel::test {
-
 TEST(Pipeline, PercentSignsBackslashesAndLatin1NamesArePrintedAsTheyAre) {
   TempDir dir;
   // Latin-1 bytes, not UTF-8: names are bytes and stay so.
