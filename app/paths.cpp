@@ -1,8 +1,6 @@
 #include "app/paths.h"
 
-#include <cerrno>
-#include <sys/stat.h>
-
+#include "platform/file.h"
 #include "platform/text.h"
 
 namespace korvanel {
@@ -13,12 +11,6 @@ std::string EndWithSeparator(std::string_view path) {
   std::string dir(path);
   if (dir.empty() || dir.back() != kPathSeparator) dir += kPathSeparator;
   return dir;
-}
-
-int PathError(const std::string& path) {
-  struct stat st {};
-  if (path.empty()) return ENOENT;
-  return ::lstat(path.c_str(), &st) == 0 ? 0 : errno;
 }
 
 std::string AsTypedOrTrimmed(std::string_view text) {

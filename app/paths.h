@@ -13,8 +13,6 @@ inline constexpr char kPathSeparator = '/';
 std::string NormaliseDirectory(std::string_view text);
 // A separator appended unless there is one already; nothing trimmed.
 std::string EndWithSeparator(std::string_view path);
-// 0 when `path` names something (a dangling link too), else why not.
-int PathError(const std::string& path);
 // On Linux a name may begin or end with blanks: the text as typed when it
 // names something that exists (a link too), else the text trimmed, so the
 // path that is checked is the path that is used.

@@ -1,7 +1,6 @@
 #include "app/run_context.h"
 
 #include <cerrno>
-#include <sys/stat.h>
 
 #include "app/map_walk.h"
 #include "app/messages.h"
@@ -12,6 +11,7 @@
 #include "parsers/environment.h"
 #include "parsers/map_info.h"
 #include "parsers/script_scan.h"
+#include "platform/file.h"
 #include "platform/text.h"
 
 namespace korvanel {
@@ -43,12 +43,6 @@ constexpr RunStep kSteps[] = {
 
 bool IsWanted(const RunStep& step, const RunOptions& options) {
   return step.parse ? options.writeInfoFile : options.writeMinimaps;
-}
-
-bool IsSameFile(const std::string& a, const std::string& b) {
-  struct stat x {}, y {};
-  return !a.empty() && !b.empty() && ::stat(a.c_str(), &x) == 0 && ::stat(b.c_str(), &y) == 0 &&
-         x.st_dev == y.st_dev && x.st_ino == y.st_ino;
 }
 
 }  // namespace

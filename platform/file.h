@@ -18,6 +18,10 @@ std::string ErrorText(int error);
 
 // True for a folder, or a link to one.
 bool IsExistingDirectory(const std::string& path);
+// 0 when `path` names something (a dangling link too), else why not.
+int PathError(const std::string& path);
+// True when both paths name one existing file (links followed).
+bool IsSameFile(const std::string& a, const std::string& b);
 
 class File {
  public:

@@ -23,6 +23,18 @@ bool IsExistingDirectory(const std::string& path) {
   return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+int PathError(const std::string& path) {
+  struct stat st {};
+  if (path.empty()) return ENOENT;
+  return ::lstat(path.c_str(), &st) == 0 ? 0 : errno;
+}
+
+bool IsSameFile(const std::string& a, const std::string& b) {
+  struct stat x {}, y {};
+  return !a.empty() && !b.empty() && ::stat(a.c_str(), &x) == 0 && ::stat(b.c_str(), &y) == 0 &&
+         x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+}
+
 int CreateUnnamedFile(const std::string& directory, unsigned mode, File& file) {
   file = File(::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode));
   return file.IsOpen() ? 0 : errno;
