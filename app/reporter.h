@@ -22,6 +22,9 @@ class Reporter {
   // embedded file, why); the command line puts it on standard error, with
   // the line end added. The dialog shows none.
   virtual void Diagnose(std::string_view /*line*/) {}
+  // Asked before each map of a walk: false stops the run there, the maps
+  // not yet processed left out. Only the dialog's user can stop a run.
+  virtual bool GoOn() { return true; }
 };
 
 }  // namespace korvanel

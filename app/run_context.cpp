@@ -126,6 +126,8 @@ void RunContext::ProcessMap(const std::string& path, const std::string& openPath
 // The archive library extracts the next maps' files while this map's are
 // processed; each map is still processed, and reported on, in turn.
 void RunContext::QueueMap(const std::string& path, std::string_view name, const std::string& openPath) {
+  // A stopped walk only finishes listing its folders.
+  if (summary_.stopped) return;
   QueuedMap& map = queued_.emplace_back(QueuedMap{path, std::string(name), {}, {}});
   names_.clear();
   for (const RunStep& step : kSteps) {
@@ -158,7 +160,15 @@ void RunContext::ProcessQueuedMap() {
     reporter_.Diagnose(map.diagnosis);
     return;
   }
+  // The answers to maps dropped by a stop are still collected, so that the
+  // archive's next answer is the next request's.
+  summary_.stopped = summary_.stopped || !reporter_.GoOn();
+  if (summary_.stopped) {
+    archive_.CollectMapFiles(files_);
+    return;
+  }
   if (!map.name.empty()) reporter_.ShowMap(map.name);
+  ++summary_.mapsProcessed;
   const std::string& path = map.path;
   if (!archive_.CollectMapFiles(files_)) {
     ++summary_.unread;
@@ -226,7 +236,10 @@ void RunContext::ExportMinimap(const std::string& path, const ExtractedFile& pic
   int error = 0;
   const std::string mapName = MinimapMapName(baseName);
   switch (WriteMinimap(minimaps_, blp, outputPath, error)) {
-    case MinimapStage::kDone: WriteInfoText("Minimap File:      " + outputPath + "\r\n"); return;
+    case MinimapStage::kDone:
+      ++summary_.picturesWritten;
+      WriteInfoText("Minimap File:      " + outputPath + "\r\n");
+      return;
     case MinimapStage::kExists: reporter_.Report(MinimapExists(outputPath), Icon::kExclamation); return;
     case MinimapStage::kCreate: reporter_.Report(MinimapNotCreated(error), Icon::kExclamation); break;
     case MinimapStage::kHeader: reporter_.Report(MinimapInvalidBlp(mapName), Icon::kExclamation); break;

@@ -13,6 +13,12 @@ struct RunSummary {
   // Maps that could not be opened and folders that could not be read: no
   // latch exists for them, but the run did not analyse everything.
   int unread = 0;
+  // What the run got through, for the dialog's summary.
+  int mapsProcessed = 0;
+  int picturesWritten = 0;
+  // The user stopped the run: the maps after the last one processed were
+  // left out.
+  bool stopped = false;
 
   bool Failed() const { return minimapFailed || extractFailed || readFailed || writeFailed || unread > 0; }
 };

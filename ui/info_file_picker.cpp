@@ -1,12 +1,21 @@
 #include "ui/info_file_picker.h"
 
 #include <QFileDialog>
+#include <QSettings>
+#include <QTemporaryDir>
 
 #include "ui/text_conversion.h"
 
 namespace korvanel {
 
 std::optional<std::string> PickInfoFile(QWidget* owner) {
+  // Qt's file dialog keeps its history in the user's settings
+  // (QtProject.conf), with no switch to stop it; nothing is stored between
+  // starts, so its settings go to a folder removed when it closes. Nothing
+  // else here uses settings.
+  QTemporaryDir settings;
+  for (QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+    QSettings::setPath(format, QSettings::UserScope, settings.path());
   QFileDialog dialog(owner, QString::fromLatin1(kInfoFilePickerTitle));
   // Desktop-native open dialogs refuse names that do not exist yet, and a
   // new name is how an info file is created.

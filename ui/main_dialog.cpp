@@ -2,12 +2,16 @@
 
 #include <QCheckBox>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QShortcut>
+#include <QToolButton>
+#include <algorithm>
 
 #include "app/extractor_app.h"
 #include "app/messages.h"
@@ -37,6 +41,17 @@ constexpr char kReady[] = "Ready!";
 constexpr char kDone[] = "Done!";
 constexpr char kProcessing[] = "Processing ";
 constexpr char kPleaseWait[] = "... Please wait...";
+constexpr char kStopQuestion[] = "A run is under way.\nStop it after the map being processed?";
+constexpr char kStopping[] = "Stopping after the map being processed...";
+constexpr char kStopped[] = "Stopped! ";
+
+// What a run got through, for its summary and the status line of a
+// stopped run.
+std::string RunCounts(const RunSummary& summary, int noticesNotShown, const char* separator) {
+  return "Maps processed: " + std::to_string(summary.mapsProcessed) + separator +
+         "Pictures written: " + std::to_string(summary.picturesWritten) + separator +
+         "Notices not shown: " + std::to_string(noticesNotShown);
+}
 
 // A text of blanks names no folder: normalised it would become the root.
 bool IsBlank(std::string_view text) { return !text.empty() && TrimWhiteSpace(text).empty(); }
@@ -53,6 +68,8 @@ MainDialog::MainDialog(ExtractorApp& app, QWidget* parent)
     : QDialog(parent),
       reporter_(this, ShowMessageBox, [this](std::string_view name) { OnMap(name); }),
       run_(app.Archive(), app.Work(), reporter_) {
+  runner_.moveToThread(&runThread_);
+  runThread_.start();
   setWindowTitle(QStringLiteral("Korvanel v1.1"));
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowCloseButtonHint);
@@ -64,7 +81,10 @@ MainDialog::MainDialog(ExtractorApp& app, QWidget* parent)
   mapsDirectoryEdit_->setFocus();
 }
 
-MainDialog::~MainDialog() = default;
+MainDialog::~MainDialog() {
+  runThread_.quit();
+  runThread_.wait();
+}
 
 void MainDialog::BuildControls() {
   const DialogUnits du(font());
@@ -110,6 +130,11 @@ void MainDialog::BuildControls() {
   extractButton_ = button("E&xtract Info!", "extractButton", 4, 138, 50, 14);
   extractButton_->setDefault(true);
   quitButton_ = button("&Quit", "quitButton", 220, 138, 50, 14);
+  // The About entry in sight; F1 and the context menu open it too.
+  aboutButton_ = new QToolButton(this);
+  aboutButton_->setText(QStringLiteral("?"));
+  aboutButton_->setToolTip(QStringLiteral("About Korvanel (F1)"));
+  place(aboutButton_, "aboutButton", 202, 138, 14, 14);
   statusEdit_ = edit("statusEdit", 2, 158, 270, 14);
   statusEdit_->setReadOnly(true);
   // Not in the tab chain, but a click still lets the text be copied.
@@ -118,7 +143,7 @@ void MainDialog::BuildControls() {
   QWidget* chain[] = {mapsDirectoryEdit_,   browseMapsButton_,     includeSubdirectoriesCheck_,
                       writeInfoFileCheck_,  infoFileEdit_,         browseInfoFileButton_,
                       writeMinimapsCheck_,  minimapDirectoryEdit_, browseMinimapButton_,
-                      extractButton_,       quitButton_};
+                      extractButton_,       quitButton_,           aboutButton_};
   for (std::size_t i = 1; i < std::size(chain); ++i) setTabOrder(chain[i - 1], chain[i]);
 
   connect(extractButton_, &QPushButton::clicked, this, &MainDialog::OnExtract);
@@ -126,12 +151,39 @@ void MainDialog::BuildControls() {
   connect(browseMapsButton_, &QPushButton::clicked, this, &MainDialog::OnBrowseMapsDirectory);
   connect(browseInfoFileButton_, &QPushButton::clicked, this, &MainDialog::OnBrowseInfoFile);
   connect(browseMinimapButton_, &QPushButton::clicked, this, &MainDialog::OnBrowseMinimapDirectory);
+  connect(aboutButton_, &QToolButton::clicked, this, &MainDialog::OnAbout);
+  connect(new QShortcut(QKeySequence(Qt::Key_F1), this), &QShortcut::activated, this, &MainDialog::OnAbout);
 
-  setFixedSize(du.Size(274, 175));
+  setFixedSize(du.Size(274, 175) + QSize(0, MakeRoomUnderGroupTitles()));
+}
+
+int MainDialog::MakeRoomUnderGroupTitles() {
+  const QList<QWidget*> controls = findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+  QList<QGroupBox*> groups = findChildren<QGroupBox*>(Qt::FindDirectChildrenOnly);
+  std::sort(groups.begin(), groups.end(), [](QGroupBox* a, QGroupBox* b) { return a->y() < b->y(); });
+  int grown = 0;
+  for (QGroupBox* group : groups) {
+    // The style sets the group's margins to where its contents may begin.
+    const QRect inside = group->geometry().marginsRemoved(group->contentsMargins());
+    int firstTop = inside.bottom();
+    for (QWidget* control : controls)
+      if (control != group && group->geometry().contains(control->geometry())) firstTop = std::min(firstTop, control->y());
+    const int by = inside.top() - firstTop;
+    if (by <= 0) continue;
+    // Everything from the first control down moves; what reaches across
+    // that line (this frame) grows.
+    for (QWidget* control : controls) {
+      QRect place = control->geometry();
+      if (place.top() >= firstTop) place.translate(0, by);
+      else if (place.bottom() >= firstTop) place.setBottom(place.bottom() + by);
+      control->setGeometry(place);
+    }
+    grown += by;
+  }
+  return grown;
 }
 
 void MainDialog::ReadControls() {
-  RunOptions& options = run_.options;
   options.includeSubdirectories = includeSubdirectoriesCheck_->isChecked();
   options.infoFilePath = ToBytes(infoFileEdit_->text());
   mapsDirectoryText = ToBytes(mapsDirectoryEdit_->text());
@@ -142,7 +194,6 @@ void MainDialog::ReadControls() {
 }
 
 void MainDialog::RefreshControls() {
-  const RunOptions& options = run_.options;
   includeSubdirectoriesCheck_->setChecked(options.includeSubdirectories);
   SetText(infoFileEdit_, options.infoFilePath);
   SetText(mapsDirectoryEdit_, mapsDirectoryText);
@@ -164,22 +215,23 @@ void MainDialog::OnExtract() {
   ReadControls();
   const QPointer<QWidget> focus = focusWidget();
   running_ = true;
+  reporter_.StartRun();
   extractButton_->setEnabled(false);
   statusText_ = std::string(kProcessing) + kPleaseWait;
   RefreshControls();
 
-  QLineEdit* focused = ExtractChecked();
+  std::string readyText = kReady;
+  QLineEdit* focused = ExtractChecked(readyText);
 
   extractButton_->setEnabled(true);
   running_ = false;
-  statusText_ = kReady;
+  statusText_ = readyText;
   RefreshControls();
   // Disabling the pressed button moved the focus away; give it back.
   if (!focused && focus) focus->setFocus();
 }
 
-QLineEdit* MainDialog::ExtractChecked() {
-  const RunOptions& options = run_.options;
+QLineEdit* MainDialog::ExtractChecked(std::string& readyText) {
   auto focusOn = [](QLineEdit* edit) {
     edit->setFocus();
     return edit;
@@ -201,16 +253,8 @@ QLineEdit* MainDialog::ExtractChecked() {
     Report(kNothingToDo, Icon::kInformation);
     return focusOn(minimapDirectoryEdit_);
   }
-  // An unticked info file is neither asked about nor touched.
-  // The dialog reads a folder, never a map, so no source is compared.
-  if (options.writeInfoFile && !run_.OpenInfoFile(options.infoFilePath, {})) return nullptr;
-  QLineEdit* focused = WalkWithInfoFile();
-  run_.CloseInfoFile();
-  return focused;
-}
-
-QLineEdit* MainDialog::WalkWithInfoFile() {
-  RunOptions& options = run_.options;
+  // The folders are checked before the info file is asked about or opened,
+  // so a mistyped one leaves every file as it was.
   auto selectAll = [](QLineEdit* edit) {
     edit->setFocus();
     edit->selectAll();
@@ -226,14 +270,35 @@ QLineEdit* MainDialog::WalkWithInfoFile() {
     Report(kInvalidMinimapDirectory, Icon::kExclamation);
     return selectAll(minimapDirectoryEdit_);
   }
+  run_.options = options;
+  // An unticked info file is neither asked about nor touched.
+  // The dialog reads a folder, never a map, so no source is compared.
+  if (options.writeInfoFile && !run_.OpenInfoFile(options.infoFilePath, {})) return nullptr;
+  readyText = Walk(source);
+  return nullptr;
+}
 
-  run_.WalkMapDirectory(source);
-  statusText_ = kDone;
-  RefreshControls();
+std::string MainDialog::Walk(const std::string& source) {
+  walking_ = true;
+  QMetaObject::invokeMethod(&runner_, [this, &source] {
+    run_.WalkMapDirectory(source);
+    QMetaObject::invokeMethod(this, [this] { walking_ = false; });
+  });
+  // The window's events are handled meanwhile; only the walk's end ends
+  // this wait, not even the application being told to quit, for the run
+  // thread uses this dialog until then.
+  while (walking_) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+
   // Finished, so the info file closed, before the summary: a write error
   // that shows only at close must not follow a message of success.
-  Report(run_.Finish().Failed() ? kRunHadErrors : kRunSucceeded, Icon::kInformation);
-  return nullptr;
+  const RunSummary summary = run_.Finish();
+  if (summary.stopped) return kStopped + RunCounts(summary, reporter_.NoticesNotShown(), ", ");
+  statusText_ = kDone;
+  RefreshControls();
+  MessageBoxRequest request = ReportRequest(summary.Failed() ? kRunHadErrors : kRunSucceeded, Icon::kInformation);
+  request.details = ToQString(RunCounts(summary, reporter_.NoticesNotShown(), "\n"));
+  reporter_.Show(request);
+  return kReady;
 }
 
 void MainDialog::OnQuit() {
@@ -242,7 +307,12 @@ void MainDialog::OnQuit() {
 }
 
 void MainDialog::done(int result) {
-  if (!running_) QDialog::done(result);
+  if (!running_) {
+    QDialog::done(result);
+  } else if (walking_ && !reporter_.StopAsked() && reporter_.AskToStop(kStopQuestion)) {
+    statusText_ = kStopping;
+    RefreshControls();
+  }
 }
 
 void MainDialog::BrowseFolder(QLineEdit* edit, std::string& field) {
@@ -262,7 +332,7 @@ void MainDialog::OnBrowseInfoFile() {
   const std::optional<std::string> path = PickInfoFile(this);
   if (!path) return;
   ReadControls();
-  run_.options.infoFilePath = *path;
+  options.infoFilePath = *path;
   RefreshControls();
 }
 

@@ -1,9 +1,12 @@
 // The dialog mode's window: the maps folder, the outputs wanted, the
 // "E&xtract Info!" button, and a status line. It owns the run context and
-// reports the run's messages in message boxes.
+// reports the run's messages in message boxes. The walk works on a thread
+// of its own, so the window keeps answering while a map is read (one that
+// hangs the archive library may take minutes), and can be asked to stop it.
 #pragma once
 
 #include <QDialog>
+#include <QThread>
 #include <string>
 #include <string_view>
 
@@ -14,6 +17,7 @@
 class QCheckBox;
 class QLineEdit;
 class QPushButton;
+class QToolButton;
 
 namespace korvanel {
 
@@ -31,7 +35,7 @@ class MainDialog : public QDialog {
   // Every field takes its control's state.
   void ReadControls();
   // Every control takes its field's value; during a run the dialog is
-  // repainted at once, since no events are handled until the run ends.
+  // repainted at once, so each map's name is seen however fast they pass.
   void RefreshControls();
 
   void OnExtract();
@@ -43,6 +47,8 @@ class MainDialog : public QDialog {
   const RunContext& Run() const { return run_; }
   bool IsRunning() const { return running_; }
 
+  // The fields; a run works on a copy, so they may change during one.
+  RunOptions options;
   // The two directories exactly as typed; the run works on normalised
   // copies.
   std::string mapsDirectoryText;
@@ -52,25 +58,36 @@ class MainDialog : public QDialog {
 
  protected:
   void contextMenuEvent(QContextMenuEvent* event) override;
-  // A run cannot be ended half-way.
+  // During the walk, ending the dialog asks whether to stop the run
+  // instead; at other times of a run it is ignored.
   void done(int result) override;
 
  private:
   void BuildControls();
+  // Moves each group's controls below the space its title and frame take
+  // in the desktop's style; returns how much the window grew.
+  int MakeRoomUnderGroupTitles();
   void OnQuit();
   // The status line names the map the run has reached.
   void OnMap(std::string_view name);
   // The checks, the info file and the walk; the caller restores the ready
-  // state. Returns the edit to focus, or null to keep the focus.
-  QLineEdit* ExtractChecked();
-  // Walks the maps folder once the info file is open; closes it.
-  QLineEdit* WalkWithInfoFile();
+  // state, showing `readyText`. Returns the edit to focus, or null to keep
+  // the focus.
+  QLineEdit* ExtractChecked(std::string& readyText);
+  // Walks the maps folder, closes the info file and sums up; returns the
+  // status text for the ready state.
+  std::string Walk(const std::string& source);
   void Report(std::string_view text, Icon icon) { reporter_.Report(text, icon); }
   void BrowseFolder(QLineEdit* edit, std::string& field);
 
   MessageBoxReporter reporter_;
   RunContext run_;
+  // Walks run here, all of them: the archive's worker process is ended
+  // when the thread that started it ends.
+  QThread runThread_;
+  QObject runner_;  // in runThread_
   bool running_ = false;
+  bool walking_ = false;
   std::string statusText_;
 
   QLineEdit* mapsDirectoryEdit_ = nullptr;
@@ -84,6 +101,7 @@ class MainDialog : public QDialog {
   QPushButton* browseMinimapButton_ = nullptr;
   QPushButton* extractButton_ = nullptr;
   QPushButton* quitButton_ = nullptr;
+  QToolButton* aboutButton_ = nullptr;
   QLineEdit* statusEdit_ = nullptr;
 };
 

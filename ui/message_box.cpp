@@ -1,6 +1,7 @@
 #include "ui/message_box.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QFileInfo>
 
@@ -12,7 +13,10 @@ QMessageBox::StandardButton ShowMessageBox(QWidget* owner, const MessageBoxReque
   box.setTextFormat(Qt::PlainText);
   box.setDefaultButton(request.defaultButton);
   box.setEscapeButton(request.escapeButton);
+  box.setInformativeText(request.details);
+  if (request.doNotShowAgain) box.setCheckBox(new QCheckBox(QString::fromLatin1(kDoNotShowAgain), &box));
   box.exec();
+  if (request.doNotShowAgain) *request.doNotShowAgain = box.checkBox()->isChecked();
   QAbstractButton* clicked = box.clickedButton();
   return clicked ? box.standardButton(clicked) : request.escapeButton;
 }

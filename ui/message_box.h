@@ -18,7 +18,14 @@ struct MessageBoxRequest {
   QMessageBox::StandardButton defaultButton = QMessageBox::Ok;
   // Also the answer when the box is closed by its close box.
   QMessageBox::StandardButton escapeButton = QMessageBox::Ok;
+  // Shown below the text, in the desktop's smaller style; may be empty.
+  QString details;
+  // When set, the box offers kDoNotShowAgain, and whether it was ticked
+  // comes back here.
+  bool* doNotShowAgain = nullptr;
 };
+
+inline constexpr char kDoNotShowAgain[] = "Do not show this again during this run";
 
 // Shows `request` modally over `owner` (none: application modal) and
 // returns the button pressed.

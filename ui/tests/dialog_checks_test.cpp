@@ -85,8 +85,8 @@ TEST(DialogChecks, InvalidFoldersSelectTheirTextAndCloseTheInfoFile) {
   const std::string missing = (dir / "no such folder").string();
   DialogHarness h;
 
-  // A maps folder that does not exist: reported after the info file was opened;
-  // the file is closed again with nothing in it.
+  // A maps folder that does not exist: reported before the info file is
+  // asked about or opened, so none is created.
   h.Fill(missing, false, true, info, false, "");
   FocusElsewhere(h);
   h.Extract();
@@ -96,18 +96,19 @@ TEST(DialogChecks, InvalidFoldersSelectTheirTextAndCloseTheInfoFile) {
   EXPECT_EQ(h.Dialog().focusWidget(), maps);
   EXPECT_EQ(maps->selectedText(), ToQString(missing));
   EXPECT_EQ(maps->cursorPosition(), maps->text().size());
-  ASSERT_TRUE(fs::exists(info));
-  EXPECT_EQ(ReadFile(info), "");
+  EXPECT_FALSE(fs::exists(info));
   ExpectReady(h);
 
-  // A maps "folder" that is a file: the same. The info file now exists,
-  // so the question comes first (answered Yes).
+  // A maps "folder" that is a file: the same. An existing info file is
+  // neither asked about nor emptied.
+  WriteFile(info, "old");
   h.Clear();
-  h.answers = {QMessageBox::Yes};
+  h.answers = {QMessageBox::No};
   h.Fill((dir / "a file").string(), false, true, info, false, "");
   h.Extract();
-  EXPECT_EQ(h.BoxTexts(), (Strings{kAppendQuestion, kBadMapsFolder}));
+  EXPECT_EQ(h.BoxTexts(), Strings{kBadMapsFolder});
   EXPECT_EQ(h.boxes[0].statusWhenShown, kPleaseWait);
+  EXPECT_EQ(ReadFile(info), "old");
   ExpectReady(h);
 
   // A maps folder of blanks names no folder, rather than the root.
@@ -118,18 +119,18 @@ TEST(DialogChecks, InvalidFoldersSelectTheirTextAndCloseTheInfoFile) {
   EXPECT_EQ(maps->selectedText(), "  \t ");
   ExpectReady(h);
 
-  // Minimaps into a folder that does not exist: its text is selected.
+  // Minimaps into a folder that does not exist: its text is selected, and
+  // the info file is left as it was.
   h.Clear();
   h.answers = {QMessageBox::No};
-  WriteFile(info, "old");
   h.Fill(dir.Path().string(), false, true, info, true, missing);
   FocusElsewhere(h);
   h.Extract();
-  EXPECT_EQ(h.BoxTexts(), (Strings{kAppendQuestion, kBadMinimapFolder}));
+  EXPECT_EQ(h.BoxTexts(), Strings{kBadMinimapFolder});
   QLineEdit* minimaps = h.Edit("minimapDirectoryEdit");
   EXPECT_EQ(h.Dialog().focusWidget(), minimaps);
   EXPECT_EQ(minimaps->selectedText(), ToQString(missing));
-  EXPECT_EQ(ReadFile(info), "");  // started anew, then nothing written
+  EXPECT_EQ(ReadFile(info), "old");
   ExpectReady(h);
 
   // A minimap folder of blanks is no folder either: no pictures in the root.
@@ -137,8 +138,9 @@ TEST(DialogChecks, InvalidFoldersSelectTheirTextAndCloseTheInfoFile) {
   h.answers = {QMessageBox::No};
   h.Fill(dir.Path().string(), false, true, info, true, "   ");
   h.Extract();
-  EXPECT_EQ(h.BoxTexts(), (Strings{kAppendQuestion, kBadMinimapFolder}));
+  EXPECT_EQ(h.BoxTexts(), Strings{kBadMinimapFolder});
   EXPECT_EQ(minimaps->selectedText(), "   ");
+  EXPECT_EQ(ReadFile(info), "old");
 
   // The same missing folder with minimaps not chosen is not looked at.
   h.Clear();

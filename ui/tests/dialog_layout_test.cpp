@@ -112,7 +112,7 @@ TEST(MainDialogLayout, TemplateTextsPlacesAndTabOrder) {
   EXPECT_EQ(chain, (std::vector<QString>{"mapsDirectoryEdit", "browseMapsButton", "includeSubdirectoriesCheck",
                                          "writeInfoFileCheck", "infoFileEdit", "browseInfoFileButton",
                                          "writeMinimapsCheck", "minimapDirectoryEdit", "browseMinimapButton",
-                                         "extractButton", "quitButton"}));
+                                         "extractButton", "quitButton", "aboutButton"}));
 }
 
 TEST(MainDialogKeys, EnterExtractsEscapeEndsQuitReads) {
@@ -129,7 +129,7 @@ TEST(MainDialogKeys, EnterExtractsEscapeEndsQuitReads) {
     QTest::keyClick(h.Edit("infoFileEdit"), Qt::Key_Escape);
     EXPECT_FALSE(h.Dialog().isVisible());
     EXPECT_EQ(h.Dialog().result(), QDialog::Rejected);
-    EXPECT_EQ(h.Dialog().Run().options.infoFilePath, "");
+    EXPECT_EQ(h.Dialog().options.infoFilePath, "");
   }
   {
     DialogHarness h;
@@ -139,8 +139,8 @@ TEST(MainDialogKeys, EnterExtractsEscapeEndsQuitReads) {
     EXPECT_EQ(h.Dialog().result(), QDialog::Accepted);
     EXPECT_EQ(h.Dialog().mapsDirectoryText, "maps here");
     EXPECT_EQ(h.Dialog().minimapDirectoryText, "minimaps here");
-    EXPECT_EQ(h.Dialog().Run().options.infoFilePath, "info here");
-    EXPECT_TRUE(h.Dialog().Run().options.includeSubdirectories);
+    EXPECT_EQ(h.Dialog().options.infoFilePath, "info here");
+    EXPECT_TRUE(h.Dialog().options.includeSubdirectories);
     EXPECT_TRUE(h.boxes.empty());
   }
 }

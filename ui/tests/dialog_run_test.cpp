@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
+#include <chrono>
 
 #include "dialog_test_support.h"
 #include "dialog_texts.h"
@@ -19,6 +22,16 @@ namespace korvanel::test {
 namespace {
 
 using Strings = std::vector<std::string>;
+
+std::string Counts(int maps, int pictures, int notShown) {
+  return "Maps processed: " + std::to_string(maps) + "\nPictures written: " + std::to_string(pictures) +
+         "\nNotices not shown: " + std::to_string(notShown);
+}
+
+std::string StoppedStatus(int maps, int pictures) {
+  return "Stopped! Maps processed: " + std::to_string(maps) + ", Pictures written: " + std::to_string(pictures) +
+         ", Notices not shown: 0";
+}
 
 }  // namespace
 
@@ -34,7 +47,9 @@ TEST(DialogRun, StatusNamesEachMapAndLatchesAreClearedPerRun) {
 
   h.Fill((dir / "maps").string(), false, true, info, true, (dir / "out1").string());
   h.Clear();
-  // While it runs the dialog cannot be ended, nor a second run started.
+  // While it runs no second run starts, and ending the dialog asks
+  // whether to stop instead (answered No: the run goes on); not while that
+  // is asked, nor during the summary.
   int boxesDuringRun = 0;
   h.onBox = [&] {
     ++boxesDuringRun;
@@ -46,18 +61,19 @@ TEST(DialogRun, StatusNamesEachMapAndLatchesAreClearedPerRun) {
   h.Button("extractButton")->setFocus();
   h.Extract();
   h.onBox = nullptr;
-  EXPECT_EQ(boxesDuringRun, 2);
+  EXPECT_EQ(boxesDuringRun, 3);
   EXPECT_TRUE(h.Dialog().isVisible());
   // The summary leaves the focus where it was.
   EXPECT_EQ(h.Dialog().focusWidget(), h.Button("extractButton"));
   EXPECT_EQ(h.statuses, (Strings{kPleaseWait, "Processing a_bad.w3m", "Processing b_good.w3m", "Done!", "Ready!"}));
   Strings texts = h.BoxTexts();
-  ASSERT_EQ(texts.size(), 2u) << testing::PrintToString(texts);
+  ASSERT_EQ(texts.size(), 3u) << testing::PrintToString(texts);
   EXPECT_TRUE(texts[0].starts_with("ERROR!\nInvalid BLP format!\nThe map \"")) << texts[0];
   EXPECT_EQ(h.boxes[0].statusWhenShown, "Processing a_bad.w3m");
-  EXPECT_EQ(texts[1], kRunWarning);
-  EXPECT_EQ(h.boxes[1].icon, QMessageBox::Information);
-  EXPECT_EQ(h.boxes[1].statusWhenShown, "Done!");
+  EXPECT_EQ(texts[1], kStopQuestion);
+  EXPECT_EQ(texts[2], kRunWarning);
+  EXPECT_EQ(h.boxes[2].icon, QMessageBox::Information);
+  EXPECT_EQ(h.boxes[2].statusWhenShown, "Done!");
   EXPECT_FALSE(fs::exists(dir / "out1" / "a_bad.jpg"));
   EXPECT_TRUE(fs::exists(dir / "out1" / "b_good.jpg"));
 
@@ -223,6 +239,143 @@ TEST(DialogRun, FixtureMapRecordAndMinimap) {
   ProcessResult cli = RunKorvanel({folder.string(), "/i", (dir / "cli.txt").string()});
   EXPECT_EQ(cli.status, kExitOk);
   EXPECT_EQ(ReadFile(dir / "dialog2.txt"), ReadFile(dir / "cli.txt"));
+}
+
+// Ending the dialog during the walk, by the close box, Escape or Quit, asks
+// whether to stop. Yes stops after the map in hand, whose record is
+// complete; no summary follows, and the next run starts in step.
+TEST(DialogRun, CloseEscapeAndQuitAskToStopAfterTheMapInHand) {
+  TempDir dir;
+  fs::create_directories(dir / "maps");
+  fs::create_directories(dir / "out");
+  for (const char* name : {"a.w3m", "b_bad.w3m", "c.w3m", "d.w3m", "e.w3m", "f.w3m", "g.w3m"})
+    BuildTestMap(dir / "maps" / name, name[1] == '_');
+  const std::string info = (dir / "info.txt").string();
+  DialogHarness h;
+  h.Fill((dir / "maps").string(), false, true, info, true, (dir / "out").string());
+
+  // During b's notice: the close box and Escape answered No, then Quit Yes;
+  // once stopping, closing asks no more.
+  h.answers = {QMessageBox::No, QMessageBox::No, QMessageBox::Yes};
+  bool ended = false;
+  h.onBox = [&] {
+    if (std::exchange(ended, true)) return;
+    h.Dialog().close();
+    QTest::keyClick(&h.Dialog(), Qt::Key_Escape);
+    h.Button("quitButton")->click();
+    EXPECT_EQ(h.Edit("statusEdit")->text(), ToQString(kStopping));
+    h.Dialog().close();
+  };
+  h.Extract();
+  h.onBox = nullptr;
+  const Strings texts = h.BoxTexts();
+  ASSERT_EQ(texts.size(), 4u) << testing::PrintToString(texts);
+  EXPECT_TRUE(texts[0].starts_with("ERROR!\nInvalid BLP format!")) << texts[0];
+  for (std::size_t i = 1; i < 4; ++i) {
+    EXPECT_EQ(texts[i], kStopQuestion);
+    EXPECT_EQ(h.boxes[i].icon, QMessageBox::Question);
+    EXPECT_EQ(h.boxes[i].buttons, QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(h.boxes[i].escapeButton, QMessageBox::No);
+  }
+  EXPECT_EQ(h.statuses, (Strings{kPleaseWait, "Processing a.w3m", "Processing b_bad.w3m", kStopping,
+                                 StoppedStatus(2, 1)}));
+  EXPECT_EQ(ReadFile(info), RecordHead((dir / "maps" / "a.w3m").string()) + "Minimap File:      " +
+                                (dir / "out" / "a.jpg").string() + "\r\n" +
+                                RecordHead((dir / "maps" / "b_bad.w3m").string()));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir / "out"), fs::directory_iterator()), 1);
+  EXPECT_FALSE(h.Dialog().Run().IsInfoFileOpen());
+  EXPECT_TRUE(h.Button("extractButton")->isEnabled());
+  EXPECT_TRUE(h.Dialog().isVisible());
+
+  // The maps left out were collected from the archive: the next run's
+  // records are the command line's.
+  h.Clear();
+  h.Fill((dir / "maps").string(), false, true, (dir / "dialog.txt").string(), false, "");
+  h.Extract();
+  EXPECT_EQ(h.BoxTexts(), Strings{kRunDone});
+  EXPECT_EQ(h.boxes[0].details, ToQString(Counts(7, 0, 0)));
+  ProcessResult cli = RunKorvanel({(dir / "maps").string(), "/i", (dir / "cli.txt").string()});
+  EXPECT_EQ(ReadFile(dir / "dialog.txt"), ReadFile(dir / "cli.txt"));
+
+  // Idle again, closing ends the dialog.
+  h.Dialog().close();
+  EXPECT_FALSE(h.Dialog().isVisible());
+  EXPECT_EQ(h.Dialog().result(), QDialog::Rejected);
+}
+
+// A map that hangs the archive library keeps the window answering: its
+// timers fire, and the close box stops the run once that map is given up.
+TEST(DialogRun, WindowAnswersWhileAMapHangs) {
+  TempDir dir;
+  fs::create_directory(dir / "maps");
+  for (const char* name : {"a.w3m", "b-hang.w3m", "c.w3m"}) WriteFile(dir / "maps" / name, "for a stand-in library");
+  const std::string info = (dir / "info.txt").string();
+  DialogHarness h(false, KORVANEL_FAKE_STORM);
+  h.App().Archive().libraryTimeout = std::chrono::milliseconds(1500);
+  h.Fill((dir / "maps").string(), false, true, info, false, "");
+
+  int ticksWhileHung = 0;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    if (h.Edit("statusEdit")->text() != "Processing b-hang.w3m") return;
+    if (++ticksWhileHung != 3) return;
+    h.answers = {QMessageBox::Yes};
+    h.Dialog().close();
+  });
+  timer.start(10);
+  h.Extract();
+  timer.stop();
+  EXPECT_EQ(ticksWhileHung, 3);
+  const Strings texts = h.BoxTexts();
+  const std::string hung = "ERROR!\nUnable to open the map file :\n" + (dir / "maps" / "b-hang.w3m").string() + "\n";
+  ASSERT_GE(texts.size(), 2u);
+  EXPECT_EQ(texts[texts.size() - 2], kStopQuestion);
+  EXPECT_EQ(texts.back(), hung);
+  EXPECT_EQ(h.Edit("statusEdit")->text(), ToQString(StoppedStatus(2, 0)));
+  const std::string written = ReadFile(info);
+  EXPECT_NE(written.find("a.w3m"), std::string::npos);
+  EXPECT_EQ(written.find("c.w3m"), std::string::npos);
+}
+
+// A second run into the same minimap folder finds every picture there. The
+// first notice is as it always was; the next offers not to show the rest,
+// which the summary counts. Each run shows them all again.
+TEST(DialogRun, RepeatedNoticesCanBeSilencedAndAreCounted) {
+  TempDir dir;
+  fs::create_directories(dir / "maps");
+  fs::create_directories(dir / "out");
+  const Strings names = {"a", "b", "c", "d", "e"};
+  for (const std::string& name : names) BuildTestMap(dir / "maps" / (name + ".w3m"));
+  DialogHarness h;
+  h.Fill((dir / "maps").string(), false, false, "", true, (dir / "out").string());
+  h.Extract();
+  EXPECT_EQ(h.BoxTexts(), Strings{kRunDone});
+  EXPECT_EQ(h.boxes[0].details, ToQString(Counts(5, 5, 0)));
+  EXPECT_FALSE(h.boxes[0].offersDoNotShowAgain);
+
+  auto exists = [&](const std::string& name) {
+    return "ERROR!\nError extracting " + (dir / "out" / (name + ".jpg")).string() +
+           "!\nFile already exists (not overwritten).";
+  };
+  h.Clear();
+  h.tickDoNotShowAgain = true;
+  h.Extract();
+  EXPECT_EQ(h.BoxTexts(), (Strings{exists("a"), exists("b"), kRunDone}));
+  EXPECT_FALSE(h.boxes[0].offersDoNotShowAgain);
+  EXPECT_TRUE(h.boxes[1].offersDoNotShowAgain);
+  EXPECT_FALSE(h.boxes[2].offersDoNotShowAgain);
+  EXPECT_EQ(h.boxes[2].details, ToQString(Counts(5, 0, 3)));
+
+  h.Clear();
+  h.tickDoNotShowAgain = false;
+  h.Extract();
+  Strings expected;
+  for (const std::string& name : names) expected.push_back(exists(name));
+  expected.push_back(kRunDone);
+  EXPECT_EQ(h.BoxTexts(), expected);
+  EXPECT_FALSE(h.boxes[0].offersDoNotShowAgain);
+  EXPECT_TRUE(h.boxes[4].offersDoNotShowAgain);
+  EXPECT_EQ(h.boxes[5].details, ToQString(Counts(5, 0, 0)));
 }
 
 }  // namespace korvanel::test

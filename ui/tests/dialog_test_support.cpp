@@ -61,13 +61,15 @@ void WhenModal(std::function<bool(QWidget*)> act, int timeoutMs) {
   timer->start(5);
 }
 
-DialogHarness::DialogHarness(bool realBoxes) {
-  EXPECT_TRUE(LoadArchiveLibrary(app_.Archive()));
+DialogHarness::DialogHarness(bool realBoxes, const std::string& library) {
+  EXPECT_TRUE(library.empty() ? LoadArchiveLibrary(app_.Archive()) : app_.Archive().BindArchiveLibrary(library));
   dialog_ = std::make_unique<MainDialog>(app_);
   if (!realBoxes) dialog_->SetMessageBoxFunction([this](QWidget* owner, const MessageBoxRequest& request) {
     EXPECT_EQ(owner, dialog_.get());
     boxes.push_back({ToBytes(request.text), request.icon, request.caption, request.buttons, request.escapeButton,
-                     ToBytes(Edit("statusEdit")->text()), dialog_->focusWidget()});
+                     ToBytes(Edit("statusEdit")->text()), dialog_->focusWidget(), request.details,
+                     request.doNotShowAgain != nullptr});
+    if (request.doNotShowAgain) *request.doNotShowAgain = tickDoNotShowAgain;
     if (onBox) onBox();
     if (answers.empty()) return request.escapeButton;
     QMessageBox::StandardButton answer = answers.front();

@@ -36,6 +36,8 @@ struct ShownBox {
   QMessageBox::StandardButton escapeButton;
   std::string statusWhenShown;
   QWidget* focusWhenShown;
+  QString details;
+  bool offersDoNotShowAgain;
 };
 
 // The dialog under test, shown, with the archive library loaded.
@@ -43,10 +45,12 @@ class DialogHarness {
  public:
   // With `realBoxes`, messages are real message boxes (drive them with
   // WhenModal); otherwise they are recorded and answered from `answers`.
-  explicit DialogHarness(bool realBoxes = false);
+  // `library` is the archive library's path, the real one when empty.
+  explicit DialogHarness(bool realBoxes = false, const std::string& library = {});
   ~DialogHarness();
 
   MainDialog& Dialog() { return *dialog_; }
+  ExtractorApp& App() { return app_; }
   QLineEdit* Edit(const char* name) const;
   QCheckBox* Check(const char* name) const;
   QPushButton* Button(const char* name) const;
@@ -58,6 +62,8 @@ class DialogHarness {
   void Extract();
 
   std::deque<QMessageBox::StandardButton> answers;
+  // Whether a box offering kDoNotShowAgain gets it ticked.
+  bool tickDoNotShowAgain = false;
   // Called while each recorded box is "shown", i.e. in the middle of a run.
   std::function<void()> onBox;
   std::vector<ShownBox> boxes;

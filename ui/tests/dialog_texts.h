@@ -27,5 +27,7 @@ inline const std::string kAppendQuestion =
     "WARNING!\nThe output info file you're trying to use already exists.\nDo you want to APPEND (YES) the already "
     "existing file\n or CREATE a NEW (NO) file?";
 inline const std::string kPleaseWait = "Processing ... Please wait...";
+inline const std::string kStopQuestion = "A run is under way.\nStop it after the map being processed?";
+inline const std::string kStopping = "Stopping after the map being processed...";
 
 }  // namespace korvanel::test
