@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 
 #include "dialog_test_support.h"
 #include "dialog_texts.h"
@@ -83,14 +84,20 @@ TEST(MainDialogLayout, TemplateTextsPlacesAndTabOrder) {
   EXPECT_EQ(h.Button("quitButton")->text(), "&Quit");
 
   ExpectControlsApartInside(dialog);
-  // Each group frames its own controls.
+  // Each group frames its own controls, below the room its title and frame
+  // take in the style: nothing touches them.
   for (const auto& [frame, names] : std::vector<std::pair<const char*, std::vector<const char*>>>{
            {"inputGroup", {"mapsDirectoryLabel", "mapsDirectoryEdit", "browseMapsButton", "includeSubdirectoriesCheck"}},
            {"outputGroup", {"writeInfoFileCheck", "infoFileEdit", "browseInfoFileButton", "writeMinimapsCheck",
-                            "minimapDirectoryEdit", "browseMinimapButton"}}})
-    for (const char* name : names)
-      EXPECT_TRUE(group(frame)->geometry().contains(dialog.findChild<QWidget*>(QString::fromLatin1(name))->geometry()))
-          << name;
+                            "minimapDirectoryEdit", "browseMinimapButton"}}}) {
+    const QRect inside = group(frame)->geometry().marginsRemoved(group(frame)->contentsMargins());
+    for (const char* name : names) {
+      const QRect control = dialog.findChild<QWidget*>(QString::fromLatin1(name))->geometry();
+      EXPECT_TRUE(group(frame)->geometry().contains(control)) << name;
+      EXPECT_GE(control.top(), inside.top()) << name;
+    }
+  }
+  EXPECT_LT(group("inputGroup")->geometry().bottom(), group("outputGroup")->geometry().top());
 
   // Empty fields, cleared boxes, "Ready!", the focus in the maps folder.
   for (const char* name : {"mapsDirectoryEdit", "infoFileEdit", "minimapDirectoryEdit"})
@@ -191,6 +198,28 @@ TEST(MainDialogMenu, AboutEntryAndBox) {
   EXPECT_TRUE(aboutSeen);
   EXPECT_TRUE(h.Dialog().isVisible());
   EXPECT_EQ(h.Edit("statusEdit")->text(), "Ready!");
+
+  // Also F1, and the "?" button in sight.
+  auto* button = h.Dialog().findChild<QToolButton*>(QStringLiteral("aboutButton"));
+  ASSERT_TRUE(button);
+  EXPECT_EQ(button->text(), "?");
+  EXPECT_TRUE(button->isVisible());
+  // Shortcuts go to the active window.
+  h.Dialog().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&h.Dialog()));
+  for (bool key : {true, false}) {
+    aboutSeen = false;
+    WhenModal([&](QWidget* about) {
+      auto* box = qobject_cast<AboutDialog*>(about);
+      if (!box) return false;
+      aboutSeen = true;
+      box->reject();
+      return true;
+    });
+    if (key) QTest::keyClick(h.Edit("mapsDirectoryEdit"), Qt::Key_F1);
+    else button->click();
+    EXPECT_TRUE(aboutSeen) << key;
+  }
 }
 
 }  // namespace korvanel::test

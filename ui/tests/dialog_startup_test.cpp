@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QPushButton>
+#include <cerrno>
 
 #include "app/command_line.h"
 #include "app/dialog_entry.h"
+#include "app/messages.h"
 #include "dialog_test_support.h"
 #include "ui/dialog_mode.h"
 #include "ui/message_box_reporter.h"
@@ -108,6 +111,40 @@ TEST(MessageBoxReporter, IconsButtonsCaptionAndAnswers) {
   EXPECT_EQ(reporter.Ask("q"), Answer::kCancel);
   reporter.ShowMap("x.w3m");
   EXPECT_EQ(statuses, std::vector<std::string>{"x.w3m"});
+}
+
+// Notices about different maps are one kind; other texts are their own.
+TEST(MessageBoxReporter, NoticeKinds) {
+  EXPECT_EQ(NoticeKind(MinimapExists("/out/a.jpg")), NoticeKind(MinimapExists("/out/b.jpg")));
+  EXPECT_EQ(NoticeKind(MapNotOpened("/maps/a.w3m")), NoticeKind(MapNotOpened("/maps/other/b.w3m")));
+  EXPECT_EQ(NoticeKind(MinimapInvalidBlp("a")), NoticeKind(MinimapInvalidBlp("b")));
+  EXPECT_NE(NoticeKind(MinimapExists("/out/a.jpg")), NoticeKind(MapNotOpened("/out/a.jpg")));
+  EXPECT_NE(NoticeKind(MinimapNotDecoded("a")), NoticeKind(MinimapNotWritten("a")));
+  EXPECT_EQ(NoticeKind(MinimapNotCreated(EACCES)), MinimapNotCreated(EACCES));
+  EXPECT_NE(NoticeKind(MinimapNotCreated(EACCES)), NoticeKind(MinimapNotCreated(ENOSPC)));
+}
+
+// The summary's counts below its text, and the offer not to show a notice
+// again, in a real box.
+TEST(MessageBoxReporter, DetailsAndDoNotShowAgainInARealBox) {
+  for (bool tick : {true, false}) {
+    MessageBoxRequest request = ReportRequest("text", Icon::kExclamation);
+    request.details = QStringLiteral("Maps processed: 3");
+    bool ticked = !tick;
+    request.doNotShowAgain = &ticked;
+    WhenModal([&](QWidget* window) {
+      auto* box = qobject_cast<QMessageBox*>(window);
+      if (!box) return false;
+      EXPECT_EQ(box->text(), "text");
+      EXPECT_EQ(box->informativeText(), "Maps processed: 3");
+      EXPECT_TRUE(box->checkBox() && box->checkBox()->text() == kDoNotShowAgain);
+      if (box->checkBox()) box->checkBox()->setChecked(tick);
+      box->button(QMessageBox::Ok)->click();
+      return true;
+    });
+    EXPECT_EQ(ShowMessageBox(nullptr, request), QMessageBox::Ok);
+    EXPECT_EQ(ticked, tick);
+  }
 }
 
 }  // namespace korvanel::test

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QTreeWidget>
 
 #include "dialog_test_support.h"
@@ -151,6 +152,12 @@ TEST(FolderBrowser, ConfirmAndCancelKeepWhatWasTypedElsewhere) {
 TEST(InfoFilePicker, NewNameWithoutExtensionIsKeptAsTyped) {
   TempDir dir;
   const std::string report = (dir / "report").string();
+  // The user's settings, where Qt's file dialog would keep its history.
+  fs::create_directories(dir / "home" / ".config");
+  ScopedEnv home("HOME", (dir / "home").c_str());
+  ScopedEnv config("XDG_CONFIG_HOME", (dir / "home" / ".config").c_str());
+  for (QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+    QSettings::setPath(format, QSettings::UserScope, ToQString((dir / "home" / ".config").string()));
   DialogHarness h;
   h.Fill("typed maps", false, false, "", true, "typed minimaps");
 
@@ -182,6 +189,8 @@ TEST(InfoFilePicker, NewNameWithoutExtensionIsKeptAsTyped) {
   h.Edit("infoFileEdit")->setText(QStringLiteral("typed info"));
   h.Button("browseInfoFileButton")->click();
   EXPECT_EQ(h.Edit("infoFileEdit")->text(), "typed info");
+  // Nothing of the dialog is stored between starts.
+  EXPECT_TRUE(fs::is_empty(dir / "home" / ".config"));
 }
 
 }  // namespace korvanel::test
