@@ -20,9 +20,10 @@ using Data = std::span<const std::byte>;
 
 struct RunStep {
   const char* name;
-  // Hands the file to its parser; none for the picture, which becomes the
-  // minimap.
-  bool (*parse)(Data, TriggerStringTable&, LineWriter&);
+  // Hands the file to its parser, which fills the map's record, and writes
+  // the record's lines from what it read; none for the picture, which
+  // becomes the minimap.
+  bool (*parse)(Data, TriggerStringTable&, MapRecord&, LineWriter&);
 };
 
 namespace {
@@ -32,13 +33,17 @@ namespace {
 // the map information, which resolves its texts through them.
 constexpr RunStep kSteps[] = {
     {"war3mapMap.blp", nullptr},
-    {"war3map.wts", [](Data d, TriggerStringTable& t, LineWriter&) { return ParseTriggerStrings(d, t); }},
-    {"war3map.w3i", [](Data d, TriggerStringTable& t, LineWriter& w) { return ParseMapInfo(d, t, w); }},
-    {"war3map.w3e", [](Data d, TriggerStringTable&, LineWriter& w) { return ParseEnvironment(d, w); }},
-    {"war3map.doo", [](Data d, TriggerStringTable&, LineWriter& w) { return ParseTreeDoodads(d, w); }},
-    {"war3mapUnits.doo", [](Data d, TriggerStringTable&, LineWriter& w) { return ParseUnitDoodads(d, w); }},
-    {"war3map.j", [](Data d, TriggerStringTable&, LineWriter& w) { return ScanScript(d, w); }},
-    {"war3map.mmp", [](Data d, TriggerStringTable&, LineWriter& w) { return ParseMmpFile(d, w); }},
+    {"war3map.wts", [](Data d, TriggerStringTable& t, MapRecord&, LineWriter&) { return ParseTriggerStrings(d, t); }},
+    {"war3map.w3i",
+     [](Data d, TriggerStringTable& t, MapRecord& r, LineWriter& w) { return ParseMapInfo(d, t, r.mapInfo.emplace(), w); }},
+    {"war3map.w3e",
+     [](Data d, TriggerStringTable&, MapRecord& r, LineWriter& w) { return ParseEnvironment(d, r.environment.emplace(), w); }},
+    {"war3map.doo",
+     [](Data d, TriggerStringTable&, MapRecord& r, LineWriter& w) { return ParseTreeDoodads(d, r.treeDoodads.emplace(), w); }},
+    {"war3mapUnits.doo",
+     [](Data d, TriggerStringTable&, MapRecord& r, LineWriter& w) { return ParseUnitDoodads(d, r.unitDoodads.emplace(), w); }},
+    {"war3map.j", [](Data d, TriggerStringTable&, MapRecord& r, LineWriter& w) { return ScanScript(d, r.script.emplace(), w); }},
+    {"war3map.mmp", [](Data d, TriggerStringTable&, MapRecord&, LineWriter&) { return ParseMmpFile(d); }},
 };
 
 bool IsWanted(const RunStep& step, const RunOptions& options) {
@@ -165,6 +170,9 @@ void RunContext::ProcessQueuedMap() {
     reporter_.Report(MapNotOpened(path), Icon::kStop);
     return;
   }
+  record_ = {};
+  record_.path = path;
+  record_.opened = true;
   WriteInfoText("-------------------\r\nMap File Name:     " + path + "\r\n");
   // A map without trigger strings must not borrow the previous map's.
   triggerStrings_.RemoveAll();
@@ -210,7 +218,7 @@ void RunContext::Parse(const std::string& path, const RunStep& step, const Extra
     summary_.readFailed = true;
     return;
   }
-  if (!step.parse(data, triggerStrings_, *this)) {
+  if (!step.parse(data, triggerStrings_, record_, *this)) {
     reporter_.Diagnose(FileDiagnostic(path, step.name, kDamagedFileWhy));
     summary_.readFailed = true;
   }

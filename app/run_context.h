@@ -15,6 +15,7 @@
 #include "app/run_summary.h"
 #include "archive/map_archive.h"
 #include "output/info_writer.h"
+#include "output/map_record.h"
 #include "output/minimap_convert.h"
 #include "parsers/line_writer.h"
 #include "parsers/trigger_strings.h"
@@ -83,6 +84,8 @@ class RunContext : public LineWriter {
   Reporter& reporter_;
   InfoWriter info_;
   TriggerStringTable triggerStrings_;
+  // What the map in hand has yielded so far.
+  MapRecord record_;
   ScratchBuffer readBuffer_;
   MinimapConverter minimaps_;
   std::vector<const char*> names_;
