@@ -11,7 +11,7 @@ bool IsAnyOf(std::string_view token, std::initializer_list<std::string_view> nam
   return std::any_of(names.begin(), names.end(), [&](std::string_view n) { return EqualsNoCase(token, n); });
 }
 
-enum class Switch { kNone, kSubdirectories, kAppend, kOverwrite, kHelp, kInfo, kMinimaps };
+enum class Switch { kNone, kSubdirectories, kAppend, kOverwrite, kHelp, kLongHelp, kInfo, kMinimaps, kJson, kVersion };
 
 // "-s -a -o -i -m" work as well as the slashed switches.
 Switch Classify(std::string_view token) {
@@ -21,7 +21,10 @@ Switch Classify(std::string_view token) {
   if (is("/s")) return Switch::kSubdirectories;
   if (is("/a")) return Switch::kAppend;
   if (is("/o")) return Switch::kOverwrite;
+  if (token == "--help" || token == "-h") return Switch::kLongHelp;
   if (IsAnyOf(token, {"/?", "-?", "/help", "-help", "--help", "?"})) return Switch::kHelp;
+  if (token == "--json") return Switch::kJson;
+  if (token == "--version") return Switch::kVersion;
   if (is("/i")) return Switch::kInfo;
   if (is("/m")) return Switch::kMinimaps;
   return Switch::kNone;
@@ -59,6 +62,15 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         break;
       case Switch::kHelp:
         cl.usage = cl.help = true;
+        break;
+      case Switch::kLongHelp:
+        cl.usage = cl.help = cl.extensionsHelp = true;
+        break;
+      case Switch::kVersion:
+        cl.version = true;
+        break;
+      case Switch::kJson:
+        if (!TakeValue(next, arguments.end(), cl.options.cataloguePath)) cl.usage = true;
         break;
       case Switch::kInfo:
         cl.options.writeInfoFile = true;
@@ -103,5 +115,15 @@ const std::string_view kUsageText =
     "\n"
     "Example:\n"
     " Korvanel \"C:\\Program Files\\Warcraft III\\\" /s /i \"C:\\Program Files\\Warcraft III\\MyMaps.txt\" /m \"C:\\Program Files\\Warcraft III\\Minimaps\\\"\n";
+
+const std::string_view kExtensionsHelpText =
+    "\n"
+    "Linux extensions:\n"
+    " --json FILE            : write a catalogue of the maps to FILE, one JSON object per map and line (\"-\": standard\n"
+    "                          output, the messages then go to standard error)\n"
+    " -h, --help             : print this help\n"
+    " --version              : print the program's name and version\n";
+
+const std::string_view kVersionText = "korvanel " KORVANEL_VERSION "\n";
 
 }  // namespace korvanel

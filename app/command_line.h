@@ -16,6 +16,8 @@ namespace korvanel {
 struct CommandLine {
   bool usage = false;  // print the usage text and do nothing else
   bool help = false;   // a help switch asked for it (not a mistake)
+  bool extensionsHelp = false;  // and the Linux extensions after it (--help, -h)
+  bool version = false;         // print the version and do nothing else
   std::string source;  // as typed
   RunOptions options;
 };
@@ -29,5 +31,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 bool IsBlankCommandLine(const std::vector<std::string>& arguments);
 
 extern const std::string_view kUsageText;
+// Printed after kUsageText for --help and -h.
+extern const std::string_view kExtensionsHelpText;
+// "korvanel" and the version, one line.
+extern const std::string_view kVersionText;
 
 }  // namespace korvanel

@@ -41,7 +41,10 @@ int ExtractorApp::Run(const std::vector<std::string>& arguments) {
 }
 
 int ExtractorApp::RunCommandLine(const std::vector<std::string>& arguments) {
-  ConsoleReporter console;
+  CommandLine cl = ParseCommandLine(arguments);
+  // The catalogue has standard output to itself.
+  const bool catalogueOnOutput = cl.options.cataloguePath == CatalogueWriter::kStandardOutput;
+  ConsoleReporter console(catalogueOnOutput ? 2 : 1);
   struct LineEnd {
     ConsoleReporter& console;
     ~LineEnd() { console.FinishLine(); }
@@ -50,9 +53,13 @@ int ExtractorApp::RunCommandLine(const std::vector<std::string>& arguments) {
   bool failed = workFileError_ != 0;
   ReportWorkFileError(console);
 
-  CommandLine cl = ParseCommandLine(arguments);
+  if (cl.version) {
+    console.Write(kVersionText);
+    return kExitOk;
+  }
   if (cl.usage) {
     console.Write(kUsageText);
+    if (cl.extensionsHelp) console.Write(kExtensionsHelpText);
     return cl.help ? kExitOk : kExitUsage;
   }
   const LoadedLibrary library = LoadLibrary();
@@ -64,6 +71,7 @@ int ExtractorApp::RunCommandLine(const std::vector<std::string>& arguments) {
   RunContext run(archive_, workFile_, console);
   run.options = std::move(cl.options);
   const std::string source = AsTypedOrTrimmed(cl.source);
+  if (!run.options.cataloguePath.empty() && !run.OpenCatalogue(source)) return kExitErrors;
 
   if (run.options.writeInfoFile && !run.OpenInfoFile(run.options.infoFilePath, source)) {
     console.Report(kInfoFileNotCreated, Icon::kStop);

@@ -90,6 +90,21 @@ inline std::string NotExtractedWhy(int error) { return "cannot extract: " + Erro
 inline std::string NotReadBackWhy(int error) { return "cannot read back: " + ErrorText(error); }
 inline constexpr char kDamagedFileWhy[] = "damaged or of an unknown format; its lines may be missing or incomplete";
 
+// What the catalogue says of a map that did not open.
+inline constexpr char kMapNotOpenedWhy[] = "cannot open the map";
+
+// --- The catalogue (standard error) ---
+
+inline std::string CatalogueNotCreatedDiagnostic(const std::string& path, int error) {
+  return "cannot create the catalogue " + path + ": " + ErrorText(error);
+}
+inline std::string CatalogueRefusedDiagnostic(const std::string& path) {
+  return "the catalogue " + path + " would replace a map; give it another name";
+}
+inline std::string CatalogueWriteDiagnostic(const std::string& path, int error) {
+  return "cannot write the catalogue " + path + ": " + ErrorText(error);
+}
+
 // --- Minimaps; `mapName` as MinimapMapName gives it ---
 
 inline std::string MinimapExists(const std::string& path) {
@@ -108,6 +123,13 @@ inline std::string MinimapNotDecoded(const std::string& mapName) {
 inline std::string MinimapNotWritten(const std::string& mapName) {
   return "ERROR!\nError writing the minimap file for map " + mapName;
 }
+
+// What the catalogue says of a minimap that was not written.
+inline std::string MinimapExistsWhy(const std::string& path) { return "the minimap file exists already: " + path; }
+inline std::string MinimapNotCreatedWhy(int error) { return "cannot create the minimap file: " + ErrorText(error); }
+inline constexpr char kMinimapInvalidBlpWhy[] = "not a picture of the kind the minimap is made from";
+inline constexpr char kMinimapNotDecodedWhy[] = "the picture cannot be decoded";
+inline constexpr char kMinimapNotWrittenWhy[] = "the minimap file cannot be written";
 
 // --- The dialog's summary of a run ---
 

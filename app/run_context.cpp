@@ -20,30 +20,40 @@ using Data = std::span<const std::byte>;
 
 struct RunStep {
   const char* name;
-  // Hands the file to its parser; none for the picture, which becomes the
-  // minimap.
-  bool (*parse)(Data, TriggerStringTable&, LineWriter&);
+  // Hands the file to its parser, which fills the map's record, and writes
+  // the record's lines from what it read; none for the picture, which
+  // becomes the minimap.
+  bool (*parse)(Data, TriggerStringTable&, MapRecord&, LineWriter&);
 };
 
 namespace {
+
+// The map's preview picture, which becomes the minimap.
+constexpr char kPictureFile[] = "war3mapMap.blp";
 
 // Every file the run may want from a map, in the order it is used: the
 // minimap's line comes first in the record, and the trigger strings before
 // the map information, which resolves its texts through them.
 constexpr RunStep kSteps[] = {
-    {"war3mapMap.blp", nullptr},
-    {"war3map.wts", [](Data d, TriggerStringTable& t, LineWriter&) { return ParseTriggerStrings(d, t); }},
-    {"war3map.w3i", [](Data d, TriggerStringTable& t, LineWriter& w) { return ParseMapInfo(d, t, w); }},
-    {"war3map.w3e", [](Data d, TriggerStringTable&, LineWriter& w) { return ParseEnvironment(d, w); }},
-    {"war3map.doo", [](Data d, TriggerStringTable&, LineWriter& w) { return ParseTreeDoodads(d, w); }},
-    {"war3mapUnits.doo", [](Data d, TriggerStringTable&, LineWriter& w) { return ParseUnitDoodads(d, w); }},
-    {"war3map.j", [](Data d, TriggerStringTable&, LineWriter& w) { return ScanScript(d, w); }},
-    {"war3map.mmp", [](Data d, TriggerStringTable&, LineWriter& w) { return ParseMmpFile(d, w); }},
+    {kPictureFile, nullptr},
+    {"war3map.wts", [](Data d, TriggerStringTable& t, MapRecord&, LineWriter&) { return ParseTriggerStrings(d, t); }},
+    {"war3map.w3i",
+     [](Data d, TriggerStringTable& t, MapRecord& r, LineWriter& w) { return ParseMapInfo(d, t, r.mapInfo.emplace(), w); }},
+    {"war3map.w3e",
+     [](Data d, TriggerStringTable&, MapRecord& r, LineWriter& w) { return ParseEnvironment(d, r.environment.emplace(), w); }},
+    {"war3map.doo",
+     [](Data d, TriggerStringTable&, MapRecord& r, LineWriter& w) { return ParseTreeDoodads(d, r.treeDoodads.emplace(), w); }},
+    {"war3mapUnits.doo",
+     [](Data d, TriggerStringTable&, MapRecord& r, LineWriter& w) { return ParseUnitDoodads(d, r.unitDoodads.emplace(), w); }},
+    {"war3map.j", [](Data d, TriggerStringTable&, MapRecord& r, LineWriter& w) { return ScanScript(d, r.script.emplace(), w); }},
+    {"war3map.mmp", [](Data d, TriggerStringTable&, MapRecord&, LineWriter&) { return ParseMmpFile(d); }},
 };
 
-bool IsWanted(const RunStep& step, const RunOptions& options) {
-  return step.parse ? options.writeInfoFile : options.writeMinimaps;
+bool IsWanted(const RunStep& step, const RunOptions& options, bool catalogue) {
+  return step.parse ? options.writeInfoFile || catalogue : options.writeMinimaps;
 }
+
+bool IsMapName(const std::string& path) { return EndsWithNoCase(path, ".w3m") || EndsWithNoCase(path, ".w3x"); }
 
 }  // namespace
 
@@ -57,9 +67,9 @@ bool RunContext::OpenInfoFile(const std::string& path, const std::string& source
   CloseInfoFile();
   // Appending to a map or emptying it would ruin it, above all the one this
   // run reads.
-  if (const char* refusal = IsSameFile(path, source)                                         ? kInfoFileIsSource
-                            : EndsWithNoCase(path, ".w3m") || EndsWithNoCase(path, ".w3x") ? kInfoFileIsMap
-                                                                                           : nullptr) {
+  if (const char* refusal = IsSameFile(path, source) ? kInfoFileIsSource
+                            : IsMapName(path)          ? kInfoFileIsMap
+                                                       : nullptr) {
     reporter_.Report(std::string(kInfoFileNotCreated) + refusal, Icon::kStop);
     return false;
   }
@@ -93,8 +103,34 @@ void RunContext::InfoFileWritten(int error) {
   reporter_.Report(InfoFileWriteError(error), Icon::kExclamation);
 }
 
+// --- The catalogue ---
+
+bool RunContext::OpenCatalogue(const std::string& source) {
+  const std::string& path = options.cataloguePath;
+  if (path != CatalogueWriter::kStandardOutput && (IsSameFile(path, source) || IsMapName(path))) {
+    reporter_.Diagnose(CatalogueRefusedDiagnostic(path));
+    return false;
+  }
+  if (const int error = catalogue_.Open(path)) {
+    reporter_.Diagnose(CatalogueNotCreatedDiagnostic(path, error));
+    return false;
+  }
+  return true;
+}
+
+void RunContext::WriteCatalogue() {
+  if (catalogue_.IsOpen()) CatalogueWritten(catalogue_.Write(record_));
+}
+
+void RunContext::CatalogueWritten(int error) {
+  if (error == 0 || summary_.catalogueFailed) return;
+  summary_.catalogueFailed = true;
+  reporter_.Diagnose(CatalogueWriteDiagnostic(options.cataloguePath, error));
+}
+
 RunSummary RunContext::Finish() {
   CloseInfoFile();
+  CatalogueWritten(catalogue_.Close());
   const RunSummary summary = summary_;
   summary_ = {};
   summary_.writeFailed = summary.writeFailed;
@@ -131,7 +167,7 @@ void RunContext::QueueMap(const std::string& path, std::string_view name, const 
   QueuedMap& map = queued_.emplace_back(QueuedMap{path, std::string(name), {}, {}});
   names_.clear();
   for (const RunStep& step : kSteps) {
-    if (!IsWanted(step, options)) continue;
+    if (!IsWanted(step, options, catalogue_.IsOpen())) continue;
     map.steps.push_back(&step);
     names_.push_back(step.name);
   }
@@ -170,11 +206,16 @@ void RunContext::ProcessQueuedMap() {
   if (!map.name.empty()) reporter_.ShowMap(map.name);
   ++summary_.mapsProcessed;
   const std::string& path = map.path;
+  record_ = {};
+  record_.path = path;
   if (!archive_.CollectMapFiles(files_)) {
     ++summary_.unread;
     reporter_.Report(MapNotOpened(path), Icon::kStop);
+    record_.problems.push_back({"", kMapNotOpenedWhy});
+    WriteCatalogue();
     return;
   }
+  record_.opened = true;
   WriteInfoText("-------------------\r\nMap File Name:     " + path + "\r\n");
   // A map without trigger strings must not borrow the previous map's.
   triggerStrings_.RemoveAll();
@@ -190,10 +231,14 @@ void RunContext::ProcessQueuedMap() {
   }
   readBuffer_.Trim();
   InfoFileWritten(info_.Flush());
+  WriteCatalogue();
 }
 
 bool RunContext::Accept(const std::string& path, const char* name, const ExtractedFile& file) {
-  if (file.fileError != 0) reporter_.Diagnose(FileDiagnostic(path, name, NotExtractedWhy(file.fileError)));
+  if (file.fileError != 0) {
+    record_.problems.push_back({name, NotExtractedWhy(file.fileError)});
+    reporter_.Diagnose(FileDiagnostic(path, name, record_.problems.back().why));
+  }
   if (file.fileError != 0 && !summary_.extractFailed) {
     summary_.extractFailed = true;
     reporter_.Report(ExtractError(file.fileError), Icon::kExclamation);
@@ -215,12 +260,14 @@ int RunContext::ReadExtracted(const ExtractedFile& file, std::span<const std::by
 void RunContext::Parse(const std::string& path, const RunStep& step, const ExtractedFile& file) {
   std::span<const std::byte> data;
   if (int error = ReadExtracted(file, data); error != 0) {
-    reporter_.Diagnose(FileDiagnostic(path, step.name, NotReadBackWhy(error)));
+    record_.problems.push_back({step.name, NotReadBackWhy(error)});
+    reporter_.Diagnose(FileDiagnostic(path, step.name, record_.problems.back().why));
     if (!summary_.readFailed) reporter_.Report(ReadBackError(error), Icon::kExclamation);
     summary_.readFailed = true;
     return;
   }
-  if (!step.parse(data, triggerStrings_, *this)) {
+  if (!step.parse(data, triggerStrings_, record_, *this)) {
+    record_.problems.push_back({step.name, kDamagedFileWhy});
     reporter_.Diagnose(FileDiagnostic(path, step.name, kDamagedFileWhy));
     summary_.readFailed = true;
   }
@@ -239,12 +286,28 @@ void RunContext::ExportMinimap(const std::string& path, const ExtractedFile& pic
     case MinimapStage::kDone:
       ++summary_.picturesWritten;
       WriteInfoText("Minimap File:      " + outputPath + "\r\n");
+      if (const auto size = BlpPictureSize(blp)) record_.minimap = WrittenMinimap{outputPath, size->width, size->height};
       return;
-    case MinimapStage::kExists: reporter_.Report(MinimapExists(outputPath), Icon::kExclamation); return;
-    case MinimapStage::kCreate: reporter_.Report(MinimapNotCreated(error), Icon::kExclamation); break;
-    case MinimapStage::kHeader: reporter_.Report(MinimapInvalidBlp(mapName), Icon::kExclamation); break;
-    case MinimapStage::kDecode: reporter_.Report(MinimapNotDecoded(mapName), Icon::kExclamation); break;
-    case MinimapStage::kEncode: reporter_.Report(MinimapNotWritten(mapName), Icon::kExclamation); break;
+    case MinimapStage::kExists:
+      reporter_.Report(MinimapExists(outputPath), Icon::kExclamation);
+      record_.problems.push_back({kPictureFile, MinimapExistsWhy(outputPath)});
+      return;
+    case MinimapStage::kCreate:
+      reporter_.Report(MinimapNotCreated(error), Icon::kExclamation);
+      record_.problems.push_back({kPictureFile, MinimapNotCreatedWhy(error)});
+      break;
+    case MinimapStage::kHeader:
+      reporter_.Report(MinimapInvalidBlp(mapName), Icon::kExclamation);
+      record_.problems.push_back({kPictureFile, kMinimapInvalidBlpWhy});
+      break;
+    case MinimapStage::kDecode:
+      reporter_.Report(MinimapNotDecoded(mapName), Icon::kExclamation);
+      record_.problems.push_back({kPictureFile, kMinimapNotDecodedWhy});
+      break;
+    case MinimapStage::kEncode:
+      reporter_.Report(MinimapNotWritten(mapName), Icon::kExclamation);
+      record_.problems.push_back({kPictureFile, kMinimapNotWrittenWhy});
+      break;
   }
   summary_.minimapFailed = true;
 }

@@ -14,7 +14,9 @@
 #include "app/run_options.h"
 #include "app/run_summary.h"
 #include "archive/map_archive.h"
+#include "output/catalogue_writer.h"
 #include "output/info_writer.h"
+#include "output/map_record.h"
 #include "output/minimap_convert.h"
 #include "parsers/line_writer.h"
 #include "parsers/trigger_strings.h"
@@ -41,6 +43,10 @@ class RunContext : public LineWriter {
   // through here, so that a failed write is reported.
   void WriteInfoText(std::string_view text) override;
 
+  // Creates the catalogue at options.cataloguePath, or says on standard
+  // error why not. `source`, the map this run reads, is never taken.
+  bool OpenCatalogue(const std::string& source);
+
   // Each walks or processes to the end, so every map is reported when they
   // return.
   void WalkMapDirectory(const std::string& directory);
@@ -48,7 +54,7 @@ class RunContext : public LineWriter {
   // `openPath` names the same file as `path` (see MapVisitor).
   void ProcessMap(const std::string& path, const std::string& openPath);
 
-  // Closes the info file and returns what went wrong since the last
+  // Closes the info file and the catalogue and returns what went wrong since the last
   // Finish, which the next run then starts without (the info file's write
   // latch goes with the file and is cleared when one is opened).
   RunSummary Finish();
@@ -77,12 +83,19 @@ class RunContext : public LineWriter {
   void ExportMinimap(const std::string& path, const ExtractedFile& picture);
   // Reports the first failed write of the info file.
   void InfoFileWritten(int error);
+  // The map's record as the catalogue's next line.
+  void WriteCatalogue();
+  // Reports the first failed write of the catalogue.
+  void CatalogueWritten(int error);
 
   MapArchive& archive_;
   WorkFile& workFile_;
   Reporter& reporter_;
   InfoWriter info_;
+  CatalogueWriter catalogue_;
   TriggerStringTable triggerStrings_;
+  // What the map in hand has yielded so far.
+  MapRecord record_;
   ScratchBuffer readBuffer_;
   MinimapConverter minimaps_;
   std::vector<const char*> names_;

@@ -17,6 +17,8 @@ struct RunOptions {
   std::optional<ExistingInfoFile> existingInfoFile;
   bool writeMinimaps = false;
   std::string minimapDirectory;  // ends in a separator by the time maps are read
+  // The catalogue's path, "-" for standard output; empty for none.
+  std::string cataloguePath;
 };
 
 }  // namespace korvanel

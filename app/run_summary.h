@@ -10,6 +10,7 @@ struct RunSummary {
   bool extractFailed = false;
   bool readFailed = false;
   bool writeFailed = false;  // the info file's: cleared when it is opened
+  bool catalogueFailed = false;
   // Maps that could not be opened and folders that could not be read: no
   // latch exists for them, but the run did not analyse everything.
   int unread = 0;
@@ -20,7 +21,7 @@ struct RunSummary {
   // left out.
   bool stopped = false;
 
-  bool Failed() const { return minimapFailed || extractFailed || readFailed || writeFailed || unread > 0; }
+  bool Failed() const { return minimapFailed || extractFailed || readFailed || writeFailed || catalogueFailed || unread > 0; }
 };
 
 }  // namespace korvanel

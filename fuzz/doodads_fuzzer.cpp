@@ -11,10 +11,11 @@ using namespace korvanel;
 
 namespace {
 
-void Check(bool (*parse)(std::span<const std::byte>, LineWriter&), const std::uint8_t* data,
+void Check(bool (*parse)(std::span<const std::byte>, DoodadFacts&, LineWriter&), const std::uint8_t* data,
            std::size_t size) {
   fuzz::CheckingWriter out;
-  const bool ok = parse(fuzz::AsBytes(data, size), out);
+  DoodadFacts facts;
+  const bool ok = parse(fuzz::AsBytes(data, size), facts, out);
   const bool magic = size >= 4 && std::memcmp(data, "W3do", 4) == 0;
   if (!magic && (ok || out.Lines() != 0)) fuzz::Fail("wrong magic accepted");
   if (out.Lines() > 2) fuzz::Fail("more than two lines");

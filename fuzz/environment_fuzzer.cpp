@@ -10,7 +10,8 @@ using namespace korvanel;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::CheckingWriter out;
-  const bool ok = ParseEnvironment(fuzz::AsBytes(data, size), out);
+  EnvironmentFacts facts;
+  const bool ok = ParseEnvironment(fuzz::AsBytes(data, size), facts, out);
 
   const bool magic = size >= 4 && std::memcmp(data, "W3E!", 4) == 0;
   if (!magic && (ok || out.Lines() != 0)) fuzz::Fail("wrong magic accepted");

@@ -33,7 +33,8 @@ const TriggerStringTable& FixedTable() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::CheckingWriter out;
-  const bool ok = ParseMapInfo(fuzz::AsBytes(data, size), FixedTable(), out);
+  MapInfo info;
+  const bool ok = ParseMapInfo(fuzz::AsBytes(data, size), FixedTable(), info, out);
 
   if (size < 4) {
     if (ok || out.Lines() != 0) fuzz::Fail("short file not refused");

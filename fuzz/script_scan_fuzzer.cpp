@@ -26,7 +26,8 @@ class ScriptWriter : public fuzz::CheckingWriter {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   ScriptWriter out;
-  if (!ScanScript(fuzz::AsBytes(data, size), out)) fuzz::Fail("scan returned false");
+  ScriptFacts facts;
+  if (!ScanScript(fuzz::AsBytes(data, size), facts, out)) fuzz::Fail("scan returned false");
   // Without a line feed there is no line, so nothing can be written.
   if (std::string_view(reinterpret_cast<const char*>(data), size).find('\n') == std::string_view::npos &&
       out.Lines() != 0)

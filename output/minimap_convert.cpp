@@ -94,6 +94,12 @@ void DropAlpha(std::span<const std::byte> pixels, std::span<std::byte> colours) 
 
 // Handles are made on first use and dropped after any failure, so a
 // damaged picture never leaves state behind for the next one.
+std::optional<PictureSize> BlpPictureSize(std::span<const std::byte> blp) {
+  const auto layout = ReadLayout(blp);
+  if (!layout) return std::nullopt;
+  return PictureSize{layout->width, layout->height};
+}
+
 struct MinimapConverter::Codec {
   TjHandle decoder{tjInitDecompress()};
   TjHandle encoder{tjInitCompress()};

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 
 #include "platform/file.h"
@@ -15,6 +17,14 @@ namespace korvanel {
 // the picture's name taken already (kExists), its file not created
 // (kCreate), or the conversion's stages, the last one with the writing.
 enum class MinimapStage { kDone, kExists, kCreate, kHeader, kDecode, kEncode };
+
+struct PictureSize {
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+};
+
+// The size of the picture Convert makes of `blp`; absent when it makes none.
+std::optional<PictureSize> BlpPictureSize(std::span<const std::byte> blp);
 
 // Keeps the codec's handles and its working buffers from one picture to
 // the next: a run converts thousands, and fresh ones for each cost more

@@ -1,6 +1,5 @@
 #include "parsers/environment.h"
 
-#include <cstdint>
 #include <string_view>
 
 #include "parsers/byte_reader.h"
@@ -27,28 +26,19 @@ std::int32_t LessOne(std::int32_t value) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(value) - 1u);
 }
 
-bool ParseDoodads(std::span<const std::byte> data, const DoodadLabels& labels, LineWriter& out) {
-  const ByteReader in(data);
-  if (!in.MagicAt(0, "W3do")) return false;
-  const auto version = in.I32(4);
-  if (!version) return false;
-  out.WriteInfoText(NumberLine(labels.version, *version));
-  if (*version != kDoodadFormat) return true;
-  const auto count = in.I32(12);
-  if (!count) return false;
-  out.WriteInfoText(NumberLine(labels.count, *count));
-  return true;
+void WriteDoodadLines(const DoodadFacts& facts, const DoodadLabels& labels, LineWriter& out) {
+  if (facts.version) out.WriteInfoText(NumberLine(labels.version, *facts.version));
+  if (facts.count) out.WriteInfoText(NumberLine(labels.count, *facts.count));
 }
 
 }  // namespace
 
-bool ParseEnvironment(std::span<const std::byte> data, LineWriter& out) {
+bool ParseEnvironment(std::span<const std::byte> data, EnvironmentFacts& facts) {
+  facts = {};
   const ByteReader in(data);
   if (!in.MagicAt(0, "W3E!")) return false;
-  const auto version = in.I32(4);
-  if (!version) return false;
-  out.WriteInfoText(NumberLine("W3E Version:       ", *version));
-  if (*version != kEnvironmentFormat) return true;
+  if (!(facts.version = in.I32(4))) return false;
+  if (*facts.version != kEnvironmentFormat) return true;
 
   // Two tables of 4-byte entries (ground and cliff tilesets) precede the
   // size; their counts come from the file, so the offsets are 64-bit and any
@@ -62,18 +52,45 @@ bool ParseEnvironment(std::span<const std::byte> data, LineWriter& out) {
   const auto width = in.I32(sizeAt);
   const auto height = in.I32(sizeAt + 4);
   if (!width || !height) return false;
-  out.WriteInfoText(SizeLine("Map Size:          ", LessOne(*width), LessOne(*height)));
+  facts.mapSize = MapSize{LessOne(*width), LessOne(*height)};
   return true;
 }
 
-bool ParseTreeDoodads(std::span<const std::byte> data, LineWriter& out) {
-  return ParseDoodads(data, kTreeLabels, out);
+bool ParseDoodads(std::span<const std::byte> data, DoodadFacts& facts) {
+  facts = {};
+  const ByteReader in(data);
+  if (!in.MagicAt(0, "W3do")) return false;
+  if (!(facts.version = in.I32(4))) return false;
+  if (*facts.version != kDoodadFormat) return true;
+  return (facts.count = in.I32(12)).has_value();
 }
 
-bool ParseUnitDoodads(std::span<const std::byte> data, LineWriter& out) {
-  return ParseDoodads(data, kUnitLabels, out);
+void WriteEnvironmentLines(const EnvironmentFacts& facts, LineWriter& out) {
+  if (facts.version) out.WriteInfoText(NumberLine("W3E Version:       ", *facts.version));
+  if (facts.mapSize) out.WriteInfoText(SizeLine("Map Size:          ", facts.mapSize->width, facts.mapSize->height));
 }
 
-bool ParseMmpFile(std::span<const std::byte>, LineWriter&) { return true; }
+void WriteTreeDoodadLines(const DoodadFacts& facts, LineWriter& out) { WriteDoodadLines(facts, kTreeLabels, out); }
+void WriteUnitDoodadLines(const DoodadFacts& facts, LineWriter& out) { WriteDoodadLines(facts, kUnitLabels, out); }
+
+bool ParseEnvironment(std::span<const std::byte> data, EnvironmentFacts& facts, LineWriter& out) {
+  const bool ok = ParseEnvironment(data, facts);
+  WriteEnvironmentLines(facts, out);
+  return ok;
+}
+
+bool ParseTreeDoodads(std::span<const std::byte> data, DoodadFacts& facts, LineWriter& out) {
+  const bool ok = ParseDoodads(data, facts);
+  WriteTreeDoodadLines(facts, out);
+  return ok;
+}
+
+bool ParseUnitDoodads(std::span<const std::byte> data, DoodadFacts& facts, LineWriter& out) {
+  const bool ok = ParseDoodads(data, facts);
+  WriteUnitDoodadLines(facts, out);
+  return ok;
+}
+
+bool ParseMmpFile(std::span<const std::byte>) { return true; }
 
 }  // namespace korvanel

@@ -3,19 +3,44 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <span>
 
 #include "parsers/line_writer.h"
+#include "parsers/map_size.h"
 
 namespace korvanel {
 
-// Each writes its version line and, for the expected version, one figure
-// line. False for a wrong magic or data that ends before a needed field.
-bool ParseEnvironment(std::span<const std::byte> data, LineWriter& out);
-bool ParseTreeDoodads(std::span<const std::byte> data, LineWriter& out);
-bool ParseUnitDoodads(std::span<const std::byte> data, LineWriter& out);
+// The version and, for the expected version, the map's size (one less than
+// the stored corner counts).
+struct EnvironmentFacts {
+  std::optional<std::int32_t> version;
+  std::optional<MapSize> mapSize;
+};
 
-// Reads and writes nothing; always true.
-bool ParseMmpFile(std::span<const std::byte> data, LineWriter& out);
+// The version and, for the expected version, the number of doodads.
+struct DoodadFacts {
+  std::optional<std::int32_t> version;
+  std::optional<std::int32_t> count;
+};
+
+// Each fills its facts (emptied first) as far as the data goes. False for a
+// wrong magic or data that ends before a needed field.
+bool ParseEnvironment(std::span<const std::byte> data, EnvironmentFacts& facts);
+bool ParseDoodads(std::span<const std::byte> data, DoodadFacts& facts);
+
+// The record's lines for the facts present.
+void WriteEnvironmentLines(const EnvironmentFacts& facts, LineWriter& out);
+void WriteTreeDoodadLines(const DoodadFacts& facts, LineWriter& out);
+void WriteUnitDoodadLines(const DoodadFacts& facts, LineWriter& out);
+
+// Parse and write at once, as a run does for the info file.
+bool ParseEnvironment(std::span<const std::byte> data, EnvironmentFacts& facts, LineWriter& out);
+bool ParseTreeDoodads(std::span<const std::byte> data, DoodadFacts& facts, LineWriter& out);
+bool ParseUnitDoodads(std::span<const std::byte> data, DoodadFacts& facts, LineWriter& out);
+
+// Reads nothing; always true.
+bool ParseMmpFile(std::span<const std::byte> data);
 
 }  // namespace korvanel

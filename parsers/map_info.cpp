@@ -1,8 +1,10 @@
 #include "parsers/map_info.h"
 
+#include <bit>
 #include <cstdint>
 #include <iterator>
 #include <string>
+#include <utility>
 
 #include "parsers/byte_reader.h"
 #include "parsers/record_line.h"
@@ -14,6 +16,30 @@ namespace {
 constexpr std::int32_t kReadableFormat = 18;
 constexpr std::int32_t kMeleeFlag = 4;
 
+constexpr std::pair<std::int32_t, std::string_view> kMapFlags[] = {
+    {0x0001, "hide_minimap_in_previews"},
+    {0x0002, "modified_ally_priorities"},
+    {0x0004, "melee"},
+    {0x0008, "large_playable_size_never_reduced"},
+    {0x0010, "masked_areas_partially_visible"},
+    {0x0020, "fixed_player_settings"},
+    {0x0040, "custom_forces"},
+    {0x0080, "custom_tech_tree"},
+    {0x0100, "custom_abilities"},
+    {0x0200, "custom_upgrades"},
+    {0x0400, "properties_opened"},
+    {0x0800, "waves_on_cliff_shores"},
+    {0x1000, "waves_on_rolling_shores"},
+};
+
+constexpr std::pair<std::int32_t, std::string_view> kForceFlags[] = {
+    {0x01, "allied"},
+    {0x02, "allied_victory"},
+    {0x04, "shared_vision"},
+    {0x10, "shared_unit_control"},
+    {0x20, "shared_advanced_unit_control"},
+};
+
 constexpr std::string_view kVersionLabel = "W3I Version:       ";
 constexpr std::string_view kMapVersionLabel = "Map Version:       ";
 constexpr std::string_view kEditorLabel = "Editor Version:    ";
@@ -23,6 +49,140 @@ constexpr std::string_view kPlayableSizeLabel = "Playable Map Size: ";
 constexpr std::string_view kMapTypeLabel = "Map Type:          ";
 constexpr std::string_view kTilesetLabel = "Main Tileset:      ";
 constexpr std::string_view kMaxPlayersLabel = "Max Players:       ";
+
+// Offset after a skipped NUL-ended string; a string that runs to the end of
+// the data leaves the offset at the end.
+std::int64_t SkipString(const ByteReader& in, std::int64_t offset) {
+  if (offset >= in.Size()) return offset;
+  std::int64_t next = 0;
+  in.CString(offset, next);
+  return next < in.Size() ? next : in.Size();
+}
+
+std::vector<std::string_view> FlagNames(std::int32_t flags, std::span<const std::pair<std::int32_t, std::string_view>> names) {
+  std::vector<std::string_view> set;
+  for (const auto& [bit, name] : names)
+    if (flags & bit) set.push_back(name);
+  return set;
+}
+
+MapText ReadText(const ByteReader& in, std::int64_t offset, std::int64_t& next, const TriggerStringTable& table) {
+  const std::string_view stored = in.CString(offset, next);
+  return {std::string(stored), ResolveTriggerString(table, stored)};
+}
+
+std::optional<float> F32(const ByteReader& in, std::int64_t offset) {
+  const auto bits = in.I32(offset);
+  if (!bits) return std::nullopt;
+  return std::bit_cast<float>(*bits);
+}
+
+// The player and force tables after the maximum number of players, at
+// `offset`, in the layout of format 18.
+void ReadSlots(const ByteReader& in, std::int64_t offset, const TriggerStringTable& table, MapInfo& info) {
+  for (std::int32_t k = 0; k < *info.maxPlayers; ++k) {
+    PlayerSlot player;
+    const auto number = in.I32(offset), controller = in.I32(offset + 4), race = in.I32(offset + 8),
+               fixed = in.I32(offset + 12);
+    if (!number || !controller || !race || !fixed) return;
+    std::int64_t next = 0;
+    player.name = ReadText(in, offset + 16, next, table);
+    // Then the two ally-priority masks, not kept.
+    const auto x = F32(in, next), y = F32(in, next + 4);
+    if (!x || !y || !in.Has(next + 8, 8)) return;
+    player.number = *number;
+    player.controller = *controller;
+    player.race = *race;
+    player.fixedStart = *fixed != 0;
+    player.startX = *x;
+    player.startY = *y;
+    info.players.push_back(std::move(player));
+    offset = next + 16;
+  }
+  const auto forces = in.I32(offset);
+  if (!forces) return;
+  offset += 4;
+  for (std::int32_t k = 0; k < *forces; ++k) {
+    const auto flags = in.I32(offset), players = in.I32(offset + 4);
+    if (!flags || !players) return;
+    std::int64_t next = 0;
+    MapText name = ReadText(in, offset + 8, next, table);
+    if (next > in.Size()) return;  // no NUL: the name was cut
+    info.forces.push_back({*flags, *players, std::move(name)});
+    offset = next;
+  }
+  info.slotsComplete = true;
+}
+
+// Format 18 from the map version on; `info.format` is read.
+bool ReadFormat18(const ByteReader& in, const TriggerStringTable& table, MapInfo& info) {
+  if (!(info.mapVersion = in.I32(4))) return false;
+  if (!(info.editorVersion = in.I32(8))) return false;
+
+  if (in.Size() <= 12) return false;
+  std::int64_t p = 12;
+  std::optional<MapText>* const texts[] = {&info.name, &info.author, &info.description, &info.suggestedPlayers};
+  for (std::size_t k = 0; k < std::size(texts); ++k) {
+    std::int64_t next = 0;
+    *texts[k] = ReadText(in, p, next, table);
+    p = next;
+    // The suggested players are followed by fixed-size fields, checked below.
+    if (k + 1 < std::size(texts) && in.Size() <= p) return false;
+  }
+
+  const auto width = in.I32(p + 48);
+  const auto height = in.I32(p + 52);
+  if (!width || !height) return false;
+  info.playableSize = MapSize{*width, *height};
+  if (!(info.flags = in.I32(p + 56))) return false;
+  if (!(info.tileset = in.U8(p + 60))) return false;
+
+  // Loading screen and prologue: a number and three texts each, not kept.
+  std::int64_t q = p + 65;
+  if (in.Size() <= q) return false;
+  for (int k = 0; k < 3; ++k) q = SkipString(in, q);
+  q += 4;
+  if (in.Size() <= q) return false;
+  for (int k = 0; k < 3; ++k) q = SkipString(in, q);
+
+  if (!(info.maxPlayers = in.I32(q))) return false;
+  ReadSlots(in, q + 4, table, info);
+  return true;
+}
+
+}  // namespace
+
+bool ParseMapInfo(std::span<const std::byte> data, const TriggerStringTable& table, MapInfo& info) {
+  info = {};
+  const ByteReader in(data);
+  if (!(info.format = in.I32(0))) return false;
+  switch (*info.format) {
+    case kReadableFormat: return ReadFormat18(in, table, info);
+    default: return true;
+  }
+}
+
+void WriteMapInfoLines(const MapInfo& info, LineWriter& out) {
+  if (info.format) out.WriteInfoText(NumberLine(kVersionLabel, *info.format));
+  if (info.mapVersion) out.WriteInfoText(NumberLine(kMapVersionLabel, *info.mapVersion));
+  if (info.editorVersion)
+    out.WriteInfoText(TextLine(kEditorLabel, std::to_string(*info.editorVersion) + " (" +
+                                                 std::string(EditorName(*info.editorVersion)) + ")"));
+  const std::optional<MapText>* const texts[] = {&info.name, &info.author, &info.description, &info.suggestedPlayers};
+  for (std::size_t k = 0; k < std::size(texts); ++k)
+    if (*texts[k]) out.WriteInfoText(TextLine(kTextLabels[k], EscapeMapText((*texts[k])->resolved)));
+  if (info.playableSize)
+    out.WriteInfoText(SizeLine(kPlayableSizeLabel, info.playableSize->width, info.playableSize->height));
+  if (info.flags) out.WriteInfoText(TextLine(kMapTypeLabel, IsMeleeMap(*info.flags) ? "Melee" : "Non-Melee"));
+  if (info.tileset) out.WriteInfoText(TextLine(kTilesetLabel, TilesetName(*info.tileset)));
+  if (info.maxPlayers) out.WriteInfoText(NumberLine(kMaxPlayersLabel, *info.maxPlayers));
+}
+
+bool ParseMapInfo(std::span<const std::byte> data, const TriggerStringTable& table, MapInfo& info, LineWriter& out) {
+  const bool ok = ParseMapInfo(data, table, info);
+  WriteMapInfoLines(info, out);
+  return ok;
+}
 
 std::string_view EditorName(std::int32_t version) {
   switch (version) {
@@ -55,17 +215,6 @@ std::string_view TilesetName(std::uint8_t letter) {
   }
 }
 
-// Offset after a skipped NUL-ended string; a string that runs to the end of
-// the data leaves the offset at the end.
-std::int64_t SkipString(const ByteReader& in, std::int64_t offset) {
-  if (offset >= in.Size()) return offset;
-  std::int64_t next = 0;
-  in.CString(offset, next);
-  return next < in.Size() ? next : in.Size();
-}
-
-}  // namespace
-
 std::string EscapeMapText(std::string_view text) {
   std::string escaped;
   escaped.reserve(text.size());
@@ -82,58 +231,31 @@ std::string EscapeMapText(std::string_view text) {
   return escaped;
 }
 
-bool ParseMapInfo(std::span<const std::byte> data, const TriggerStringTable& table, LineWriter& out) {
-  const ByteReader in(data);
 
-  const auto format = in.I32(0);
-  if (!format) return false;
-  out.WriteInfoText(NumberLine(kVersionLabel, *format));
-  if (*format != kReadableFormat) return true;
+bool IsMeleeMap(std::int32_t flags) { return (flags & kMeleeFlag) != 0; }
 
-  const auto mapVersion = in.I32(4);
-  if (!mapVersion) return false;
-  out.WriteInfoText(NumberLine(kMapVersionLabel, *mapVersion));
-
-  const auto editor = in.I32(8);
-  if (!editor) return false;
-  out.WriteInfoText(TextLine(kEditorLabel, std::to_string(*editor) + " (" + std::string(EditorName(*editor)) + ")"));
-
-  if (in.Size() <= 12) return false;
-  std::int64_t p = 12;
-  for (std::size_t k = 0; k < std::size(kTextLabels); ++k) {
-    std::int64_t next = 0;
-    const std::string_view stored = in.CString(p, next);
-    p = next;
-    out.WriteInfoText(TextLine(kTextLabels[k], EscapeMapText(ResolveTriggerString(table, stored))));
-    // The suggested players are followed by fixed-size fields, checked below.
-    if (k + 1 < std::size(kTextLabels) && in.Size() <= p) return false;
+std::string_view ControllerName(std::int32_t controller) {
+  switch (controller) {
+    case 1: return "human";
+    case 2: return "computer";
+    case 3: return "neutral";
+    case 4: return "rescuable";
+    default: return "";
   }
-
-  const auto width = in.I32(p + 48);
-  const auto height = in.I32(p + 52);
-  if (!width || !height) return false;
-  out.WriteInfoText(SizeLine(kPlayableSizeLabel, *width, *height));
-
-  const auto flags = in.I32(p + 56);
-  if (!flags) return false;
-  out.WriteInfoText(TextLine(kMapTypeLabel, (*flags & kMeleeFlag) ? "Melee" : "Non-Melee"));
-
-  const auto tileset = in.U8(p + 60);
-  if (!tileset) return false;
-  out.WriteInfoText(TextLine(kTilesetLabel, TilesetName(*tileset)));
-
-  // Loading screen and prologue: a number and three texts each, not reported.
-  std::int64_t q = p + 65;
-  if (in.Size() <= q) return false;
-  for (int k = 0; k < 3; ++k) q = SkipString(in, q);
-  q += 4;
-  if (in.Size() <= q) return false;
-  for (int k = 0; k < 3; ++k) q = SkipString(in, q);
-
-  const auto maxPlayers = in.I32(q);
-  if (!maxPlayers) return false;
-  out.WriteInfoText(NumberLine(kMaxPlayersLabel, *maxPlayers));
-  return true;
 }
+
+std::string_view RaceName(std::int32_t race) {
+  switch (race) {
+    case 0: return "selectable";
+    case 1: return "human";
+    case 2: return "orc";
+    case 3: return "undead";
+    case 4: return "night_elf";
+    default: return "";
+  }
+}
+
+std::vector<std::string_view> MapFlagNames(std::int32_t flags) { return FlagNames(flags, kMapFlags); }
+std::vector<std::string_view> ForceFlagNames(std::int32_t flags) { return FlagNames(flags, kForceFlags); }
 
 }  // namespace korvanel

@@ -1,24 +1,91 @@
 // The map's general information (war3map.w3i): versions, its four texts,
-// sizes, type, tileset and player count.
+// sizes, flags, tileset, and the players and forces of the map.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "parsers/line_writer.h"
+#include "parsers/map_size.h"
 #include "parsers/trigger_strings.h"
 
 namespace korvanel {
 
-// Writes the record's map information lines, each as soon as its value is
-// known. False when the data ends before a field the walk needs; a format
-// other than 18 gives the version line only and true.
-bool ParseMapInfo(std::span<const std::byte> data, const TriggerStringTable& table, LineWriter& out);
+// A text as the map stores it (perhaps a "TRIGSTR_" reference) and as it
+// reads once resolved through the trigger strings.
+struct MapText {
+  std::string stored;
+  std::string resolved;
+};
+
+// One player slot of the map.
+struct PlayerSlot {
+  std::int32_t number = 0;
+  std::int32_t controller = 0;  // see ControllerName
+  std::int32_t race = 0;        // see RaceName
+  bool fixedStart = false;
+  MapText name;
+  float startX = 0;
+  float startY = 0;
+};
+
+// One force (team) of the map.
+struct Force {
+  std::int32_t flags = 0;    // see ForceFlagNames
+  std::int32_t players = 0;  // bit n set: player number n belongs to it
+  MapText name;
+};
+
+// What war3map.w3i holds, whatever its format. Each field is read in file
+// order; the one the data ends before is absent, and so is every later
+// one, so that whatever was read before a cut is still there.
+struct MapInfo {
+  std::optional<std::int32_t> format;
+  std::optional<std::int32_t> mapVersion;
+  std::optional<std::int32_t> editorVersion;
+  std::optional<MapText> name;
+  std::optional<MapText> author;
+  std::optional<MapText> description;
+  std::optional<MapText> suggestedPlayers;
+  std::optional<MapSize> playableSize;
+  std::optional<std::int32_t> flags;  // see MapFlagNames
+  std::optional<std::uint8_t> tileset;
+  std::optional<std::int32_t> maxPlayers;
+  // The whole entries the data holds, up to the stored counts.
+  std::vector<PlayerSlot> players;
+  std::vector<Force> forces;
+  // Both tables were read to their stored ends.
+  bool slotsComplete = false;
+};
+
+// Reads the fields into `info` (emptied first). False when the data ends
+// before the maximum number of players; a format this parser does not know
+// gives the format only and true. The players and forces after it never
+// make it false: the record does not show them.
+bool ParseMapInfo(std::span<const std::byte> data, const TriggerStringTable& table, MapInfo& info);
+
+// The record's map information lines for the fields present.
+void WriteMapInfoLines(const MapInfo& info, LineWriter& out);
+// Both, as a run does for the info file.
+bool ParseMapInfo(std::span<const std::byte> data, const TriggerStringTable& table, MapInfo& info, LineWriter& out);
 
 // Keeps a map text on one record line: a backslash becomes two, a CR LF pair
 // becomes backslash and n. Lone CRs and LFs stay.
 std::string EscapeMapText(std::string_view text);
+
+// The names the record and the catalogue give to stored values.
+std::string_view EditorName(std::int32_t version);      // "unknown" for others
+std::string_view TilesetName(std::uint8_t letter);      // "Unknown Tileset" for others
+bool IsMeleeMap(std::int32_t flags);
+std::string_view ControllerName(std::int32_t controller);  // "" for unknown values
+std::string_view RaceName(std::int32_t race);              // "" for unknown values
+// The names of the set bits that have one, lowest bit first.
+std::vector<std::string_view> MapFlagNames(std::int32_t flags);
+std::vector<std::string_view> ForceFlagNames(std::int32_t flags);
 
 }  // namespace korvanel

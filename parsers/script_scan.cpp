@@ -8,6 +8,7 @@
 #include "parsers/byte_reader.h"
 #include "parsers/decimal.h"
 #include "parsers/record_line.h"
+#include "platform/text.h"
 
 namespace korvanel {
 
@@ -78,7 +79,7 @@ class LineCursor {
   bool nulKnown_ = false;
 };
 
-// Totals wrap as 32-bit values, as the record shows them.
+// Counted unsigned, so that they wrap instead of overflowing.
 struct Totals {
   std::uint32_t mines = 0;
   std::uint32_t mineAmounts = 0;
@@ -86,6 +87,8 @@ struct Totals {
   std::uint32_t passive = 0;
   std::uint32_t items = 0;
 };
+
+std::int32_t Wrapped(std::uint32_t total) { return static_cast<std::int32_t>(total); }
 
 // Feeds each line after a function header to `count`, up to and including
 // the line that holds "endfunction", or to the end of the script. Returns
@@ -118,12 +121,12 @@ bool ReadPlayerNumber(std::string_view header, std::int32_t& number) {
   return number != 0 || rest.empty() || rest.front() == '0';
 }
 
-std::string PlayerLine(bool resolved, std::int32_t number, std::uint32_t units) {
+std::string PlayerLine(const PlayerUnits& player) {
   std::string line = "Player ";
-  if (!resolved) line += "??";
-  else if (number < 10) line.append("0").append(std::to_string(number));
-  else line += std::to_string(number);
-  return line.append(" Units:   ").append(std::to_string(static_cast<std::int32_t>(units))).append("\r\n");
+  if (!player.player) line += "??";
+  else if (*player.player < 10) line.append("0").append(std::to_string(*player.player));
+  else line += std::to_string(*player.player);
+  return line.append(" Units:   ").append(std::to_string(player.units)).append("\r\n");
 }
 
 void CountMineLine(std::string_view line, Totals& totals) {
@@ -138,13 +141,31 @@ void CountMineLine(std::string_view line, Totals& totals) {
   totals.mineAmounts += static_cast<std::uint32_t>(ReadDecimal(line.substr(comma + 1)));
 }
 
-void WriteTotal(LineWriter& out, std::string_view label, std::uint32_t total) {
-  if (total != 0) out.WriteInfoText(NumberLine(label, static_cast<std::int32_t>(total)));
+void WriteTotal(LineWriter& out, std::string_view label, std::int32_t total) {
+  if (total != 0) out.WriteInfoText(NumberLine(label, total));
+}
+
+// The number at the front of `text` and the rest; absent without digits.
+std::optional<int> TakeNumber(std::string_view& text) {
+  std::size_t digits = 0;
+  int value = 0;
+  while (digits < text.size() && digits < 4 && text[digits] >= '0' && text[digits] <= '9')
+    value = value * 10 + (text[digits++] - '0');
+  if (digits == 0) return std::nullopt;
+  text.remove_prefix(digits);
+  return value;
+}
+
+bool TakePrefix(std::string_view& text, std::string_view prefix) {
+  if (!text.starts_with(prefix)) return false;
+  text.remove_prefix(prefix.size());
+  return true;
 }
 
 }  // namespace
 
-bool ScanScript(std::span<const std::byte> data, LineWriter& out) {
+bool ScanScript(std::span<const std::byte> data, ScriptFacts& facts) {
+  facts = {};
   const ByteReader in(data);
   // The count handed over is a signed 32-bit number; beyond it, it would
   // have read as negative.
@@ -152,7 +173,6 @@ bool ScanScript(std::span<const std::byte> data, LineWriter& out) {
 
   LineCursor cursor(in.All());
   Totals totals;
-  bool dateSeen = false;
 
   std::size_t pos = 0;
   while (pos < cursor.Size()) {
@@ -161,10 +181,9 @@ bool ScanScript(std::span<const std::byte> data, LineWriter& out) {
     pos = next;
     if (line.empty()) continue;
 
-    if (!dateSeen && line.starts_with(kDateKey)) {
-      // Keeps the script's own line end.
-      out.WriteInfoText(std::string(kDateLabel) + std::string(line.substr(kDateKey.size())));
-      dateSeen = true;
+    if (!facts.dateText && line.starts_with(kDateKey)) {
+      facts.dateText = line.substr(kDateKey.size());
+      facts.playersBeforeDate = facts.players.size();
     } else if (!Contains(line, kFunctionKey)) {
       // Only function headers matter outside bodies.
     } else if (ContainsAfterStart(line, kDropItemsKey)) {
@@ -174,7 +193,7 @@ bool ScanScript(std::span<const std::byte> data, LineWriter& out) {
       const bool resolved = ReadPlayerNumber(line, number);
       std::uint32_t units = 0;
       pos = WalkBody(cursor, pos, CountUnitsInto(units));
-      out.WriteInfoText(PlayerLine(resolved, number, units));
+      facts.players.push_back({resolved ? std::optional(number) : std::nullopt, Wrapped(units)});
     } else if (Contains(line, kHostileKey)) {
       pos = WalkBody(cursor, pos, CountUnitsInto(totals.aggressive));
     } else if (Contains(line, kPassiveKey)) {
@@ -184,12 +203,57 @@ bool ScanScript(std::span<const std::byte> data, LineWriter& out) {
     }
   }
 
-  WriteTotal(out, "Mines:             ", totals.mines);
-  WriteTotal(out, "Mines Amounts:     ", totals.mineAmounts);
-  WriteTotal(out, "Agressive Units:   ", totals.aggressive);
-  WriteTotal(out, "Passive Units:     ", totals.passive);
-  WriteTotal(out, "Items:             ", totals.items);
+  facts.mines = Wrapped(totals.mines);
+  facts.mineAmounts = Wrapped(totals.mineAmounts);
+  facts.aggressiveUnits = Wrapped(totals.aggressive);
+  facts.passiveUnits = Wrapped(totals.passive);
+  facts.items = Wrapped(totals.items);
   return true;
+}
+
+void WriteScriptLines(const ScriptFacts& facts, LineWriter& out) {
+  for (std::size_t k = 0; k <= facts.players.size(); ++k) {
+    // The date keeps the script's own line end.
+    if (facts.dateText && k == facts.playersBeforeDate) out.WriteInfoText(std::string(kDateLabel) + *facts.dateText);
+    if (k < facts.players.size()) out.WriteInfoText(PlayerLine(facts.players[k]));
+  }
+  WriteTotal(out, "Mines:             ", facts.mines);
+  WriteTotal(out, "Mines Amounts:     ", facts.mineAmounts);
+  WriteTotal(out, "Agressive Units:   ", facts.aggressiveUnits);
+  WriteTotal(out, "Passive Units:     ", facts.passiveUnits);
+  WriteTotal(out, "Items:             ", facts.items);
+}
+
+bool ScanScript(std::span<const std::byte> data, ScriptFacts& facts, LineWriter& out) {
+  const bool ok = ScanScript(data, facts);
+  WriteScriptLines(facts, out);
+  return ok;
+}
+
+std::optional<ScriptDate> ReadScriptDate(std::string_view text) {
+  static constexpr std::string_view kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                 "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  // The weekday is not checked: the date says it.
+  if (text.size() < 4 || text[3] != ' ') return std::nullopt;
+  text.remove_prefix(4);
+  ScriptDate date;
+  for (std::size_t m = 0; m < std::size(kMonths) && date.month == 0; ++m)
+    if (TakePrefix(text, kMonths[m])) date.month = static_cast<int>(m) + 1;
+  if (date.month == 0 || !TakePrefix(text, " ")) return std::nullopt;
+  TakePrefix(text, " ");  // days below 10 may be padded with a blank
+  const auto day = TakeNumber(text);
+  if (!day || !TakePrefix(text, " ")) return std::nullopt;
+  const auto hour = TakeNumber(text);
+  if (!hour || !TakePrefix(text, ":")) return std::nullopt;
+  const auto minute = TakeNumber(text);
+  if (!minute || !TakePrefix(text, ":")) return std::nullopt;
+  const auto second = TakeNumber(text);
+  if (!second || !TakePrefix(text, " ")) return std::nullopt;
+  const auto year = TakeNumber(text);
+  if (!year || TrimWhiteSpace(text).size() != 0) return std::nullopt;
+  date = {*year, date.month, *day, *hour, *minute, *second};
+  if (date.day < 1 || date.day > 31 || date.hour > 23 || date.minute > 59 || date.second > 60) return std::nullopt;
+  return date;
 }
 
 }  // namespace korvanel

@@ -4,14 +4,55 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <span>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "parsers/line_writer.h"
 
 namespace korvanel {
 
-// Writes the date line, one unit line per player function and the non-zero
-// totals. Runs in time linear in the script's size; true for any script.
-bool ScanScript(std::span<const std::byte> data, LineWriter& out);
+// The units one CreateUnitsForPlayer function creates.
+struct PlayerUnits {
+  std::optional<std::int32_t> player;  // absent when its number cannot be read
+  std::int32_t units = 0;
+};
+
+// A date and time as the script's date line gives them.
+struct ScriptDate {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+
+// What the script says. Totals wrap as 32-bit values, as the record shows
+// them.
+struct ScriptFacts {
+  // The first date line's text after its key, its own line end included.
+  std::optional<std::string> dateText;
+  // How many player functions come before the date line: the record keeps
+  // the script's order.
+  std::size_t playersBeforeDate = 0;
+  std::vector<PlayerUnits> players;  // in script order
+  std::int32_t mines = 0;
+  std::int32_t mineAmounts = 0;
+  std::int32_t aggressiveUnits = 0;
+  std::int32_t passiveUnits = 0;
+  std::int32_t items = 0;
+};
+
+// Fills `facts` (emptied first). Runs in time linear in the script's size;
+// true for any script.
+bool ScanScript(std::span<const std::byte> data, ScriptFacts& facts);
+
+// The date line, one unit line per player function and the non-zero totals.
+void WriteScriptLines(const ScriptFacts& facts, LineWriter& out);
+// Both, as a run does for the info file.
+bool ScanScript(std::span<const std::byte> data, ScriptFacts& facts, LineWriter& out);
+
+// The date of a date text as the editor writes it, "Sun Jan 10 04:43:58
+// 2010"; absent for any other text.
+std::optional<ScriptDate> ReadScriptDate(std::string_view text);
 
 }  // namespace korvanel

@@ -116,6 +116,33 @@ TEST(CommandLine, ProgramPrintsUsageAndExitStatus) {
   EXPECT_EQ(empty.out, "");
 }
 
+TEST(CommandLine, JsonHelpAndVersion) {
+  CommandLine cl = ParseCommandLine({"maps", "--json", "maps.jsonl", "/i", "info.txt"});
+  EXPECT_FALSE(cl.usage);
+  EXPECT_EQ(cl.options.cataloguePath, "maps.jsonl");
+  EXPECT_EQ(ParseCommandLine({"maps", "--json", "-"}).options.cataloguePath, "-");
+  EXPECT_TRUE(ParseCommandLine({"maps", "--json"}).usage);
+  EXPECT_TRUE(ParseCommandLine({"maps", "--json", "/s"}).usage);
+  EXPECT_TRUE(ParseCommandLine({"maps", "-h"}).extensionsHelp);
+  EXPECT_FALSE(ParseCommandLine({"maps", "/?"}).extensionsHelp);
+
+  for (const char* help : {"-h", "--help"}) {
+    ProcessResult r = RunKorvanel({help});
+    EXPECT_EQ(r.status, kExitOk) << help;
+    EXPECT_EQ(r.out, std::string(kUsageText) + std::string(kExtensionsHelpText)) << help;
+  }
+  EXPECT_NE(kExtensionsHelpText.find("--json FILE"), std::string_view::npos);
+  EXPECT_NE(kExtensionsHelpText.find("-h, --help"), std::string_view::npos);
+  EXPECT_NE(kExtensionsHelpText.find("--version"), std::string_view::npos);
+  EXPECT_EQ(RunKorvanel({"/?"}).out, kUsageText);
+
+  ProcessResult version = RunKorvanel({"--version"});
+  EXPECT_EQ(version.status, kExitOk);
+  EXPECT_EQ(version.out, kVersionText);
+  EXPECT_TRUE(version.out.starts_with("korvanel 1.")) << version.out;
+  EXPECT_TRUE(version.out.ends_with("\n"));
+}
+
 TEST(CommandLine, FileNamesCannotDriveATerminal) {
   TempDir dir;
   fs::create_directory(dir / "pack");

@@ -56,23 +56,27 @@ const std::map<std::string, std::function<void(const std::string&)>>& Runners() 
       {"map_info",
        [](const std::string& in) {
          CheckedLines out;
-         ParseMapInfo(Bytes(in), TriggerStringTable(), out);
+         MapInfo info;
+         ParseMapInfo(Bytes(in), TriggerStringTable(), info, out);
        }},
       {"environment",
        [](const std::string& in) {
          CheckedLines out;
-         ParseEnvironment(Bytes(in), out);
+         EnvironmentFacts facts;
+         ParseEnvironment(Bytes(in), facts, out);
        }},
       {"doodads",
        [](const std::string& in) {
          CheckedLines out;
-         ParseTreeDoodads(Bytes(in), out);
-         ParseUnitDoodads(Bytes(in), out);
+         DoodadFacts facts;
+         ParseTreeDoodads(Bytes(in), facts, out);
+         ParseUnitDoodads(Bytes(in), facts, out);
        }},
       {"script_scan",
        [](const std::string& in) {
          CheckedLines out;
-         EXPECT_TRUE(ScanScript(Bytes(in), out));
+         ScriptFacts facts;
+         EXPECT_TRUE(ScanScript(Bytes(in), facts, out));
        }},
       {"minimap_convert",
        [](const std::string& in) {

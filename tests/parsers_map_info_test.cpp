@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <string>
 #include <utility>
 #include <vector>
@@ -42,7 +43,8 @@ struct Result {
 
 Result RunParser(std::string_view data, const TriggerStringTable& table = {}) {
   Result r{false, {}};
-  r.ok = ParseMapInfo(test::Bytes(data), table, r.out);
+  MapInfo info;
+  r.ok = ParseMapInfo(test::Bytes(data), table, info, r.out);
   return r;
 }
 
@@ -190,6 +192,83 @@ TEST(MapInfo, StringsWithoutNulEndAtTheData) {
   r = RunParser(cut);
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(r.out.Lines().size(), 10u);
+}
+
+// The player and force tables that follow the maximum number of players.
+std::string Slots() {
+  auto f32 = [](float v) { return Le32(std::bit_cast<std::int32_t>(v)); };
+  return Le32(0) + Le32(1) + Le32(4) + Le32(1) + "TRIGSTR_007\0"s + f32(-1024.5f) + f32(2048) + Le32(0) + Le32(0) +
+         Le32(1) + Le32(2) + Le32(2) + Le32(0) + "Orcs\0"s + f32(0) + f32(0) + Le32(0) + Le32(0) +  //
+         Le32(1) + Le32(0x13) + Le32(0b11) + "Everyone\0"s;
+}
+
+TEST(MapInfo, FactsHoldThePlayersForcesAndFlags) {
+  TriggerStringTable table;
+  table.Add("Elves", 7);
+  W3i w;
+  w.maxPlayers = 2;
+  w.flags = 0x9C14;
+  const std::string data = w.Bytes() + Slots();
+  MapInfo info;
+  EXPECT_TRUE(ParseMapInfo(Bytes(data), table, info));
+  EXPECT_EQ(info.name->stored, "My Map");
+  EXPECT_EQ(info.playableSize->width, 116);
+  EXPECT_EQ(info.tileset, 'L');
+  ASSERT_EQ(info.players.size(), 2u);
+  EXPECT_EQ(info.players[0].number, 0);
+  EXPECT_EQ(ControllerName(info.players[0].controller), "human");
+  EXPECT_EQ(RaceName(info.players[0].race), "night_elf");
+  EXPECT_TRUE(info.players[0].fixedStart);
+  EXPECT_EQ(info.players[0].name.stored, "TRIGSTR_007");
+  EXPECT_EQ(info.players[0].name.resolved, "Elves");
+  EXPECT_EQ(info.players[0].startX, -1024.5f);
+  EXPECT_EQ(info.players[0].startY, 2048.0f);
+  EXPECT_EQ(ControllerName(info.players[1].controller), "computer");
+  EXPECT_EQ(RaceName(info.players[1].race), "orc");
+  EXPECT_EQ(info.players[1].name.resolved, "Orcs");
+  ASSERT_EQ(info.forces.size(), 1u);
+  EXPECT_EQ(info.forces[0].players, 0b11);
+  EXPECT_EQ(info.forces[0].name.resolved, "Everyone");
+  EXPECT_EQ(ForceFlagNames(info.forces[0].flags), (std::vector<std::string_view>{"allied", "allied_victory", "shared_unit_control"}));
+  EXPECT_TRUE(info.slotsComplete);
+  EXPECT_EQ(MapFlagNames(info.flags.value()),
+            (std::vector<std::string_view>{"melee", "masked_areas_partially_visible", "properties_opened",
+                                           "waves_on_cliff_shores", "waves_on_rolling_shores"}));
+  EXPECT_EQ(RaceName(9), "");
+  EXPECT_EQ(ControllerName(0), "");
+
+  // The record never shows the tables: any cut inside them keeps the whole
+  // players read so far, the lines and success.
+  const std::vector<std::string> lines = RunParser(w.Bytes()).out.Lines();
+  ASSERT_EQ(lines.size(), kFullLines.size());
+  for (std::size_t cut = w.Bytes().size(); cut < data.size(); ++cut) {
+    Result r = RunParser(std::string_view(data).substr(0, cut), table);
+    EXPECT_TRUE(r.ok) << cut;
+    EXPECT_EQ(r.out.Lines(), lines) << cut;
+    ParseMapInfo(Bytes(std::string_view(data).substr(0, cut)), table, info);
+    EXPECT_FALSE(info.slotsComplete) << cut;
+    EXPECT_LE(info.players.size(), 2u);
+    if (!info.players.empty()) {
+      EXPECT_EQ(info.players[0].name.resolved, "Elves");
+    }
+  }
+  // A count far beyond the data stops at the data's end.
+  w.maxPlayers = 0x7FFFFFFF;
+  EXPECT_TRUE(ParseMapInfo(Bytes(w.Bytes() + Slots()), table, info));
+  EXPECT_FALSE(info.slotsComplete);
+}
+
+TEST(MapInfo, CutFactsAreAbsentFromTheCutOn) {
+  const W3i w;
+  const std::string full = w.Bytes();
+  MapInfo info;
+  EXPECT_FALSE(ParseMapInfo(Bytes(std::string_view(full).substr(0, w.P() + 60)), {}, info));
+  EXPECT_EQ(info.flags, 5);
+  EXPECT_FALSE(info.tileset);
+  EXPECT_FALSE(info.maxPlayers);
+  EXPECT_FALSE(ParseMapInfo(Bytes(std::string_view(full).substr(0, 3)), {}, info));
+  EXPECT_FALSE(info.format);
+  EXPECT_FALSE(info.name);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "parsers/script_scan.h"
@@ -13,8 +14,9 @@ using namespace std::string_literals;
 using Lines = std::vector<std::string>;
 
 Lines Scan(std::string_view script) {
+  ScriptFacts facts;
   CollectingWriter out;
-  EXPECT_TRUE(ScanScript(Bytes(script), out));
+  EXPECT_TRUE(ScanScript(Bytes(script), facts, out));
   return out.Lines();
 }
 
@@ -154,6 +156,24 @@ TEST(ScriptScan, TotalsWrapAsThirtyTwoBitValues) {
                          "call SetResourceAmount( u, -5 )", "call SetResourceAmount( u,", "endfunction"})),
             Lines{});
   EXPECT_TRUE(Scan(Script({"no keys here", "function Foo takes nothing returns nothing", "endfunction"})).empty());
+}
+
+TEST(ScriptScan, DateLineKeepsItsPlaceAmongThePlayerLines) {
+  const std::string script = PlayerFunction("0", 2) + "//   Date: Sun Jan 10 04:43:58 2010\r\n" + PlayerFunction("1", 1);
+  EXPECT_EQ(Scan(script), (Lines{"Player 00 Units:   2\r\n", "Date Of Creation:  Sun Jan 10 04:43:58 2010\r\n",
+                                 "Player 01 Units:   1\r\n"}));
+}
+
+TEST(ScriptScan, ReadsTheEditorsDate) {
+  const auto date = ReadScriptDate("Sun Jan 10 04:43:58 2010\r\n");
+  ASSERT_TRUE(date);
+  EXPECT_EQ(std::tie(date->year, date->month, date->day, date->hour, date->minute, date->second),
+            std::make_tuple(2010, 1, 10, 4, 43, 58));
+  EXPECT_EQ(ReadScriptDate("Thu Dec  2 20:03:59 2004\n")->day, 2);
+  for (std::string_view bad : {"", "yesterday", "Sun Jab 10 04:43:58 2010", "Sun Jan 10 04:43 2010",
+                               "Sun Jan 10 24:00:00 2010", "Sun Jan 32 04:43:58 2010", "Sun Jan 10 04:43:58 20100",
+                               "Sun Jan 10 04:43:58 2010 extra"})
+    EXPECT_FALSE(ReadScriptDate(bad)) << bad;
 }
 
 }  // namespace

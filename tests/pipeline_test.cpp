@@ -4,8 +4,13 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
+#include <tuple>
+#include <utility>
+
 #include "app/command_line.h"
 #include "app/extractor_app.h"
+#include "parsers/map_info.h"
 #include "fixture_records.h"
 #include "map_builder.h"
 #include "sample_maps.h"
@@ -27,6 +32,70 @@ std::vector<EmbeddedFile> Replace(std::vector<EmbeddedFile> files, const std::st
   return files;
 }
 
+using Json = nlohmann::ordered_json;
+
+// The info file's records for the catalogue's maps that opened, made from
+// the catalogue alone: equal to the info file of the same run when both
+// agree on every fact they share.
+std::string RecordsFromCatalogue(const std::vector<Json>& catalogue) {
+  std::string r;
+  auto line = [&r](std::string_view label, const std::string& value) { r.append(label).append(value) += "\r\n"; };
+  auto number = [](const Json& value) { return std::to_string(value.get<std::int32_t>()); };
+  auto size = [&](const Json& value) { return number(value["width"]) + "x" + number(value["height"]); };
+  for (const Json& map : catalogue) {
+    if (!map["opened"]) continue;
+    r += RecordHead(CatalogueText(map, "path"));
+    if (map.contains("minimap")) line("Minimap File:      ", CatalogueText(map["minimap"], "file"));
+    const Json info = map.value("map_info", Json::object());
+    if (info.contains("format")) line("W3I Version:       ", number(info["format"]));
+    if (info.contains("map_version")) line("Map Version:       ", number(info["map_version"]));
+    if (info.contains("editor"))
+      line("Editor Version:    ", number(info["editor"]["version"]) + " (" + info["editor"]["name"].get<std::string>() + ")");
+    for (const auto& [key, label] : {std::pair{"name", "Map Name:          "}, {"author", "Map Author:        "},
+                                     {"description", "Description:       "}, {"suggested_players", "Suggested Players: "}})
+      if (info.contains(key)) line(label, EscapeMapText(CatalogueText(info[key], "resolved")));
+    if (info.contains("playable_size")) line("Playable Map Size: ", size(info["playable_size"]));
+    if (info.contains("melee")) line("Map Type:          ", info["melee"] ? "Melee" : "Non-Melee");
+    if (info.contains("tileset")) line("Main Tileset:      ", info["tileset"]["name"]);
+    if (info.contains("max_players")) line("Max Players:       ", number(info["max_players"]));
+    const Json environment = map.value("environment", Json::object());
+    if (environment.contains("version")) line("W3E Version:       ", number(environment["version"]));
+    if (environment.contains("map_size")) line("Map Size:          ", size(environment["map_size"]));
+    for (const auto& [key, version, count] : {std::tuple{"tree_doodads", "Doo Version:       ", "Doodads (Trees):   "},
+                                              {"unit_doodads", "Units.Doo version: ", "Doodads (Other):   "}}) {
+      const Json doodads = map.value(key, Json::object());
+      if (doodads.contains("version")) line(version, number(doodads["version"]));
+      if (doodads.contains("count")) line(count, number(doodads["count"]));
+    }
+    if (!map.contains("script")) continue;
+    const Json& script = map["script"];
+    if (script.contains("created")) line("Date Of Creation:  ", CatalogueText(script["created"], "text"));
+    for (const Json& player : script["player_units"]) {
+      const std::string n = player["player"].is_null() ? "??" : number(player["player"]);
+      line("Player " + std::string(n.size() < 2 ? "0" : "") + n + " Units:   ", number(player["units"]));
+    }
+    for (const auto& [key, label] : {std::pair{"mines", "Mines:             "}, {"mine_gold", "Mines Amounts:     "},
+                                     {"aggressive_units", "Agressive Units:   "}, {"passive_units", "Passive Units:     "},
+                                     {"items", "Items:             "}})
+      if (script[key] != 0) line(label, number(script[key]));
+  }
+  return r;
+}
+
+// Checks the catalogue file against docs/catalogue.schema.json with the
+// packaged validator; false with `why` when there is none to run.
+bool ValidateAgainstSchema(const fs::path& catalogue, std::string& why) {
+  if (std::system("python3 -c 'import jsonschema' 2>/dev/null") != 0) {
+    why = "python3-jsonschema (scripts/deps) not installed: the catalogue was not checked against its schema";
+    return false;
+  }
+  const fs::path root = fs::path(__FILE__).parent_path().parent_path();
+  const std::string command = "python3 '" + (root / "tests/validate_catalogue.py").string() + "' '" +
+                              (root / "docs/catalogue.schema.json").string() + "' '" + catalogue.string() + "'";
+  EXPECT_EQ(std::system(command.c_str()), 0) << catalogue;
+  return true;
+}
+
 }  // namespace
 
 TEST(Pipeline, RealMapsGiveTheirRecordsByteForByte) {
@@ -44,6 +113,115 @@ TEST(Pipeline, RealMapsGiveTheirRecordsByteForByte) {
   // "small_" sorts before "smalle" ('_' < 'e').
   EXPECT_EQ(ReadFile(dir / "info.txt"), RecordHead(dir / "maps/small_tft.w3m") + std::string(kSmallTftParserLines) +
                                             RecordHead(dir / "maps/smallest_roc.w3m") + std::string(kSmallestRocParserLines));
+}
+
+TEST(Pipeline, CatalogueOfTheFixtureMapsAgreesWithTheInfoFile) {
+  KVL_REQUIRE_FIXTURE(roc, "maps/smallest_roc.w3m");
+  TempDir dir;
+  const fs::path maps = dir / "maps", minimaps = dir / "minimaps";
+  fs::create_directory(maps);
+  fs::create_directory(minimaps);
+  fs::copy_file(roc, maps / "smallest_roc.w3m");
+  for (const char* other : {"maps/small_tft.w3x", "w3x/format28_jass.w3x", "w3x/format31_lua.w3x", "w3x/format33_w3e12.w3x"})
+    if (fs::exists(FixturesDir() / other)) fs::copy_file(FixturesDir() / other, maps / fs::path(other).filename().replace_extension(".w3m"));
+  WriteFile(maps / "broken.w3m", "not a map");
+  const std::vector<std::string> run = {maps.string(), "/i", (dir / "info.txt").string(), "/o", "/m", minimaps.string()};
+
+  const ProcessResult plain = RunKorvanel(run);
+  const std::string info = ReadFile(dir / "info.txt");
+  fs::remove_all(minimaps);
+  fs::create_directory(minimaps);
+  std::vector<std::string> withJson = run;
+  withJson.insert(withJson.end(), {"--json", (dir / "maps.jsonl").string()});
+  const ProcessResult r = RunKorvanel(withJson);
+  // The catalogue changes nothing else.
+  EXPECT_EQ(r.status, plain.status);
+  EXPECT_EQ(r.out, plain.out);
+  EXPECT_EQ(r.err, plain.err);
+  EXPECT_EQ(ReadFile(dir / "info.txt"), info);
+
+  const std::vector<Json> catalogue = ParseCatalogue(ReadFile(dir / "maps.jsonl"));
+  const auto count = std::distance(fs::directory_iterator(maps), fs::directory_iterator());
+  ASSERT_EQ(catalogue.size(), static_cast<std::size_t>(count));
+  EXPECT_EQ(RecordsFromCatalogue(catalogue), info);
+  // What the info file does not show: the map that did not open, the
+  // minimap's size, and the classic map's player and force.
+  EXPECT_EQ(catalogue[0]["path"], (maps / "broken.w3m").string());
+  EXPECT_EQ(catalogue[0]["opened"], false);
+  EXPECT_EQ(catalogue[0]["errors"], Json::parse(R"([{"file":null,"error":"cannot open the map"}])"));
+  const Json& smallest = *std::find_if(catalogue.begin(), catalogue.end(), [](const Json& m) {
+    return m["path"].get<std::string>().ends_with("smallest_roc.w3m");
+  });
+  EXPECT_EQ(smallest["minimap"]["width"], 256);
+  EXPECT_EQ(smallest["minimap"]["height"], 256);
+  EXPECT_EQ(smallest["map_info"]["name"]["stored"], "TRIGSTR_001");
+  EXPECT_EQ(smallest["map_info"]["players"], Json::parse(R"([{"number":0,"controller":{"value":1,"name":"human"},
+      "race":{"value":1,"name":"human"},"name":{"stored":"TRIGSTR_005","resolved":"Player 1"},
+      "start":{"x":-640.0,"y":320.0,"fixed":false}}])"));
+  EXPECT_EQ(smallest["map_info"]["forces"][0]["name"]["resolved"], "Force 1");
+  EXPECT_EQ(smallest["map_info"]["forces"][0]["members"], Json::parse("[0]"));
+  EXPECT_EQ(smallest["map_info"]["players_and_forces_complete"], true);
+  EXPECT_EQ(smallest["script"]["created"]["iso8601"], "2010-01-10T04:43:58");
+
+  std::string why;
+  if (!ValidateAgainstSchema(dir / "maps.jsonl", why)) GTEST_SKIP() << why;
+}
+
+TEST(Pipeline, CatalogueOnStandardOutputWithHostileTexts) {
+  TempDir dir;
+  const fs::path maps = dir / "maps";
+  fs::create_directory(maps);
+  SampleMap sample;
+  sample.name = "\xE4\xF6 \"quoted\" \x01\x1b[2J \\ back";
+  sample.author = "Kartë ✓";
+  sample.description = std::string(100000, '\xFF') + "\r\nend";
+  ASSERT_TRUE(BuildMap(maps / "a_\xE9t\xE9.w3m", SampleMapFiles(sample)));
+  WriteFile(maps / "b_broken.w3m", "not a map");
+
+  const ProcessResult r = RunKorvanel({maps.string(), "/i", (dir / "info.txt").string(), "--json", "-"});
+  EXPECT_EQ(r.status, 1);
+  // The messages move to standard error; standard output is the catalogue.
+  EXPECT_EQ(r.err, "ERROR!\nUnable to open the map file :\n" + (maps / "b_broken.w3m").string() + "\n");
+  const std::vector<Json> catalogue = ParseCatalogue(r.out);
+  ASSERT_EQ(catalogue.size(), 2u);
+  EXPECT_EQ(CatalogueText(catalogue[0], "path"), (maps / "a_\xE9t\xE9.w3m").string());
+  EXPECT_EQ(CatalogueText(catalogue[0]["map_info"]["name"], "resolved"), sample.name);
+  EXPECT_EQ(catalogue[0]["map_info"]["author"]["resolved"], "Kartë ✓");
+  EXPECT_EQ(RecordsFromCatalogue(catalogue), ReadFile(dir / "info.txt"));
+  WriteFile(dir / "maps.jsonl", r.out);
+  std::string why;
+  if (!ValidateAgainstSchema(dir / "maps.jsonl", why)) GTEST_SKIP() << why;
+}
+
+TEST(Pipeline, CatalogueThatCannotBeWritten) {
+  TempDir dir;
+  SampleMap sample;
+  ASSERT_TRUE(BuildMap(dir / "one.w3m", SampleMapFiles(sample)));
+  const std::string map = (dir / "one.w3m").string();
+
+  // Not created: said on standard error, and nothing else is done.
+  const std::string nowhere = (dir / "no" / "maps.jsonl").string();
+  ProcessResult r = RunKorvanel({map, "/i", (dir / "info.txt").string(), "--json", nowhere});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "korvanel: cannot create the catalogue " + nowhere + ": No such file or directory\n");
+  EXPECT_FALSE(fs::exists(dir / "info.txt"));
+
+  // A map's name, or the map itself, is never taken for the catalogue.
+  for (const std::string& target : {map, (dir / "other.w3x").string()}) {
+    r = RunKorvanel({map, "--json", target});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "korvanel: the catalogue " + target + " would replace a map; give it another name\n");
+  }
+  EXPECT_FALSE(fs::exists(dir / "other.w3x"));
+
+  // A write that fails: said once, the run goes on, the status says it.
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  r = RunKorvanel({map, "/i", (dir / "info.txt").string(), "--json", "/dev/full"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "korvanel: cannot write the catalogue /dev/full: No space left on device\n");
+  EXPECT_EQ(ReadFile(dir / "info.txt"), RecordHead(dir / "one.w3m") + SampleMapLines(sample));
 }
 
 TEST(Pipeline, DamagedMapsAreReportedAndTheRunGoesOn) {

@@ -187,8 +187,9 @@ TEST(Scale, ATree300FoldersDeepIsWalkedWithASmallStack) {
 using Table = std::shared_ptr<TriggerStringTable>;
 
 std::string Scan(const std::string& script) {
+  ScriptFacts facts;
   CollectingWriter out;
-  EXPECT_TRUE(ScanScript(Bytes(script), out));
+  EXPECT_TRUE(ScanScript(Bytes(script), facts, out));
   return out.Text();
 }
 

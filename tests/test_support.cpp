@@ -80,6 +80,35 @@ bool AsUnprivilegedUser(const std::function<bool()>& check) {
   return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+std::vector<nlohmann::ordered_json> ParseCatalogue(const std::string& text) {
+  std::vector<nlohmann::ordered_json> lines;
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    try {
+      lines.push_back(nlohmann::ordered_json::parse(text.substr(start, end - start)));
+    } catch (const nlohmann::json::exception& e) {
+      ADD_FAILURE() << "line " << lines.size() + 1 << ": " << e.what();
+    }
+  }
+  EXPECT_EQ(start, text.size()) << "the last line has no line feed";
+  return lines;
+}
+
+std::string CatalogueText(const nlohmann::ordered_json& object, const std::string& key) {
+  const auto raw = object.find(key + "_base64");
+  if (raw == object.end()) return object.at(key).get<std::string>();
+  static const std::string kDigits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string bytes;
+  std::uint32_t group = 0;
+  int bits = 0;
+  for (char c : raw->get<std::string>()) {
+    if (c == '=') break;
+    group = group << 6 | static_cast<std::uint32_t>(kDigits.find(c));
+    if ((bits += 6) >= 8) bytes += static_cast<char>(group >> (bits -= 8) & 0xFF);
+  }
+  return bytes;
+}
+
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream out;

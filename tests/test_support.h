@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "parsers/line_writer.h"
 
 namespace korvanel::test {
@@ -82,6 +84,11 @@ bool AsUnprivilegedUser(const std::function<bool()>& check);
 
 std::string ReadFile(const fs::path& path);
 void WriteFile(const fs::path& path, std::string_view bytes);
+
+// The catalogue's lines, each parsed strictly (a parse error fails the
+// test); a text member as its exact bytes, from "<key>_base64" when present.
+std::vector<nlohmann::ordered_json> ParseCatalogue(const std::string& text);
+std::string CatalogueText(const nlohmann::ordered_json& object, const std::string& key);
 
 }  // namespace korvanel::test
 

@@ -1,0 +1,206 @@
+#include "output/catalogue_writer.h"
+
+#include <cstdio>
+#include <nlohmann/json.hpp>
+
+#include "platform/text.h"
+
+namespace korvanel {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// Well-formed UTF-8: no stray continuation byte, no overlong form, no
+// surrogate, nothing beyond U+10FFFF.
+bool IsValidUtf8(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    std::size_t length = 0;
+    unsigned min = 0, max = 0xBF;  // bounds of the second byte
+    if (lead < 0x80) length = 1;
+    else if (lead >= 0xC2 && lead <= 0xDF) length = 2, min = 0x80;
+    else if (lead >= 0xE0 && lead <= 0xEF) length = 3, min = lead == 0xE0 ? 0xA0 : 0x80, max = lead == 0xED ? 0x9F : 0xBF;
+    else if (lead >= 0xF0 && lead <= 0xF4) length = 4, min = lead == 0xF0 ? 0x90 : 0x80, max = lead == 0xF4 ? 0x8F : 0xBF;
+    else return false;
+    if (text.size() - i < length) return false;
+    for (std::size_t k = 1; k < length; ++k) {
+      const auto byte = static_cast<unsigned char>(text[i + k]);
+      if (byte < (k == 1 ? min : 0x80) || byte > (k == 1 ? max : 0xBF)) return false;
+    }
+    i += length;
+  }
+  return true;
+}
+
+std::string Base64(std::string_view bytes) {
+  static constexpr char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  out.reserve((bytes.size() + 2) / 3 * 4);
+  for (std::size_t i = 0; i < bytes.size(); i += 3) {
+    std::uint32_t group = static_cast<unsigned char>(bytes[i]) << 16;
+    if (i + 1 < bytes.size()) group |= static_cast<unsigned char>(bytes[i + 1]) << 8;
+    if (i + 2 < bytes.size()) group |= static_cast<unsigned char>(bytes[i + 2]);
+    out += kDigits[(group >> 18) & 63];
+    out += kDigits[(group >> 12) & 63];
+    out += i + 1 < bytes.size() ? kDigits[(group >> 6) & 63] : '=';
+    out += i + 2 < bytes.size() ? kDigits[group & 63] : '=';
+  }
+  return out;
+}
+
+// The raw bytes go in as they are: the dump replaces each bad sequence
+// with U+FFFD, and the exact bytes ride beside them.
+void PutText(Json& object, const std::string& key, std::string_view text) {
+  object[key] = std::string(text);
+  if (!IsValidUtf8(text)) object[key + "_base64"] = Base64(text);
+}
+
+Json MapTextJson(const MapText& text) {
+  Json object = Json::object();
+  PutText(object, "stored", text.stored);
+  PutText(object, "resolved", text.resolved);
+  return object;
+}
+
+Json SizeJson(const MapSize& size) { return {{"width", size.width}, {"height", size.height}}; }
+
+template <typename Names>
+Json FlagsJson(std::int32_t value, const Names& names) {
+  Json list = Json::array();
+  for (std::string_view name : names) list.push_back(name);
+  return {{"value", value}, {"names", std::move(list)}};
+}
+
+// A named code: its stored value, and its name when it has one.
+Json CodeJson(std::int32_t value, std::string_view name) {
+  Json object = {{"value", value}};
+  if (!name.empty()) object["name"] = name;
+  return object;
+}
+
+Json MapInfoJson(const MapInfo& info) {
+  Json object = Json::object();
+  if (info.format) object["format"] = *info.format;
+  if (info.mapVersion) object["map_version"] = *info.mapVersion;
+  if (info.editorVersion) object["editor"] = {{"version", *info.editorVersion}, {"name", EditorName(*info.editorVersion)}};
+  const std::pair<const char*, const std::optional<MapText>*> texts[] = {
+      {"name", &info.name}, {"author", &info.author}, {"description", &info.description},
+      {"suggested_players", &info.suggestedPlayers}};
+  for (const auto& [key, text] : texts)
+    if (*text) object[key] = MapTextJson(**text);
+  if (info.playableSize) object["playable_size"] = SizeJson(*info.playableSize);
+  if (info.flags) {
+    object["flags"] = FlagsJson(*info.flags, MapFlagNames(*info.flags));
+    object["melee"] = IsMeleeMap(*info.flags);
+  }
+  if (info.tileset) {
+    Json tileset = {{"name", TilesetName(*info.tileset)}};
+    PutText(tileset, "letter", std::string(1, static_cast<char>(*info.tileset)));
+    object["tileset"] = std::move(tileset);
+  }
+  if (!info.maxPlayers) return object;
+  object["max_players"] = *info.maxPlayers;
+  Json players = Json::array();
+  for (const PlayerSlot& p : info.players)
+    players.push_back({{"number", p.number},
+                       {"controller", CodeJson(p.controller, ControllerName(p.controller))},
+                       {"race", CodeJson(p.race, RaceName(p.race))},
+                       {"name", MapTextJson(p.name)},
+                       {"start", {{"x", p.startX}, {"y", p.startY}, {"fixed", p.fixedStart}}}});
+  object["players"] = std::move(players);
+  Json forces = Json::array();
+  for (const Force& f : info.forces) {
+    // The editor sets bits for slots the map does not have; members are
+    // the map's own players.
+    Json members = Json::array();
+    for (const PlayerSlot& p : info.players)
+      if (p.number >= 0 && p.number < 32 && (static_cast<std::uint32_t>(f.players) >> p.number & 1u))
+        members.push_back(p.number);
+    forces.push_back({{"name", MapTextJson(f.name)},
+                      {"flags", FlagsJson(f.flags, ForceFlagNames(f.flags))},
+                      {"player_mask", f.players},
+                      {"members", std::move(members)}});
+  }
+  object["forces"] = std::move(forces);
+  object["players_and_forces_complete"] = info.slotsComplete;
+  return object;
+}
+
+Json VersionedJson(const std::optional<std::int32_t>& version) {
+  Json object = Json::object();
+  if (version) object["version"] = *version;
+  return object;
+}
+
+std::string IsoDate(const ScriptDate& d) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", d.year, d.month, d.day, d.hour, d.minute,
+                d.second);
+  return text;
+}
+
+Json ScriptJson(const ScriptFacts& script) {
+  Json object = Json::object();
+  if (script.dateText) {
+    // Without the line end the script gave it.
+    const std::string_view text = TrimWhiteSpaceEnd(*script.dateText);
+    Json created = Json::object();
+    PutText(created, "text", text);
+    if (const auto date = ReadScriptDate(text)) created["iso8601"] = IsoDate(*date);
+    object["created"] = std::move(created);
+  }
+  Json players = Json::array();
+  for (const PlayerUnits& p : script.players) {
+    Json player = {{"units", p.units}};
+    player["player"] = p.player ? Json(*p.player) : Json();
+    players.push_back(std::move(player));
+  }
+  object["player_units"] = std::move(players);
+  object["mines"] = script.mines;
+  object["mine_gold"] = script.mineAmounts;
+  object["aggressive_units"] = script.aggressiveUnits;
+  object["passive_units"] = script.passiveUnits;
+  object["items"] = script.items;
+  return object;
+}
+
+}  // namespace
+
+std::string CatalogueLine(const MapRecord& record) {
+  Json map = Json::object();
+  PutText(map, "path", record.path);
+  map["opened"] = record.opened;
+  Json problems = Json::array();
+  for (const MapProblem& problem : record.problems) {
+    Json entry = {{"file", problem.file.empty() ? Json() : Json(problem.file)}};
+    PutText(entry, "error", problem.why);
+    problems.push_back(std::move(entry));
+  }
+  map["errors"] = std::move(problems);
+  if (record.minimap) {
+    Json minimap = Json::object();
+    PutText(minimap, "file", record.minimap->path);
+    minimap["width"] = record.minimap->width;
+    minimap["height"] = record.minimap->height;
+    map["minimap"] = std::move(minimap);
+  }
+  if (record.mapInfo) map["map_info"] = MapInfoJson(*record.mapInfo);
+  if (record.environment) {
+    Json environment = VersionedJson(record.environment->version);
+    if (record.environment->mapSize) environment["map_size"] = SizeJson(*record.environment->mapSize);
+    map["environment"] = std::move(environment);
+  }
+  const std::pair<const char*, const std::optional<DoodadFacts>*> doodads[] = {
+      {"tree_doodads", &record.treeDoodads}, {"unit_doodads", &record.unitDoodads}};
+  for (const auto& [key, facts] : doodads) {
+    if (!*facts) continue;
+    Json object = VersionedJson((*facts)->version);
+    if ((*facts)->count) object["count"] = *(*facts)->count;
+    map[key] = std::move(object);
+  }
+  if (record.script) map["script"] = ScriptJson(*record.script);
+  // Never throws: the texts that are not UTF-8 are replaced in the dump.
+  return map.dump(-1, ' ', false, Json::error_handler_t::replace) + '\n';
+}
+
+}  // namespace korvanel

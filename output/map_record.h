@@ -1,0 +1,42 @@
+// Everything a run learnt about one map: whether it opened, what went
+// wrong with which of its files, the facts of each embedded file it read,
+// and the minimap written for it. The info file shows part of it as lines;
+// the catalogue shows all of it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "parsers/environment.h"
+#include "parsers/map_info.h"
+#include "parsers/script_scan.h"
+
+namespace korvanel {
+
+struct MapProblem {
+  std::string file;  // the embedded file's name; empty for the map itself
+  std::string why;
+};
+
+struct WrittenMinimap {
+  std::string path;
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+};
+
+// A file's facts are absent when the map lacks the file or it was not read.
+struct MapRecord {
+  std::string path;
+  bool opened = false;
+  std::vector<MapProblem> problems;
+  std::optional<MapInfo> mapInfo;
+  std::optional<EnvironmentFacts> environment;
+  std::optional<DoodadFacts> treeDoodads;
+  std::optional<DoodadFacts> unitDoodads;
+  std::optional<ScriptFacts> script;
+  std::optional<WrittenMinimap> minimap;
+};
+
+}  // namespace korvanel
