@@ -1,7 +1,9 @@
 #include "app/command_line.h"
 
 #include <algorithm>
+#include <charconv>
 
+#include "archive/map_archive.h"
 #include "platform/text.h"
 
 namespace korvanel {
@@ -11,7 +13,7 @@ bool IsAnyOf(std::string_view token, std::initializer_list<std::string_view> nam
   return std::any_of(names.begin(), names.end(), [&](std::string_view n) { return EqualsNoCase(token, n); });
 }
 
-enum class Switch { kNone, kSubdirectories, kAppend, kOverwrite, kHelp, kInfo, kMinimaps };
+enum class Switch { kNone, kSubdirectories, kAppend, kOverwrite, kHelp, kInfo, kMinimaps, kJobs };
 
 // "-s -a -o -i -m" work as well as the slashed switches.
 Switch Classify(std::string_view token) {
@@ -21,9 +23,10 @@ Switch Classify(std::string_view token) {
   if (is("/s")) return Switch::kSubdirectories;
   if (is("/a")) return Switch::kAppend;
   if (is("/o")) return Switch::kOverwrite;
-  if (IsAnyOf(token, {"/?", "-?", "/help", "-help", "--help", "?"})) return Switch::kHelp;
+  if (IsAnyOf(token, {"/?", "-?", "/help", "-help", "--help", "?"}) || token == "-h") return Switch::kHelp;
   if (is("/i")) return Switch::kInfo;
   if (is("/m")) return Switch::kMinimaps;
+  if (token == "--jobs" || token.starts_with("--jobs=")) return Switch::kJobs;
   return Switch::kNone;
 }
 
@@ -36,6 +39,19 @@ bool TakeValue(Arguments& next, Arguments end, std::string& value) {
   if (next == end) return false;
   value = *next++;
   return !value.empty() && Classify(value) == Switch::kNone;
+}
+
+// "--jobs N" or "--jobs=N", N from 1 to kMaxArchiveWorkers.
+bool TakeJobs(std::string_view token, Arguments& next, Arguments end, unsigned& jobs) {
+  std::string_view value = token.substr(std::string_view("--jobs").size());
+  if (value.empty()) {
+    if (next == end) return false;
+    value = *next++;
+  } else {
+    value.remove_prefix(1);
+  }
+  const auto [stop, error] = std::from_chars(value.data(), value.data() + value.size(), jobs);
+  return error == std::errc() && stop == value.data() + value.size() && jobs >= 1 && jobs <= kMaxArchiveWorkers;
 }
 
 }  // namespace
@@ -59,6 +75,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         break;
       case Switch::kHelp:
         cl.usage = cl.help = true;
+        cl.longOptions = cl.longOptions || token == "--help" || token == "-h";
+        break;
+      case Switch::kJobs:
+        if (!TakeJobs(token, next, arguments.end(), cl.options.jobs)) cl.usage = true;
         break;
       case Switch::kInfo:
         cl.options.writeInfoFile = true;
@@ -103,5 +123,10 @@ const std::string_view kUsageText =
     "\n"
     "Example:\n"
     " Korvanel \"C:\\Program Files\\Warcraft III\\\" /s /i \"C:\\Program Files\\Warcraft III\\MyMaps.txt\" /m \"C:\\Program Files\\Warcraft III\\Minimaps\\\"\n";
+
+const std::string_view kLongOptionsText =
+    "\n"
+    "Long options:\n"
+    " --jobs N               : read N maps at once (1 to 64; default: one for each processor)\n";
 
 }  // namespace korvanel

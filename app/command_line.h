@@ -16,6 +16,7 @@ namespace korvanel {
 struct CommandLine {
   bool usage = false;  // print the usage text and do nothing else
   bool help = false;   // a help switch asked for it (not a mistake)
+  bool longOptions = false;  // "--help" or "-h": kLongOptionsText follows the usage text
   std::string source;  // as typed
   RunOptions options;
 };
@@ -29,5 +30,6 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 bool IsBlankCommandLine(const std::vector<std::string>& arguments);
 
 extern const std::string_view kUsageText;
+extern const std::string_view kLongOptionsText;
 
 }  // namespace korvanel

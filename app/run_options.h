@@ -17,6 +17,9 @@ struct RunOptions {
   std::optional<ExistingInfoFile> existingInfoFile;
   bool writeMinimaps = false;
   std::string minimapDirectory;  // ends in a separator by the time maps are read
+  // How many archive workers share the maps (--jobs); 0: one for each
+  // processor the run may use.
+  unsigned jobs = 0;
 };
 
 }  // namespace korvanel
