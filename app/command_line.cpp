@@ -1,7 +1,9 @@
 #include "app/command_line.h"
 
 #include <algorithm>
+#include <charconv>
 
+#include "archive/map_archive.h"
 #include "platform/text.h"
 
 namespace korvanel {
@@ -11,7 +13,7 @@ bool IsAnyOf(std::string_view token, std::initializer_list<std::string_view> nam
   return std::any_of(names.begin(), names.end(), [&](std::string_view n) { return EqualsNoCase(token, n); });
 }
 
-enum class Switch { kNone, kSubdirectories, kAppend, kOverwrite, kHelp, kLongHelp, kInfo, kMinimaps, kJson, kVersion };
+enum class Switch { kNone, kSubdirectories, kAppend, kOverwrite, kHelp, kLongHelp, kInfo, kMinimaps, kJson, kVersion, kJobs };
 
 // "-s -a -o -i -m" work as well as the slashed switches.
 Switch Classify(std::string_view token) {
@@ -27,6 +29,7 @@ Switch Classify(std::string_view token) {
   if (token == "--version") return Switch::kVersion;
   if (is("/i")) return Switch::kInfo;
   if (is("/m")) return Switch::kMinimaps;
+  if (token == "--jobs" || token.starts_with("--jobs=")) return Switch::kJobs;
   return Switch::kNone;
 }
 
@@ -39,6 +42,19 @@ bool TakeValue(Arguments& next, Arguments end, std::string& value) {
   if (next == end) return false;
   value = *next++;
   return !value.empty() && Classify(value) == Switch::kNone;
+}
+
+// "--jobs N" or "--jobs=N", N from 1 to kMaxArchiveWorkers.
+bool TakeJobs(std::string_view token, Arguments& next, Arguments end, unsigned& jobs) {
+  std::string_view value = token.substr(std::string_view("--jobs").size());
+  if (value.empty()) {
+    if (next == end) return false;
+    value = *next++;
+  } else {
+    value.remove_prefix(1);
+  }
+  const auto [stop, error] = std::from_chars(value.data(), value.data() + value.size(), jobs);
+  return error == std::errc() && stop == value.data() + value.size() && jobs >= 1 && jobs <= kMaxArchiveWorkers;
 }
 
 }  // namespace
@@ -62,6 +78,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         break;
       case Switch::kHelp:
         cl.usage = cl.help = true;
+        break;
+      case Switch::kJobs:
+        if (!TakeJobs(token, next, arguments.end(), cl.options.jobs)) cl.usage = true;
         break;
       case Switch::kLongHelp:
         cl.usage = cl.help = cl.extensionsHelp = true;
@@ -121,6 +140,7 @@ const std::string_view kExtensionsHelpText =
     "Linux extensions:\n"
     " --json FILE            : write a catalogue of the maps to FILE, one JSON object per map and line (\"-\": standard\n"
     "                          output, the messages then go to standard error)\n"
+    " --jobs N               : read N maps at once (1 to 64; default: one for each processor)\n"
     " -h, --help             : print this help\n"
     " --version              : print the program's name and version\n";
 

@@ -13,6 +13,7 @@
 #include "parsers/map_info.h"
 #include "parsers/script_scan.h"
 #include "platform/file.h"
+#include "platform/process.h"
 #include "platform/text.h"
 
 namespace korvanel {
@@ -185,8 +186,11 @@ void RunContext::QueueMap(const std::string& path, std::string_view name, const 
     map.steps.push_back(&step);
     names_.push_back(step.name);
   }
+  // Nothing is outstanding before the first map: the workers follow the
+  // options from there.
+  if (queued_.size() == 1) archive_.SetWorkers(options.jobs ? options.jobs : UsableProcessors());
   archive_.RequestMapFiles(openPath, names_);
-  while (queued_.size() > kMapsAhead) ProcessQueuedMap();
+  while (queued_.size() > archive_.MapsAhead()) ProcessQueuedMap();
 }
 
 void RunContext::QueueDiagnosis(std::string line) {
@@ -263,12 +267,7 @@ bool RunContext::Accept(const std::string& path, const char* name, const Extract
 int RunContext::ReadExtracted(const ExtractedFile& file, std::span<const std::byte>& data) {
   data = {};
   if (file.size > 0x7FFFFFFF) return EFBIG;
-  std::span<std::byte> buffer = readBuffer_.Get(static_cast<std::size_t>(file.size));
-  if (file.size > 0 && buffer.empty()) return ENOMEM;
-  std::size_t got = 0;
-  const int error = workFile_.Handle().ReadAt(file.offset, buffer, got);
-  if (error == 0) data = buffer.first(got);
-  return error;
+  return workFile_.View(file.offset, static_cast<std::size_t>(file.size), readBuffer_, data);
 }
 
 void RunContext::Parse(const std::string& path, const RunStep& step, const ExtractedFile& file) {

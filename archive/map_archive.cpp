@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 
+#include <algorithm>
+
 #include "archive/install_path.h"
 #include "archive/map_request.h"
 #include "archive/work_file.h"
@@ -16,21 +18,39 @@ bool MapArchive::BindArchiveLibrary(const std::string& nameOrPath) {
 }
 
 void MapArchive::ReleaseArchiveLibrary() {
-  worker_.reset();
+  workers_.clear();
   requests_.clear();
   reader_.Release();
 }
 
 bool MapArchive::IsReady() const { return IsLoaded() && workFile_.IsOpen(); }
 
+void MapArchive::SetWorkers(std::size_t count) {
+  // Only as many regions as the work file may hold: a file system or a
+  // `ulimit -f` that allows less leaves fewer workers, down to the first,
+  // whose region starts at the file's beginning.
+  const std::uint64_t regions = workFile_.IsOpen() ? workFile_.Handle().LargestSize() / kWorkFileRegion : kMaxArchiveWorkers;
+  count = std::clamp<std::size_t>(count, 1, std::clamp<std::uint64_t>(regions, 1, kMaxArchiveWorkers));
+  nextWorker_ = 0;
+  if (count == workerCount_) return;
+  workers_.clear();
+  workerCount_ = count;
+}
+
 void MapArchive::RequestMapFiles(const std::string& path, std::span<const char* const> names) {
   Request& request = requests_.emplace_back();
   request.path = path;
   request.names.assign(names.begin(), names.end());
   if (!IsReady()) return;
-  if (!worker_) {
-    worker_ = std::make_unique<WorkerProcess>(
-        [this](std::span<const std::byte> bytes, int file, std::vector<std::byte>& reply) { reader_.Serve(bytes, file, reply); },
+  request.worker = nextWorker_;
+  nextWorker_ = (nextWorker_ + 1) % workerCount_;
+  workers_.resize(workerCount_);
+  std::unique_ptr<WorkerProcess>& worker = workers_[request.worker];
+  if (!worker) {
+    worker = std::make_unique<WorkerProcess>(
+        [this, region = request.worker](std::span<const std::byte> bytes, int file, std::vector<std::byte>& reply) {
+          reader_.Serve(bytes, file, reply, region);
+        },
         workFile_.Handle().Descriptor());
   }
   EncodeMapRequest(path, names, request_);
@@ -43,7 +63,7 @@ void MapArchive::RequestMapFiles(const std::string& path, std::span<const char* 
     passed = File(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!passed.IsOpen()) return;
   }
-  worker_->Post(request_, passed.Descriptor());
+  worker->Post(request_, passed.Descriptor());
   request.posted = true;
 }
 
@@ -54,16 +74,16 @@ bool MapArchive::CollectMapFiles(std::vector<ExtractedFile>& files) {
   requests_.pop_front();
   if (!IsReady() || !request.posted) return false;
 
-  switch (worker_->Collect(reply_, libraryTimeout)) {
+  switch (workers_[request.worker]->Collect(reply_, libraryTimeout)) {
     case WorkerProcess::Outcome::kAnswered:
       return DecodeMapReply(reply_, request.names.size(), files);
     case WorkerProcess::Outcome::kFailed:
       return false;
     case WorkerProcess::Outcome::kUnavailable:
-      // No process to spare: the work is done here, unguarded. Nothing
-      // else writes the work file or reads it meanwhile.
+      // No process to spare: the work is done here, unguarded, in the
+      // worker's region, which nothing else writes or reads meanwhile.
       reader_.ForgetCopiedFiles();
-      return reader_.CopyMapFiles(request.path, request.names, files);
+      return reader_.CopyMapFiles(request.path, request.names, files, request.worker);
   }
   return false;
 }

@@ -19,6 +19,10 @@ namespace korvanel {
 class WorkFile;
 
 inline constexpr const char kArchiveLibraryName[] = "libstorm.so.9";
+// The most worker processes a run shares its maps among; each has a region
+// of the work file (archive/work_file.h), and these all fit in a file of
+// the size every usual file system allows.
+inline constexpr std::size_t kMaxArchiveWorkers = 64;
 
 class MapArchive {
  public:
@@ -32,12 +36,22 @@ class MapArchive {
   // The library is loaded and the work file open.
   bool IsReady() const;
 
+  // How many worker processes share the requests, each started when it
+  // gets its first: 1 unless set, at most kMaxArchiveWorkers and no more
+  // than the work file has room for (archive/work_file.h). Set only
+  // while no request is outstanding; the next request goes to the first
+  // worker, so a run of one map needs only one.
+  void SetWorkers(std::size_t count);
+  // How many requests may be outstanding while the caller works on the
+  // files of the one before them.
+  std::size_t MapsAhead() const { return kMapsAhead * workerCount_; }
+
   // Asks for each of `names` from the map, in that order. The work runs in
-  // a worker process, so a map that crashes or hangs the library costs
-  // only the worker, and it runs while the caller works on earlier maps'
-  // files: requests are answered in order, and an answer's files stay in
-  // place until the answers to kMapsAhead later requests are collected.
-  // `names` must outlive the request.
+  // worker processes, so a map that crashes or hangs the library costs
+  // only its worker, and it runs while the caller works on earlier maps'
+  // files: requests go to the workers in turn and are answered in order,
+  // and an answer's files stay in place until more than MapsAhead()
+  // requests after it have been made. `names` must outlive the request.
   void RequestMapFiles(const std::string& path, std::span<const char* const> names);
   // The answer to the oldest request: false when the map could not be
   // opened or broke the library.
@@ -51,14 +65,17 @@ class MapArchive {
   struct Request {
     std::string path;
     std::vector<const char*> names;
-    bool posted = false;  // else it is done here when collected
+    std::size_t worker = 0;  // which one, and which region of the work file
+    bool posted = false;     // else it is done here when collected
   };
 
   WorkFile& workFile_;
   // The worker's copy of it does the work; this one only when there is no
   // worker.
   MapReader reader_;
-  std::unique_ptr<WorkerProcess> worker_;
+  std::size_t workerCount_ = 1;
+  std::vector<std::unique_ptr<WorkerProcess>> workers_;  // null until first used
+  std::size_t nextWorker_ = 0;
   std::deque<Request> requests_;
   // Reused from message to message.
   std::vector<std::byte> request_, reply_;

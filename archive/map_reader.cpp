@@ -107,13 +107,15 @@ ExtractedFile MapReader::CopyEmbeddedFile(ArchiveHandle archive, const char* nam
   return result;
 }
 
-bool MapReader::CopyMapFiles(const std::string& path, std::span<const char* const> names, std::vector<ExtractedFile>& files) {
+bool MapReader::CopyMapFiles(const std::string& path, std::span<const char* const> names, std::vector<ExtractedFile>& files,
+                             std::size_t region) {
   files.clear();
   ArchiveHandle archive = nullptr;
   std::uint64_t archiveSize = 0;
   // Maps the library would not survive are refused before it sees them.
   if (!IsLoaded() || !IsSafeToOpen(path, scratch_, archiveSize) || !OpenMapArchive(path, archive)) return false;
-  std::uint64_t cursor = 0, begin = UINT64_MAX, end = 0;
+  const std::uint64_t base = region * kWorkFileRegion;
+  std::uint64_t cursor = base, begin = UINT64_MAX, end = 0;
   for (const char* name : names) {
     const ExtractedFile& result = files.emplace_back(CopyEmbeddedFile(archive, name, archiveSize, cursor));
     if (result.size > 0) {
@@ -123,17 +125,25 @@ bool MapReader::CopyMapFiles(const std::string& path, std::span<const char* cons
   }
   calls_.close(archive);
   // What a much larger map left behind is never read; it would only hold
-  // pages. Some slack saves cutting and regrowing the file on every map.
+  // pages. Some slack saves giving back and taking again pages on every
+  // map. Other regions belong to other workers and are never touched.
   constexpr std::uint64_t kSlack = 8 << 20;
-  std::uint64_t inUse = end;
+  std::uint64_t inUse = std::max(base, end);
   for (const Region& busy : busy_) inUse = std::max(inUse, busy.end);
-  workFile_.Fit(inUse + kSlack);
+  const std::uint64_t keep = inUse + kSlack, regionEnd = base + kWorkFileRegion;
+  // Where the file system cannot give pages back, they stay; nothing else
+  // comes of it.
+  if (written_ > keep) {
+    workFile_.Discard(keep, std::min(written_, regionEnd));
+    written_ = keep;
+  }
+  written_ = std::max(written_, inUse);
   if (busy_.size() == kMapsAhead) busy_.pop_front();
   busy_.push_back(end > 0 ? Region{begin, end} : Region{});
   return true;
 }
 
-void MapReader::Serve(std::span<const std::byte> request, int file, std::vector<std::byte>& reply) {
+void MapReader::Serve(std::span<const std::byte> request, int file, std::vector<std::byte>& reply, std::size_t region) {
   const File sent(file);
   const char* path = nullptr;
   bool opened = false;
@@ -141,7 +151,7 @@ void MapReader::Serve(std::span<const std::byte> request, int file, std::vector<
   if (DecodeMapRequest(request, path, names_)) {
     // The run sends the map itself when its path goes through the run's
     // own descriptors, which mean something else here.
-    opened = CopyMapFiles(sent.IsOpen() ? "/proc/self/fd/" + std::to_string(file) : path, names_, files_);
+    opened = CopyMapFiles(sent.IsOpen() ? "/proc/self/fd/" + std::to_string(file) : path, names_, files_, region);
   }
   EncodeMapReply(opened, files_, reply);
 }

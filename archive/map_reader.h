@@ -36,14 +36,16 @@ class MapReader {
   void Release();
   bool IsLoaded() const { return calls_.open != nullptr; }
 
-  // Opens the map, copies each of `names` into the work file, in that
-  // order, and closes the map; false when the map could not be opened.
-  // The files of the kMapsAhead maps copied before are left in place.
-  bool CopyMapFiles(const std::string& path, std::span<const char* const> names, std::vector<ExtractedFile>& files);
+  // Opens the map, copies each of `names` into the work file's region
+  // `region` (archive/work_file.h), in that order, and closes the map;
+  // false when the map could not be opened. The files of the kMapsAhead
+  // maps copied before are left in place.
+  bool CopyMapFiles(const std::string& path, std::span<const char* const> names, std::vector<ExtractedFile>& files,
+                    std::size_t region = 0);
   // The same for a request (archive/map_request.h), as the worker gets it:
   // `file` is the map itself, sent along with the request, or -1; it is
   // closed here.
-  void Serve(std::span<const std::byte> request, int file, std::vector<std::byte>& reply);
+  void Serve(std::span<const std::byte> request, int file, std::vector<std::byte>& reply, std::size_t region);
   // Nothing copied so far is read any more: the next map's files may go
   // anywhere.
   void ForgetCopiedFiles() { busy_.clear(); }
@@ -74,6 +76,9 @@ class MapReader {
   Calls calls_;
   // Where the files of the last kMapsAhead maps lie, newest last.
   std::deque<Region> busy_;
+  // The end of what may still hold pages, past the regions in use; unknown
+  // at first, as a worker that died before may have written further.
+  std::uint64_t written_ = UINT64_MAX;
   ScratchBuffer scratch_;
   // Reused by Serve from request to request.
   std::vector<const char*> names_;

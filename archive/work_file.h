@@ -6,10 +6,18 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "platform/file.h"
+#include "platform/scratch_buffer.h"
 
 namespace korvanel {
+
+// Each archive worker writes only inside its own region of the work file,
+// the n-th from n times this size on: room for the files of the maps it
+// keeps in place (archive/map_reader.h) at the largest sizes it accepts.
+// The file is sparse, so a region costs only the pages written in it.
+inline constexpr std::uint64_t kWorkFileRegion = std::uint64_t{1} << 37;
 
 class WorkFile {
  public:
@@ -31,13 +39,32 @@ class WorkFile {
 
   // Writes `bytes` at `offset`. Returns 0 or the error number.
   int WriteAt(std::uint64_t offset, std::span<const std::byte> bytes);
-  // Cuts the file to `length` when it is longer, also when another process
-  // sharing it made it so. Returns 0 or the error number.
-  int Fit(std::uint64_t length);
+  // Gives back the pages of [begin, end); the file keeps its size and
+  // everything else in place. Returns 0 or the error number.
+  int Discard(std::uint64_t begin, std::uint64_t end);
+  // The `size` bytes at `offset`, fewer where the file ends: in place where
+  // the file can be mapped into this process, else read into `scratch`.
+  // They stay valid until that stretch is written again. Returns 0 or the
+  // error number.
+  int View(std::uint64_t offset, std::size_t size, ScratchBuffer& scratch, std::span<const std::byte>& data);
 
  private:
+  // A region's stretch mapped read-only, from the region's start.
+  struct Mapping {
+    const std::byte* data = nullptr;
+    std::uint64_t length = 0;
+  };
+  // Where [offset, offset + size) lies in a mapping, grown to hold it; null
+  // when it cannot be mapped.
+  const std::byte* Mapped(std::uint64_t offset, std::size_t size);
+  void Unmap();
+
   File file_;
   std::string path_;
+  std::vector<Mapping> mappings_;  // one per region read so far
+  // The file's size as last seen: a mapped page past the end would kill the
+  // process, so no view reaches beyond it.
+  std::uint64_t knownSize_ = 0;
 };
 
 // Removes what runs killed before they could remove their work files left

@@ -1,11 +1,13 @@
 #include "archive/work_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <string_view>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -114,14 +116,63 @@ int WorkFile::WriteAt(std::uint64_t offset, std::span<const std::byte> bytes) {
   return file_.WriteAllAt(offset, bytes);
 }
 
-int WorkFile::Fit(std::uint64_t length) {
-  std::uint64_t actual = 0;
-  int error = file_.Size(actual);
-  if (error == 0 && actual > length) error = file_.Resize(length);
+int WorkFile::Discard(std::uint64_t begin, std::uint64_t end) {
+  if (begin >= end) return 0;
+  const int done = ::fallocate(file_.Descriptor(), FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, static_cast<off_t>(begin),
+                               static_cast<off_t>(end - begin));
+  return done == 0 ? 0 : errno;
+}
+
+const std::byte* WorkFile::Mapped(std::uint64_t offset, std::size_t size) {
+  const std::uint64_t region = offset / kWorkFileRegion, base = region * kWorkFileRegion;
+  const std::uint64_t end = offset + size - base;
+  if (end > kWorkFileRegion) return nullptr;
+  if (region >= mappings_.size()) mappings_.resize(region + 1);
+  Mapping& mapping = mappings_[region];
+  if (end > mapping.length) {
+    // Grown by doubling, so a region is mapped again only a few times.
+    std::uint64_t length = std::max<std::uint64_t>(mapping.length * 2, 64 << 20);
+    while (length < end) length *= 2;
+    if (mapping.data) ::munmap(const_cast<std::byte*>(mapping.data), mapping.length);
+    mapping = {};
+    if (length > SIZE_MAX) return nullptr;
+    void* at = ::mmap(nullptr, static_cast<std::size_t>(length), PROT_READ, MAP_SHARED, file_.Descriptor(),
+                      static_cast<off_t>(base));
+    if (at == MAP_FAILED) return nullptr;
+    mapping = {static_cast<const std::byte*>(at), length};
+  }
+  return mapping.data + (offset - base);
+}
+
+int WorkFile::View(std::uint64_t offset, std::size_t size, ScratchBuffer& scratch, std::span<const std::byte>& data) {
+  data = {};
+  if (size == 0) return 0;
+  if (offset + size > knownSize_) {
+    if (const int error = file_.Size(knownSize_); error != 0) return error;
+  }
+  const std::size_t within = offset < knownSize_ ? static_cast<std::size_t>(std::min<std::uint64_t>(size, knownSize_ - offset)) : 0;
+  if (within == 0) return 0;
+  if (const std::byte* at = Mapped(offset, within)) {
+    data = {at, within};
+    return 0;
+  }
+  std::span<std::byte> buffer = scratch.Get(within);
+  if (buffer.empty()) return ENOMEM;
+  std::size_t got = 0;
+  const int error = file_.ReadAt(offset, buffer, got);
+  if (error == 0) data = buffer.first(got);
   return error;
 }
 
+void WorkFile::Unmap() {
+  for (const Mapping& mapping : mappings_)
+    if (mapping.data) ::munmap(const_cast<std::byte*>(mapping.data), mapping.length);
+  mappings_.clear();
+  knownSize_ = 0;
+}
+
 void WorkFile::Delete() {
+  Unmap();
   if (!file_.IsOpen()) return;
   ForgetRemoveOnSignal();
   // Removed while still locked: once unlocked, another run may take it

@@ -1,8 +1,11 @@
 // The floor: the same library work korvanel does per map and nothing else,
 // so a run of korvanel can be measured against it.
 //
-//   korvanel-floor [--work-file] <map folder> <line file> <picture folder>
+//   korvanel-floor [--work-file] [--slice K/N] <map folder> <line file> <picture folder>
 //
+// With --slice only the K-th of N equal slices of the sorted maps is done
+// (K from 0): N such processes started together, one per core, are the
+// parallel floor, the most the libraries allow on this machine.
 // Every *.w3m of the folder (sorted by name) is opened read-only, its eight
 // embedded files are read whole into memory, the preview is turned into a
 // JPEG and written, and one line per map goes to the line file. No work
@@ -188,16 +191,24 @@ bool WriteWhole(const std::string& path, const unsigned char* data, std::size_t 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const bool throughWorkFile = argc == 5 && std::strcmp(argv[1], "--work-file") == 0;
-  if (argc != 4 && !throughWorkFile) {
-    std::fprintf(stderr, "usage: korvanel-floor [--work-file] <map folder> <line file> <picture folder>\n");
+  char** args = argv + 1;
+  const bool throughWorkFile = argc > 1 && std::strcmp(*args, "--work-file") == 0;
+  if (throughWorkFile) ++args;
+  unsigned slice = 0, slices = 1;
+  if (args < argv + argc && std::strcmp(*args, "--slice") == 0) {
+    if (args + 1 == argv + argc || std::sscanf(args[1], "%u/%u", &slice, &slices) != 2 || slice >= slices) slices = 0;
+    args += 2;
+  }
+  if (argv + argc - args != 3 || slices == 0) {
+    std::fprintf(stderr, "usage: korvanel-floor [--work-file] [--slice K/N] <map folder> <line file> <picture folder>\n");
     return 2;
   }
-  char** args = argv + (throughWorkFile ? 2 : 1);
   std::vector<fs::path> maps;
   for (const fs::directory_entry& e : fs::directory_iterator(args[0]))
     if (e.is_regular_file() && e.path().extension() == ".w3m") maps.push_back(e.path());
   std::sort(maps.begin(), maps.end());
+  const std::size_t first = maps.size() * slice / slices, last = maps.size() * (slice + 1) / slices;
+  maps = std::vector<fs::path>(maps.begin() + first, maps.begin() + last);
 
   std::unique_ptr<WorkFile> work;
   if (throughWorkFile && !(work = std::make_unique<WorkFile>())->IsOpen()) return 1;

@@ -49,6 +49,9 @@ class File {
   int Resize(std::uint64_t size);
   int Rewind();
   int Size(std::uint64_t& size) const;
+  // How large this process may make the file: the file system's limit or
+  // the process's (`ulimit -f`), whichever is lower.
+  std::uint64_t LargestSize() const;
 
  private:
   int fd_ = -1;

@@ -1,9 +1,11 @@
 #include "platform/file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -145,6 +147,16 @@ int File::Size(std::uint64_t& size) const {
   if (::fstat(fd_, &st) != 0) return errno;
   size = static_cast<std::uint64_t>(st.st_size);
   return 0;
+}
+
+std::uint64_t File::LargestSize() const {
+  std::uint64_t largest = UINT64_MAX;
+  const long bits = ::fpathconf(fd_, _PC_FILESIZEBITS);
+  if (bits > 0 && bits < 64) largest = (std::uint64_t{1} << (bits - 1)) - 1;
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+    largest = std::min<std::uint64_t>(largest, limit.rlim_cur);
+  return largest;
 }
 
 }  // namespace korvanel

@@ -14,4 +14,7 @@ std::string ProgramDirectory();
 // this, a file of ours could be holding that number.
 void ReserveStandardDescriptors();
 
+// How many processors this process may run on (its affinity), at least 1.
+unsigned UsableProcessors();
+
 }  // namespace korvanel

@@ -1,6 +1,9 @@
 #include "platform/process.h"
 
+#include <algorithm>
+
 #include <fcntl.h>
+#include <sched.h>
 #include <unistd.h>
 
 namespace korvanel {
@@ -23,6 +26,13 @@ void ReserveStandardDescriptors() {
       return;
     }
   }
+}
+
+unsigned UsableProcessors() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (::sched_getaffinity(0, sizeof set, &set) != 0) return 1;
+  return static_cast<unsigned>(std::max(1, CPU_COUNT(&set)));
 }
 
 }  // namespace korvanel

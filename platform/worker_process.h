@@ -35,8 +35,8 @@ class WorkerProcess {
 
   enum class Outcome { kAnswered, kFailed, kUnavailable };
   // The reply to the oldest request, waiting at most `timeout`. kFailed:
-  // the child died or hung on that request and has been stopped; the
-  // requests after it go to a new one. kUnavailable: no child could be
+  // the child hung on that request, or died on it in a new child as well,
+  // and has been stopped; the requests after it go to a new one. kUnavailable: no child could be
   // started for it. Either way the request is done with.
   Outcome Collect(std::vector<std::byte>& reply, std::chrono::milliseconds timeout);
 

@@ -227,11 +227,22 @@ WorkerProcess::Outcome WorkerProcess::Collect(std::vector<std::byte>& reply, std
       return Outcome::kUnavailable;
     }
   }
-  const Clock::time_point deadline = Clock::now() + timeout;
-  const bool answered = outstanding_.front().sent && ReceiveMessage(channel_, reply, nullptr, &deadline);
+  // A child may die on a request because of what earlier ones did to its
+  // memory, and which those were depends on how the requests were shared
+  // out. So a request its child died on is tried once more, first thing in
+  // a new child, before it counts as the culprit. One that hung is not
+  // waited for twice.
+  for (bool retried = false;; retried = true) {
+    const Clock::time_point deadline = Clock::now() + timeout;
+    if (outstanding_.front().sent && ReceiveMessage(channel_, reply, nullptr, &deadline)) {
+      Drop();
+      return Outcome::kAnswered;
+    }
+    const bool died = outstanding_.front().sent && Clock::now() < deadline;
+    End(true);
+    if (!died || retried || !Start()) break;
+  }
   Drop();
-  if (answered) return Outcome::kAnswered;
-  End(true);
   if (!outstanding_.empty()) Start();
   return Outcome::kFailed;
 }

@@ -53,6 +53,21 @@ TEST(CommandLine, AbsolutePathsAndDashesArePositional) {
   EXPECT_EQ(ParseCommandLine({"/unknown"}).source, "/unknown");
 }
 
+// --jobs takes a whole number of workers, 1 to 64, as the next argument or
+// after "="; anything else is a usage error.
+TEST(CommandLine, JobsSetsTheNumberOfArchiveWorkers) {
+  EXPECT_EQ(ParseCommandLine({"maps"}).options.jobs, 0u);
+  EXPECT_EQ(ParseCommandLine({"maps", "--jobs", "4"}).options.jobs, 4u);
+  EXPECT_EQ(ParseCommandLine({"--jobs=64", "maps"}).options.jobs, 64u);
+  EXPECT_FALSE(ParseCommandLine({"--jobs", "1", "maps"}).usage);
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"maps", "--jobs"}, {"maps", "--jobs", "0"}, {"maps", "--jobs", "65"}, {"maps", "--jobs", "two"},
+           {"maps", "--jobs", "4x"}, {"maps", "--jobs="}, {"maps", "--jobs=-1"}, {"maps", "--jobs", ""}}) {
+    CommandLine cl = ParseCommandLine(args);
+    EXPECT_TRUE(cl.usage && !cl.help) << ::testing::PrintToString(args);
+  }
+}
+
 TEST(CommandLine, UsageCases) {
   for (auto help : {"/?", "-?", "/help", "-HELP", "--help", "?", "/HELP"}) {
     CommandLine cl = ParseCommandLine({help});
@@ -134,6 +149,7 @@ TEST(CommandLine, JsonHelpAndVersion) {
   EXPECT_NE(kExtensionsHelpText.find("--json FILE"), std::string_view::npos);
   EXPECT_NE(kExtensionsHelpText.find("-h, --help"), std::string_view::npos);
   EXPECT_NE(kExtensionsHelpText.find("--version"), std::string_view::npos);
+  EXPECT_NE(kExtensionsHelpText.find("--jobs N"), std::string_view::npos);
   EXPECT_EQ(RunKorvanel({"/?"}).out, kUsageText);
 
   ProcessResult version = RunKorvanel({"--version"});

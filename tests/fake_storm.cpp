@@ -1,16 +1,20 @@
 // A stand-in for the archive library with faults on purpose: every map
 // opens, every embedded file claims 100 bytes, and a read delivers 10. A
 // map whose path holds "crash" kills the process, one holding "hang" never
-// returns. Built without SFileCloseFile when FAKE_STORM_INCOMPLETE is
+// returns, and one holding "poison" opens but leaves the process to die on
+// the next map, as damaged memory would. Built without SFileCloseFile when FAKE_STORM_INCOMPLETE is
 // defined.
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
 
+static bool poisoned = false;
+
 extern "C" {
 
 bool SFileOpenArchive(const char* path, unsigned, unsigned, void** handle) {
-  if (std::strstr(path, "crash")) std::abort();
+  if (poisoned || std::strstr(path, "crash")) std::abort();
+  poisoned = std::strstr(path, "poison") != nullptr;
   while (std::strstr(path, "hang")) ::pause();
   *handle = reinterpret_cast<void*>(1);
   return true;

@@ -309,6 +309,41 @@ std::string KeepForReproduction(const fs::path& map) {
   return ec ? map.string() : kept.string();
 }
 
+// Each file of a folder by name, with its bytes.
+std::map<std::string, std::string> FolderFiles(const fs::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : fs::directory_iterator(folder)) files[e.path().filename().string()] = ReadFile(e.path());
+  return files;
+}
+
+// Runs `args` (which write `info` and the pictures into `mini`) again with
+// each number of archive workers: what the user sees must be the same,
+// byte for byte, as `first`'s.
+void ExpectTheSameForEveryNumberOfWorkers(std::vector<std::string> args, const std::vector<std::string>& env,
+                                          const ProcessResult& first, const fs::path& info, const fs::path& mini) {
+  const std::string records = ReadFile(info);
+  const auto pictures = FolderFiles(mini);
+  args.push_back("--jobs");
+  args.emplace_back();
+  // The last under a file size limit (`ulimit -f`) too small for the
+  // workers' regions of the work file past the first.
+  const std::pair<const char*, StartWith> runs[] = {
+      {"1", {}}, {"2", {}}, {"4", {}}, {"8", {}}, {"8", {.fileSizeLimit = std::uint64_t{1} << 30}}};
+  for (const auto& [jobs, how] : runs) {
+    SCOPED_TRACE(std::string("--jobs ") + jobs + (how.fileSizeLimit ? " under ulimit -f" : ""));
+    fs::remove(info);
+    fs::remove_all(mini);
+    fs::create_directory(mini);
+    args.back() = jobs;
+    const ProcessResult r = RunKorvanel(args, env, how);
+    EXPECT_EQ(r.status, first.status);
+    EXPECT_EQ(r.out, first.out);
+    EXPECT_EQ(r.err, first.err);
+    EXPECT_TRUE(ReadFile(info) == records);
+    EXPECT_TRUE(FolderFiles(mini) == pictures);
+  }
+}
+
 }  // namespace
 
 TEST(HostileArchives, DamagedCopiesAmongIntactMapsAreReportedAndTheRunEnds) {
@@ -349,71 +384,108 @@ TEST(HostileArchives, DamagedCopiesAmongIntactMapsAreReportedAndTheRunEnds) {
   ASSERT_EQ(::mkfifo((maps / "fifo.w3m").c_str(), 0600), 0);
   std::cout << "[   NOTE   ] " << byPath.size() << " map files in one folder\n";
 
-  const auto start = std::chrono::steady_clock::now();
-  ProcessResult r = RunKorvanel({maps.string(), "/i", (dir / "info.txt").string(), "/m", mini.string()},
-                                {"TMPDIR=" + (dir / "tmp").string()});
-  const auto elapsed = std::chrono::steady_clock::now() - start;
-  std::cout << "[   NOTE   ] the run took "
-            << std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count() << " ms\n";
-  EXPECT_LT(elapsed, kWallLimit);
-  EXPECT_TRUE(r.status == 0 || r.status == 1) << "exit status " << r.status;
-  EXPECT_TRUE(fs::is_empty(dir / "tmp")) << "a work file was left behind";
+  // The same holds for every number of archive workers. Only the damaged
+  // maps' outcomes may differ from one to the next: a map that damages the
+  // library's memory can change what it makes of the maps its process
+  // handles after it, and which those are depends on how maps are shared.
+  for (const char* jobs : {"", "1", "2", "4", "8"}) {
+    SCOPED_TRACE(std::string("--jobs ") + jobs);
+    fs::remove(dir / "info.txt");
+    fs::remove_all(mini);
+    fs::create_directory(mini);
+    std::vector<std::string> args = {maps.string(), "/i", (dir / "info.txt").string(), "/m", mini.string()};
+    if (*jobs) args.insert(args.end(), {"--jobs", jobs});
+    const auto start = std::chrono::steady_clock::now();
+    ProcessResult r = RunKorvanel(args, {"TMPDIR=" + (dir / "tmp").string()});
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    std::cout << "[   NOTE   ] the run took "
+              << std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count() << " ms\n";
+    EXPECT_LT(elapsed, kWallLimit);
+    EXPECT_TRUE(r.status == 0 || r.status == 1) << "exit status " << r.status;
+    EXPECT_TRUE(fs::is_empty(dir / "tmp")) << "a work file was left behind";
 
-  // Every map is either recorded or reported, exactly once.
-  std::map<std::string, int> reported, recorded;
-  for (const std::string& p : ReportedMaps(r.out)) ++reported[p];
-  // The folder lists these, so they are maps that cannot be opened.
-  for (const char* link : {"dangling.w3m", "self.w3m"}) {
-    EXPECT_EQ(reported[(maps / link).string()], 1) << link;
-    reported.erase((maps / link).string());
-  }
-  const auto records = Records(ReadFile(dir / "info.txt"));
-  for (const auto& [path, record] : records) ++recorded[path];
-  for (const auto& m : {reported, recorded})
-    for (const auto& [path, count] : m) {
-      EXPECT_TRUE(byPath.contains(path)) << "not a map of the folder: " << path;
-      EXPECT_EQ(count, 1) << path;
+    // Every map is either recorded or reported, exactly once.
+    std::map<std::string, int> reported, recorded;
+    for (const std::string& p : ReportedMaps(r.out)) ++reported[p];
+    // The folder lists these, so they are maps that cannot be opened.
+    for (const char* link : {"dangling.w3m", "self.w3m"}) {
+      EXPECT_EQ(reported[(maps / link).string()], 1) << link;
+      reported.erase((maps / link).string());
     }
-  std::vector<std::string> missing;
-  std::string lastHandled, handledBeforeMissing;
-  for (const auto& [path, copy] : byPath) {
-    if (!reported.contains(path) && !recorded.contains(path)) {
-      if (missing.empty()) handledBeforeMissing = lastHandled;
-      missing.push_back(path);
-    } else {
-      lastHandled = path;
+    const auto records = Records(ReadFile(dir / "info.txt"));
+    for (const auto& [path, record] : records) ++recorded[path];
+    for (const auto& m : {reported, recorded})
+      for (const auto& [path, count] : m) {
+        EXPECT_TRUE(byPath.contains(path)) << "not a map of the folder: " << path;
+        EXPECT_EQ(count, 1) << path;
+      }
+    std::vector<std::string> missing;
+    std::string lastHandled, handledBeforeMissing;
+    for (const auto& [path, copy] : byPath) {
+      if (!reported.contains(path) && !recorded.contains(path)) {
+        if (missing.empty()) handledBeforeMissing = lastHandled;
+        missing.push_back(path);
+      } else {
+        lastHandled = path;
+      }
+      EXPECT_FALSE(reported.contains(path) && recorded.contains(path)) << "both recorded and reported: " << path;
     }
-    EXPECT_FALSE(reported.contains(path) && recorded.contains(path)) << "both recorded and reported: " << path;
-  }
-  // A map that corrupts memory may bring the run down only at the next one.
-  if (!missing.empty())
-    ADD_FAILURE() << missing.size() << " maps neither recorded nor reported; the first is kept as "
-                  << KeepForReproduction(missing.front())
-                  << (handledBeforeMissing.empty() ? "" : ", the one before it as " + KeepForReproduction(handledBeforeMissing));
+    // A map that corrupts memory may bring the run down only at the next one.
+    if (!missing.empty())
+      ADD_FAILURE() << missing.size() << " maps neither recorded nor reported; the first is kept as "
+                    << KeepForReproduction(missing.front())
+                    << (handledBeforeMissing.empty() ? "" : ", the one before it as " + KeepForReproduction(handledBeforeMissing));
 
-  // Intact maps keep their whole records, in walk order among the others.
-  std::size_t intact = 0;
-  for (const auto& [path, record] : records) {
-    const Copy* copy = byPath.contains(path) ? byPath[path] : nullptr;
-    if (!copy || !copy->intactOf) continue;
-    ++intact;
-    const std::string jpg = mini.string() + "/" + fs::path(path).stem().string() + ".jpg";
-    EXPECT_EQ(record, std::string(kRecordStart) + path + "\r\nMinimap File:      " + jpg + "\r\n" + copy->intactOf->lines);
-  }
-  EXPECT_EQ(intact, kIntactCopies * all.size());
-  std::vector<std::string> order;
-  for (const auto& [path, record] : records) order.push_back(path);
-  EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
+    // Intact maps keep their whole records, in walk order among the others.
+    std::size_t intact = 0;
+    for (const auto& [path, record] : records) {
+      const Copy* copy = byPath.contains(path) ? byPath[path] : nullptr;
+      if (!copy || !copy->intactOf) continue;
+      ++intact;
+      const std::string jpg = mini.string() + "/" + fs::path(path).stem().string() + ".jpg";
+      EXPECT_EQ(record, std::string(kRecordStart) + path + "\r\nMinimap File:      " + jpg + "\r\n" + copy->intactOf->lines);
+    }
+    EXPECT_EQ(intact, kIntactCopies * all.size());
+    std::vector<std::string> order;
+    for (const auto& [path, record] : records) order.push_back(path);
+    EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
 
-  // A picture file is left only for a map whose record names it: a failed
-  // conversion leaves nothing behind.
-  std::set<std::string> named;
-  for (const auto& [path, record] : records) {
-    const std::size_t at = record.find("Minimap File:      ");
-    if (at != std::string::npos) named.insert(record.substr(at + 19, record.find("\r\n", at) - at - 19));
+    // A picture file is left only for a map whose record names it: a failed
+    // conversion leaves nothing behind.
+    std::set<std::string> named;
+    for (const auto& [path, record] : records) {
+      const std::size_t at = record.find("Minimap File:      ");
+      if (at != std::string::npos) named.insert(record.substr(at + 19, record.find("\r\n", at) - at - 19));
+    }
+    for (const auto& e : fs::directory_iterator(mini)) EXPECT_TRUE(named.contains(e.path().string())) << e.path();
+    for (const std::string& jpg : named) EXPECT_TRUE(fs::exists(jpg)) << jpg;
   }
-  for (const auto& e : fs::directory_iterator(mini)) EXPECT_TRUE(named.contains(e.path().string())) << e.path();
-  for (const std::string& jpg : named) EXPECT_TRUE(fs::exists(jpg)) << jpg;
+}
+
+// The real maps, each several times so that every worker gets some.
+TEST(HostileArchives, FixtureMapsGiveTheSameOutputForEveryNumberOfWorkers) {
+  const fs::path fixtures = FixturesDir();
+  TempDir dir;
+  const fs::path maps = dir / "maps", mini = dir / "mini";
+  fs::create_directories(maps);
+  fs::create_directories(mini);
+  int copies = 0;
+  for (const char* relative : {"maps/smallest_roc.w3m", "maps/small_tft.w3x", "w3x/format28_jass.w3x",
+                               "w3x/format31_lua.w3x", "w3x/format33_w3e12.w3x", "bench/forest_defense.w3x"}) {
+    if (fixtures.empty() || !fs::exists(fixtures / relative)) {
+      std::cout << "[   NOTE   ] fixture " << relative << " not found; skipped\n";
+      continue;
+    }
+    for (int i = 0; i < 5; ++i)
+      fs::copy_file(fixtures / relative, maps / (std::to_string(i) + fs::path(relative).stem().string() + ".w3m"));
+    ++copies;
+  }
+  if (copies == 0) GTEST_SKIP() << "no fixture maps";
+  const std::vector<std::string> args = {maps.string(), "/i", (dir / "info.txt").string(), "/m", mini.string()};
+  const ProcessResult first = RunKorvanel(args);
+  EXPECT_EQ(first.status, 0) << first.out << first.err;
+  EXPECT_EQ(FolderFiles(mini).size(), 5u * copies);
+  ExpectTheSameForEveryNumberOfWorkers(args, {}, first, dir / "info.txt", mini);
 }
 
 TEST(HostileArchives, NamesThatAreNoMapFilesAreReportedAsSingleSources) {

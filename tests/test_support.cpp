@@ -226,6 +226,10 @@ struct Launch {
     if (!how.folder.empty() && ::chdir(how.folder.c_str()) != 0) ::_exit(127);
     for (int signal : how.ignoring) ::signal(signal, SIG_IGN);
     if (how.ownProcessGroup) ::setpgid(0, 0);
+    if (how.fileSizeLimit != 0) {
+      const rlimit limit{how.fileSizeLimit, how.fileSizeLimit};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
     LimitFileSystem(how);
     std::vector<char*> argv, envp;
     for (auto& a : args) argv.push_back(a.data());

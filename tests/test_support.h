@@ -111,6 +111,7 @@ struct StartWith {
   // no hard links (EPERM). See FileSystemLimitsPossible.
   bool noUnnamedFiles = false;
   bool noHardLinks = false;
+  std::uint64_t fileSizeLimit = 0;  // as `ulimit -f` sets it (bytes); 0 for none
 };
 
 // Whether noUnnamedFiles and noHardLinks work on this machine.

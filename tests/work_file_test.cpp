@@ -66,6 +66,44 @@ TEST(WorkFile, NeverOpensANameThatIsTakenAndIsGoneAfterDelete) {
   fs::permissions(dir.Path(), fs::perms::owner_all);
 }
 
+// The run reads the workers' files in place, in any region, never past the
+// end of the file; given-back pages read as zeros and the file keeps its
+// size.
+TEST(WorkFile, ViewsReadInPlaceUpToTheEndAndDiscardKeepsTheRest) {
+  TempEnvironment env;
+  TempDir dir;
+  ::setenv("TMPDIR", dir.Path().c_str(), 1);
+  WorkFile work;
+  ASSERT_EQ(work.Create(), 0);
+  ScratchBuffer scratch;
+  auto view = [&](std::uint64_t offset, std::size_t size) {
+    std::span<const std::byte> data;
+    EXPECT_EQ(work.View(offset, size, scratch, data), 0);
+    return std::string(reinterpret_cast<const char*>(data.data()), data.size());
+  };
+  const std::string big(3 << 20, 'b');
+  ASSERT_EQ(work.WriteAt(0, Bytes("first")), 0);
+  EXPECT_EQ(view(0, 5), "first");
+  // Past what was seen of the file's size, and a region further on.
+  ASSERT_EQ(work.WriteAt(100, Bytes(big)), 0);
+  EXPECT_TRUE(view(100, big.size()) == big);
+  ASSERT_EQ(work.WriteAt(kWorkFileRegion + 7, Bytes("second")), 0);
+  EXPECT_EQ(view(kWorkFileRegion + 7, 6), "second");
+  EXPECT_EQ(view(kWorkFileRegion + 10, 100), "ond") << "stops at the end of the file";
+  EXPECT_EQ(view(kWorkFileRegion + 13, 1), "");
+  // Written again after a view: the view shows the new bytes.
+  ASSERT_EQ(work.WriteAt(1, Bytes("IRST")), 0);
+  EXPECT_EQ(view(0, 5), "fIRST");
+
+  ASSERT_EQ(work.Discard(4096, 4096 + (2 << 20)), 0);
+  EXPECT_EQ(view(0, 5), "fIRST");
+  EXPECT_EQ(view(4096, 3), std::string(3, '\0'));
+  EXPECT_EQ(view(100 + big.size() - 3, 3), "bbb");
+  std::uint64_t size = 0;
+  EXPECT_EQ(work.Handle().Size(size), 0);
+  EXPECT_EQ(size, kWorkFileRegion + 13);
+}
+
 TEST(WorkFile, RemovedWhenTheProcessIsTerminated) {
   TempEnvironment env;
   TempDir dirs[2];
