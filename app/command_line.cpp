@@ -11,7 +11,7 @@ bool IsAnyOf(std::string_view token, std::initializer_list<std::string_view> nam
   return std::any_of(names.begin(), names.end(), [&](std::string_view n) { return EqualsNoCase(token, n); });
 }
 
-enum class Switch { kNone, kSubdirectories, kAppend, kOverwrite, kHelp, kInfo, kMinimaps };
+enum class Switch { kNone, kSubdirectories, kAppend, kOverwrite, kHelp, kInfo, kMinimaps, kW3x };
 
 // "-s -a -o -i -m" work as well as the slashed switches.
 Switch Classify(std::string_view token) {
@@ -21,9 +21,10 @@ Switch Classify(std::string_view token) {
   if (is("/s")) return Switch::kSubdirectories;
   if (is("/a")) return Switch::kAppend;
   if (is("/o")) return Switch::kOverwrite;
-  if (IsAnyOf(token, {"/?", "-?", "/help", "-help", "--help", "?"})) return Switch::kHelp;
+  if (IsAnyOf(token, {"/?", "-?", "/help", "-help", "--help", "?"}) || token == "-h") return Switch::kHelp;
   if (is("/i")) return Switch::kInfo;
   if (is("/m")) return Switch::kMinimaps;
+  if (token == "--w3x") return Switch::kW3x;
   return Switch::kNone;
 }
 
@@ -59,6 +60,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         break;
       case Switch::kHelp:
         cl.usage = cl.help = true;
+        // The Linux options are listed for the Linux spellings of the
+        // question only; "/?" keeps the usage text alone.
+        if (token == "--help" || token == "-h") cl.extensionHelp = true;
+        break;
+      case Switch::kW3x:
+        cl.options.laterFormats = true;
         break;
       case Switch::kInfo:
         cl.options.writeInfoFile = true;
@@ -103,5 +110,10 @@ const std::string_view kUsageText =
     "\n"
     "Example:\n"
     " Korvanel \"C:\\Program Files\\Warcraft III\\\" /s /i \"C:\\Program Files\\Warcraft III\\MyMaps.txt\" /m \"C:\\Program Files\\Warcraft III\\Minimaps\\\"\n";
+
+const std::string_view kExtensionHelpText =
+    "\n"
+    "Linux options:\n"
+    " --w3x                  : also read *.w3x maps and the file formats of later editors\n";
 
 }  // namespace korvanel

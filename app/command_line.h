@@ -16,6 +16,7 @@ namespace korvanel {
 struct CommandLine {
   bool usage = false;  // print the usage text and do nothing else
   bool help = false;   // a help switch asked for it (not a mistake)
+  bool extensionHelp = false;  // --help or -h: the Linux options follow the usage text
   std::string source;  // as typed
   RunOptions options;
 };
@@ -29,5 +30,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 bool IsBlankCommandLine(const std::vector<std::string>& arguments);
 
 extern const std::string_view kUsageText;
+// The options added on Linux, one line each.
+extern const std::string_view kExtensionHelpText;
 
 }  // namespace korvanel

@@ -53,6 +53,7 @@ int ExtractorApp::RunCommandLine(const std::vector<std::string>& arguments) {
   CommandLine cl = ParseCommandLine(arguments);
   if (cl.usage) {
     console.Write(kUsageText);
+    if (cl.extensionHelp) console.Write(kExtensionHelpText);
     return cl.help ? kExitOk : kExitUsage;
   }
   const LoadedLibrary library = LoadLibrary();

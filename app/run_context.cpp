@@ -114,7 +114,8 @@ void RunContext::WalkMapDirectory(const std::string& directory) {
         // An entry is also reported, and counted, as a map that cannot be opened.
         if (folder) ++summary_.unread;
         QueueDiagnosis(folder ? FolderNotReadDiagnostic(path, error) : EntryNotExaminedDiagnostic(path, error));
-      });
+      },
+      options.laterFormats);
   FinishMaps();
 }
 

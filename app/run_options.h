@@ -17,6 +17,8 @@ struct RunOptions {
   std::optional<ExistingInfoFile> existingInfoFile;
   bool writeMinimaps = false;
   std::string minimapDirectory;  // ends in a separator by the time maps are read
+  // --w3x: .w3x maps too, and the file layouts of later editors.
+  bool laterFormats = false;
 };
 
 }  // namespace korvanel
