@@ -128,6 +128,40 @@ TEST(Doodads, BothFilesShareTheHeaderRules) {
   }
 }
 
+// Recent ladder maps: environment version 12 and doodad version 8 (any
+// subversion) hold their figures where versions 11 and 7 do.
+TEST(Environment, LaterFormatsReadVersion12AndDoodadVersion8) {
+  using Later = bool (*)(std::span<const std::byte>, LineWriter&, MapFormats);
+  auto run = [](Later parse, std::string_view data) {
+    CollectingWriter out;
+    const bool ok = parse(Bytes(data), out, MapFormats::kLater);
+    return Result{ok, out.Lines()};
+  };
+  Result r = run(ParseEnvironment, W3e(8, 2, 129, 97, "W3E!", 12));
+  EXPECT_TRUE(r.ok);
+  EXPECT_EQ(r.lines, (Lines{"W3E Version:       12\r\n", "Map Size:          128x96\r\n"}));
+  EXPECT_EQ(run(ParseEnvironment, W3e(2, 1, 97, 97)).lines.at(1), "Map Size:          96x96\r\n");
+  EXPECT_EQ(run(ParseEnvironment, W3e(2, 1, 97, 97, "W3E!", 13)).lines, Lines{"W3E Version:       13\r\n"});
+  EXPECT_FALSE(run(ParseEnvironment, W3e(2, 1, 97, 97, "W3E!", 12).substr(0, 40)).ok);
+  // Without the later formats, version 12 gives its version line only.
+  EXPECT_EQ(RunParser(ParseEnvironment, W3e(2, 1, 97, 97, "W3E!", 12)).lines.size(), 1u);
+
+  for (Later parse : {Later{ParseTreeDoodads}, Later{ParseUnitDoodads}}) {
+    for (std::int32_t subversion : {11, 0, 99}) {
+      r = run(parse, "W3do" + Le32(8) + Le32(subversion) + Le32(2627));
+      EXPECT_TRUE(r.ok);
+      ASSERT_EQ(r.lines.size(), 2u);
+      EXPECT_TRUE(r.lines[1].ends_with(":   2627\r\n")) << r.lines[1];
+    }
+    EXPECT_EQ(run(parse, "W3do" + Le32(7) + Le32(9) + Le32(84)).lines.size(), 2u);
+    EXPECT_EQ(run(parse, "W3do" + Le32(9) + Le32(9) + Le32(84)).lines.size(), 1u);
+    r = run(parse, "W3do" + Le32(8) + Le32(11) + "\x01\x02\x03");
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.lines.size(), 1u);
+    EXPECT_FALSE(run(parse, "W3DO" + Le32(8) + Le32(11) + Le32(1)).ok);
+  }
+}
+
 TEST(Doodads, MmpFileIsAcceptedUnread) {
   EXPECT_EQ(RunParser(ParseMmpFile, "").ok, true);
   EXPECT_EQ(RunParser(ParseMmpFile, "anything at all").lines, Lines{});
