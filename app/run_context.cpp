@@ -22,26 +22,35 @@ struct RunStep {
   const char* name;
   // Hands the file to its parser; none for the picture, which becomes the
   // minimap.
-  bool (*parse)(Data, TriggerStringTable&, LineWriter&);
+  bool (*parse)(Data, TriggerStringTable&, LineWriter&, MapFormats);
+  // Asked for only with --w3x.
+  bool laterFormatsOnly = false;
+  // Another place of the step before's file, read only when no earlier
+  // place held it.
+  bool otherPlace = false;
 };
 
 namespace {
 
 // Every file the run may want from a map, in the order it is used: the
 // minimap's line comes first in the record, and the trigger strings before
-// the map information, which resolves its texts through them.
+// the map information, which resolves its texts through them. Later editors
+// may keep the script in a folder or write it in Lua.
 constexpr RunStep kSteps[] = {
     {"war3mapMap.blp", nullptr},
-    {"war3map.wts", [](Data d, TriggerStringTable& t, LineWriter&) { return ParseTriggerStrings(d, t); }},
-    {"war3map.w3i", [](Data d, TriggerStringTable& t, LineWriter& w) { return ParseMapInfo(d, t, w); }},
-    {"war3map.w3e", [](Data d, TriggerStringTable&, LineWriter& w) { return ParseEnvironment(d, w); }},
-    {"war3map.doo", [](Data d, TriggerStringTable&, LineWriter& w) { return ParseTreeDoodads(d, w); }},
-    {"war3mapUnits.doo", [](Data d, TriggerStringTable&, LineWriter& w) { return ParseUnitDoodads(d, w); }},
-    {"war3map.j", [](Data d, TriggerStringTable&, LineWriter& w) { return ScanScript(d, w); }},
-    {"war3map.mmp", [](Data d, TriggerStringTable&, LineWriter& w) { return ParseMmpFile(d, w); }},
+    {"war3map.wts", [](Data d, TriggerStringTable& t, LineWriter&, MapFormats f) { return ParseTriggerStrings(d, t, f); }},
+    {"war3map.w3i", [](Data d, TriggerStringTable& t, LineWriter& w, MapFormats f) { return ParseMapInfo(d, t, w, f); }},
+    {"war3map.w3e", [](Data d, TriggerStringTable&, LineWriter& w, MapFormats f) { return ParseEnvironment(d, w, f); }},
+    {"war3map.doo", [](Data d, TriggerStringTable&, LineWriter& w, MapFormats f) { return ParseTreeDoodads(d, w, f); }},
+    {"war3mapUnits.doo", [](Data d, TriggerStringTable&, LineWriter& w, MapFormats f) { return ParseUnitDoodads(d, w, f); }},
+    {"war3map.j", [](Data d, TriggerStringTable&, LineWriter& w, MapFormats f) { return ScanScript(d, w, f); }},
+    {"scripts\\war3map.j", [](Data d, TriggerStringTable&, LineWriter& w, MapFormats f) { return ScanScript(d, w, f); }, true, true},
+    {"war3map.lua", [](Data d, TriggerStringTable&, LineWriter& w, MapFormats f) { return ScanScript(d, w, f); }, true, true},
+    {"war3map.mmp", [](Data d, TriggerStringTable&, LineWriter& w, MapFormats) { return ParseMmpFile(d, w); }},
 };
 
 bool IsWanted(const RunStep& step, const RunOptions& options) {
+  if (step.laterFormatsOnly && !options.laterFormats) return false;
   return step.parse ? options.writeInfoFile : options.writeMinimaps;
 }
 
@@ -170,9 +179,12 @@ void RunContext::ProcessQueuedMap() {
   // A map without trigger strings must not borrow the previous map's.
   triggerStrings_.RemoveAll();
   // The archive answers with one file for each name asked, in that order.
+  bool taken = false;  // the step before's file, at its place or an earlier one
   for (std::size_t i = 0; i < map.steps.size(); ++i) {
     const RunStep& step = *map.steps[i];
-    if (!Accept(path, step.name, files_[i])) continue;
+    if (step.otherPlace && taken) continue;
+    taken = Accept(path, step.name, files_[i]);
+    if (!taken) continue;
     if (step.parse) {
       Parse(path, step, files_[i]);
     } else {
@@ -211,7 +223,7 @@ void RunContext::Parse(const std::string& path, const RunStep& step, const Extra
     summary_.readFailed = true;
     return;
   }
-  if (!step.parse(data, triggerStrings_, *this)) {
+  if (!step.parse(data, triggerStrings_, *this, options.laterFormats ? MapFormats::kLater : MapFormats::kFirstRelease)) {
     reporter_.Diagnose(FileDiagnostic(path, step.name, kDamagedFileWhy));
     summary_.readFailed = true;
   }
