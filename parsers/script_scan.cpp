@@ -127,8 +127,9 @@ struct Totals {
 };
 
 // Feeds each line after a function header to `count`, up to and including
-// the line that holds "endfunction", or to the end of the script. Returns
-// where the line after the last one examined starts.
+// the line that ends the function ("endfunction", or "end" alone in Lua), or
+// to the end of the script. Returns where the line after the last one
+// examined starts.
 template <typename CountLine>
 std::size_t WalkBody(LineCursor& cursor, const Keys& keys, std::size_t start, CountLine&& count) {
   std::size_t pos = start;
