@@ -11,7 +11,7 @@ bool IsAnyOf(std::string_view token, std::initializer_list<std::string_view> nam
   return std::any_of(names.begin(), names.end(), [&](std::string_view n) { return EqualsNoCase(token, n); });
 }
 
-enum class Switch { kNone, kSubdirectories, kAppend, kOverwrite, kHelp, kLongHelp, kInfo, kMinimaps, kJson, kVersion };
+enum class Switch { kNone, kSubdirectories, kAppend, kOverwrite, kHelp, kLongHelp, kInfo, kMinimaps, kJson, kVersion, kW3x };
 
 // "-s -a -o -i -m" work as well as the slashed switches.
 Switch Classify(std::string_view token) {
@@ -25,6 +25,7 @@ Switch Classify(std::string_view token) {
   if (IsAnyOf(token, {"/?", "-?", "/help", "-help", "--help", "?"})) return Switch::kHelp;
   if (token == "--json") return Switch::kJson;
   if (token == "--version") return Switch::kVersion;
+  if (token == "--w3x") return Switch::kW3x;
   if (is("/i")) return Switch::kInfo;
   if (is("/m")) return Switch::kMinimaps;
   return Switch::kNone;
@@ -68,6 +69,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         break;
       case Switch::kVersion:
         cl.version = true;
+        break;
+      case Switch::kW3x:
+        cl.options.laterFormats = true;
         break;
       case Switch::kJson:
         if (!TakeValue(next, arguments.end(), cl.options.cataloguePath)) cl.usage = true;
@@ -122,7 +126,8 @@ const std::string_view kExtensionsHelpText =
     " --json FILE            : write a catalogue of the maps to FILE, one JSON object per map and line (\"-\": standard\n"
     "                          output, the messages then go to standard error)\n"
     " -h, --help             : print this help\n"
-    " --version              : print the program's name and version\n";
+    " --version              : print the program's name and version\n"
+    " --w3x                  : also read *.w3x maps and the file formats of later editors\n";
 
 const std::string_view kVersionText = "korvanel " KORVANEL_VERSION "\n";
 

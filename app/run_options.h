@@ -19,6 +19,8 @@ struct RunOptions {
   std::string minimapDirectory;  // ends in a separator by the time maps are read
   // The catalogue's path, "-" for standard output; empty for none.
   std::string cataloguePath;
+  // --w3x: .w3x maps too, and the file layouts of later editors.
+  bool laterFormats = false;
 };
 
 }  // namespace korvanel
