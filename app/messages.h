@@ -101,6 +101,9 @@ inline std::string CatalogueNotCreatedDiagnostic(const std::string& path, int er
 inline std::string CatalogueRefusedDiagnostic(const std::string& path) {
   return "the catalogue " + path + " would replace a map; give it another name";
 }
+inline std::string CatalogueIsInfoFileDiagnostic(const std::string& path) {
+  return "the catalogue " + path + " is the info file; give it another name";
+}
 inline std::string CatalogueWriteDiagnostic(const std::string& path, int error) {
   return "cannot write the catalogue " + path + ": " + ErrorText(error);
 }

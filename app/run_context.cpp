@@ -1,6 +1,7 @@
 #include "app/run_context.h"
 
 #include <cerrno>
+#include <cstdio>
 
 #include "app/map_walk.h"
 #include "app/messages.h"
@@ -143,15 +144,28 @@ void RunContext::InfoFileWritten(int error) {
 
 bool RunContext::OpenCatalogue(const std::string& source) {
   const std::string& path = options.cataloguePath;
-  if (path != CatalogueWriter::kStandardOutput && (IsSameFile(path, source) || IsMapName(path))) {
+  if (path == CatalogueWriter::kStandardOutput) return OpenedCatalogue(catalogue_.Open(path));
+  if (IsSameFile(path, source) || IsMapName(path)) {
     reporter_.Diagnose(CatalogueRefusedDiagnostic(path));
     return false;
   }
-  if (const int error = catalogue_.Open(path)) {
-    reporter_.Diagnose(CatalogueNotCreatedDiagnostic(path, error));
-    return false;
+  // Emptying the info file would lose what /a keeps, and the two would mix
+  // their lines. Under two names for one new file, only the created
+  // catalogue shows it; being new, it goes again.
+  auto isInfoFile = [&] { return options.writeInfoFile && IsSameFile(path, options.infoFilePath); };
+  const bool refused = isInfoFile() || (OpenedCatalogue(catalogue_.Open(path)) && isInfoFile());
+  if (!refused) return catalogue_.IsOpen();
+  if (catalogue_.IsOpen()) {
+    catalogue_.Close();
+    std::remove(path.c_str());
   }
-  return true;
+  reporter_.Diagnose(CatalogueIsInfoFileDiagnostic(path));
+  return false;
+}
+
+bool RunContext::OpenedCatalogue(int error) {
+  if (error != 0) reporter_.Diagnose(CatalogueNotCreatedDiagnostic(options.cataloguePath, error));
+  return error == 0;
 }
 
 void RunContext::WriteCatalogue() {

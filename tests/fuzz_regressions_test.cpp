@@ -25,7 +25,7 @@
 namespace korvanel::test {
 namespace {
 
-const fs::path kRegressions = fs::path(__FILE__).parent_path().parent_path() / "fuzz/regressions";
+const fs::path kRegressions = fs::path(KORVANEL_SOURCE_DIR) / "fuzz/regressions";
 
 class CheckedLines : public LineWriter {
  public:

@@ -89,7 +89,7 @@ bool ValidateAgainstSchema(const fs::path& catalogue, std::string& why) {
     why = "python3-jsonschema (scripts/deps) not installed: the catalogue was not checked against its schema";
     return false;
   }
-  const fs::path root = fs::path(__FILE__).parent_path().parent_path();
+  const fs::path root = KORVANEL_SOURCE_DIR;
   const std::string command = "python3 '" + (root / "tests/validate_catalogue.py").string() + "' '" +
                               (root / "docs/catalogue.schema.json").string() + "' '" + catalogue.string() + "'";
   EXPECT_EQ(std::system(command.c_str()), 0) << catalogue;
@@ -258,6 +258,21 @@ TEST(Pipeline, CatalogueThatCannotBeWritten) {
     EXPECT_EQ(r.err, "korvanel: the catalogue " + target + " would replace a map; give it another name\n");
   }
   EXPECT_FALSE(fs::exists(dir / "other.w3x"));
+
+  // Nor the info file, existing or not, under its own name or another:
+  // emptying it would lose what /a keeps, and the two would mix their lines.
+  const std::string kept = "kept\r\n";
+  WriteFile(dir / "info.txt", kept);
+  for (const auto& [info, catalogue] : {std::pair{dir / "info.txt", dir / "info.txt"},
+                                        std::pair{dir / "info.txt", dir / "." / "info.txt"},
+                                        std::pair{dir / "new.txt", dir / "." / "new.txt"}}) {
+    r = RunKorvanel({map, "/i", info.string(), "/a", "--json", catalogue.string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "korvanel: the catalogue " + catalogue.string() + " is the info file; give it another name\n");
+  }
+  EXPECT_EQ(ReadFile(dir / "info.txt"), kept);
+  EXPECT_FALSE(fs::exists(dir / "new.txt"));
+  fs::remove(dir / "info.txt");
 
   // A write that fails: said once, the run goes on, the status says it.
   if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
