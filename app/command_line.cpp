@@ -13,7 +13,7 @@ bool IsAnyOf(std::string_view token, std::initializer_list<std::string_view> nam
   return std::any_of(names.begin(), names.end(), [&](std::string_view n) { return EqualsNoCase(token, n); });
 }
 
-enum class Switch { kNone, kSubdirectories, kAppend, kOverwrite, kHelp, kLongHelp, kInfo, kMinimaps, kJson, kVersion, kJobs };
+enum class Switch { kNone, kSubdirectories, kAppend, kOverwrite, kHelp, kLongHelp, kInfo, kMinimaps, kJson, kVersion, kJobs, kW3x };
 
 // "-s -a -o -i -m" work as well as the slashed switches.
 Switch Classify(std::string_view token) {
@@ -27,6 +27,7 @@ Switch Classify(std::string_view token) {
   if (IsAnyOf(token, {"/?", "-?", "/help", "-help", "--help", "?"})) return Switch::kHelp;
   if (token == "--json") return Switch::kJson;
   if (token == "--version") return Switch::kVersion;
+  if (token == "--w3x") return Switch::kW3x;
   if (is("/i")) return Switch::kInfo;
   if (is("/m")) return Switch::kMinimaps;
   if (token == "--jobs" || token.starts_with("--jobs=")) return Switch::kJobs;
@@ -88,6 +89,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       case Switch::kVersion:
         cl.version = true;
         break;
+      case Switch::kW3x:
+        cl.options.laterFormats = true;
+        break;
       case Switch::kJson:
         if (!TakeValue(next, arguments.end(), cl.options.cataloguePath)) cl.usage = true;
         break;
@@ -142,7 +146,8 @@ const std::string_view kExtensionsHelpText =
     "                          output, the messages then go to standard error)\n"
     " --jobs N               : read N maps at once (1 to 64; default: one for each processor)\n"
     " -h, --help             : print this help\n"
-    " --version              : print the program's name and version\n";
+    " --version              : print the program's name and version\n"
+    " --w3x                  : also read *.w3x maps and the file formats of later editors\n";
 
 const std::string_view kVersionText = "korvanel " KORVANEL_VERSION "\n";
 

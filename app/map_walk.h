@@ -1,5 +1,6 @@
-// Finding the maps of a folder: every "*.w3m" file (any letter case) in
-// name order, then, when asked, each subfolder depth-first.
+// Finding the maps of a folder: every "*.w3m" file (and, when asked,
+// "*.w3x"; any letter case) in name order, then, when asked, each subfolder
+// depth-first.
 #pragma once
 
 #include <functional>
@@ -24,9 +25,10 @@ using WalkFailure = std::function<void(const std::string& path, int error)>;
 // `directory` may be relative; visited paths are absolute. A link back to a
 // folder being walked is not entered.
 void WalkMapDirectory(const std::string& directory, bool includeSubdirectories, const MapVisitor& visit,
-                      const WalkFailure& failed);
+                      const WalkFailure& failed, bool includeW3x = false);
 
-// True for names ending in ".w3m" in any letter case.
-bool HasMapExtension(std::string_view name);
+// True for names ending in ".w3m", or with `includeW3x` also ".w3x", in any
+// letter case.
+bool HasMapExtension(std::string_view name, bool includeW3x = false);
 
 }  // namespace korvanel

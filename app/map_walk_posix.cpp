@@ -33,7 +33,7 @@ bool NameLess(const std::string& a, const std::string& b) {
 
 // Folders are read through descriptors, so that trees deeper than the
 // longest path the system accepts are still walked.
-std::vector<Entry> ListDirectory(int dirFd, const std::string& dir, const WalkFailure& failed) {
+std::vector<Entry> ListDirectory(int dirFd, const std::string& dir, bool includeW3x, const WalkFailure& failed) {
   std::vector<Entry> entries;
   int listFd = ::dup(dirFd);
   DIR* handle = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
@@ -56,11 +56,11 @@ std::vector<Entry> ListDirectory(int dirFd, const std::string& dir, const WalkFa
     if (::fstatat(dirFd, name.c_str(), &st, 0) != 0) {
       // A dangling link or a file gone since the listing: the folder still
       // lists it as a map, so it is one that cannot be opened.
-      if (HasMapExtension(name)) entries.push_back({std::move(name), true, false, errno});
+      if (HasMapExtension(name, includeW3x)) entries.push_back({std::move(name), true, false, errno});
       continue;
     }
     Entry e{std::move(name), false, S_ISDIR(st.st_mode)};
-    e.isMap = S_ISREG(st.st_mode) && HasMapExtension(e.name);
+    e.isMap = S_ISREG(st.st_mode) && HasMapExtension(e.name, includeW3x);
     if (e.isMap || e.isDirectory) entries.push_back(std::move(e));
   }
   ::closedir(handle);
@@ -76,8 +76,8 @@ struct FolderId {
 
 class Walker {
  public:
-  Walker(bool includeSubdirectories, const MapVisitor& visit, const WalkFailure& failed)
-      : includeSubdirectories_(includeSubdirectories), visit_(visit), failed_(failed) {}
+  Walker(bool includeSubdirectories, bool includeW3x, const MapVisitor& visit, const WalkFailure& failed)
+      : includeSubdirectories_(includeSubdirectories), includeW3x_(includeW3x), visit_(visit), failed_(failed) {}
 
   // Takes ownership of `dirFd`.
   void Walk(int dirFd, const std::string& dir) {
@@ -95,7 +95,7 @@ class Walker {
     }
     descent_.push_back(id);
 
-    std::vector<Entry> entries = ListDirectory(dirFd, dir, failed_);
+    std::vector<Entry> entries = ListDirectory(dirFd, dir, includeW3x_, failed_);
     for (const Entry& e : entries) {
       if (!e.isMap) continue;
       std::string path = dir + e.name;
@@ -123,6 +123,7 @@ class Walker {
 
  private:
   bool includeSubdirectories_;
+  bool includeW3x_;
   const MapVisitor& visit_;
   const WalkFailure& failed_;
   std::vector<FolderId> descent_;
@@ -130,10 +131,12 @@ class Walker {
 
 }  // namespace
 
-bool HasMapExtension(std::string_view name) { return EndsWithNoCase(name, ".w3m"); }
+bool HasMapExtension(std::string_view name, bool includeW3x) {
+  return EndsWithNoCase(name, ".w3m") || (includeW3x && EndsWithNoCase(name, ".w3x"));
+}
 
 void WalkMapDirectory(const std::string& directory, bool includeSubdirectories, const MapVisitor& visit,
-                      const WalkFailure& failed) {
+                      const WalkFailure& failed, bool includeW3x) {
   std::error_code ec;
   std::filesystem::path absolute = std::filesystem::absolute(directory, ec);
   if (ec) {
@@ -144,7 +147,7 @@ void WalkMapDirectory(const std::string& directory, bool includeSubdirectories, 
   if (dir.empty() || dir.back() != kPathSeparator) dir += kPathSeparator;
   const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd >= 0) {
-    Walker(includeSubdirectories, visit, failed).Walk(fd, dir);
+    Walker(includeSubdirectories, includeW3x, visit, failed).Walk(fd, dir);
   } else {
     failed(dir, errno);
   }

@@ -25,33 +25,69 @@ struct RunStep {
   // Hands the file to its parser, which fills the map's record, and writes
   // the record's lines from what it read; none for the picture, which
   // becomes the minimap.
-  bool (*parse)(Data, TriggerStringTable&, MapRecord&, LineWriter&);
+  bool (*parse)(Data, TriggerStringTable&, MapRecord&, LineWriter&, MapFormats);
+  // Asked for only with --w3x.
+  bool laterFormatsOnly = false;
+  // Another place of the step before's file, read only when no earlier
+  // place held it.
+  bool otherPlace = false;
 };
 
 namespace {
 
 // The map's preview picture, which becomes the minimap.
 constexpr char kPictureFile[] = "war3mapMap.blp";
+// The script's places: the first release's, and those of later editors.
+constexpr char kScript[] = "war3map.j";
+constexpr char kFolderScript[] = "scripts\\war3map.j";
+constexpr char kLuaScript[] = "war3map.lua";
+
+bool ScanScriptIn(const char* file, Data d, MapRecord& r, LineWriter& w, MapFormats f) {
+  // With later formats the script may come from any of its places, so the
+  // record keeps which.
+  if (f == MapFormats::kLater) r.scriptFile = file;
+  return ScanScript(d, r.script.emplace(), w, f);
+}
 
 // Every file the run may want from a map, in the order it is used: the
 // minimap's line comes first in the record, and the trigger strings before
-// the map information, which resolves its texts through them.
+// the map information, which resolves its texts through them. Later editors
+// may keep the script in a folder or write it in Lua.
 constexpr RunStep kSteps[] = {
     {kPictureFile, nullptr},
-    {"war3map.wts", [](Data d, TriggerStringTable& t, MapRecord&, LineWriter&) { return ParseTriggerStrings(d, t); }},
+    {"war3map.wts",
+     [](Data d, TriggerStringTable& t, MapRecord&, LineWriter&, MapFormats f) { return ParseTriggerStrings(d, t, f); }},
     {"war3map.w3i",
-     [](Data d, TriggerStringTable& t, MapRecord& r, LineWriter& w) { return ParseMapInfo(d, t, r.mapInfo.emplace(), w); }},
+     [](Data d, TriggerStringTable& t, MapRecord& r, LineWriter& w, MapFormats f) {
+       return ParseMapInfo(d, t, r.mapInfo.emplace(), w, f);
+     }},
     {"war3map.w3e",
-     [](Data d, TriggerStringTable&, MapRecord& r, LineWriter& w) { return ParseEnvironment(d, r.environment.emplace(), w); }},
+     [](Data d, TriggerStringTable&, MapRecord& r, LineWriter& w, MapFormats f) {
+       return ParseEnvironment(d, r.environment.emplace(), w, f);
+     }},
     {"war3map.doo",
-     [](Data d, TriggerStringTable&, MapRecord& r, LineWriter& w) { return ParseTreeDoodads(d, r.treeDoodads.emplace(), w); }},
+     [](Data d, TriggerStringTable&, MapRecord& r, LineWriter& w, MapFormats f) {
+       return ParseTreeDoodads(d, r.treeDoodads.emplace(), w, f);
+     }},
     {"war3mapUnits.doo",
-     [](Data d, TriggerStringTable&, MapRecord& r, LineWriter& w) { return ParseUnitDoodads(d, r.unitDoodads.emplace(), w); }},
-    {"war3map.j", [](Data d, TriggerStringTable&, MapRecord& r, LineWriter& w) { return ScanScript(d, r.script.emplace(), w); }},
-    {"war3map.mmp", [](Data d, TriggerStringTable&, MapRecord&, LineWriter&) { return ParseMmpFile(d); }},
+     [](Data d, TriggerStringTable&, MapRecord& r, LineWriter& w, MapFormats f) {
+       return ParseUnitDoodads(d, r.unitDoodads.emplace(), w, f);
+     }},
+    {kScript,
+     [](Data d, TriggerStringTable&, MapRecord& r, LineWriter& w, MapFormats f) { return ScanScriptIn(kScript, d, r, w, f); }},
+    {kFolderScript,
+     [](Data d, TriggerStringTable&, MapRecord& r, LineWriter& w, MapFormats f) {
+       return ScanScriptIn(kFolderScript, d, r, w, f);
+     },
+     true, true},
+    {kLuaScript,
+     [](Data d, TriggerStringTable&, MapRecord& r, LineWriter& w, MapFormats f) { return ScanScriptIn(kLuaScript, d, r, w, f); },
+     true, true},
+    {"war3map.mmp", [](Data d, TriggerStringTable&, MapRecord&, LineWriter&, MapFormats) { return ParseMmpFile(d); }},
 };
 
 bool IsWanted(const RunStep& step, const RunOptions& options, bool catalogue) {
+  if (step.laterFormatsOnly && !options.laterFormats) return false;
   return step.parse ? options.writeInfoFile || catalogue : options.writeMinimaps;
 }
 
@@ -165,7 +201,8 @@ void RunContext::WalkMapDirectory(const std::string& directory) {
         // An entry is also reported, and counted, as a map that cannot be opened.
         if (folder) ++summary_.unread;
         QueueDiagnosis(folder ? FolderNotReadDiagnostic(path, error) : EntryNotExaminedDiagnostic(path, error));
-      });
+      },
+      options.laterFormats);
   FinishMaps();
 }
 
@@ -238,9 +275,12 @@ void RunContext::ProcessQueuedMap() {
   // A map without trigger strings must not borrow the previous map's.
   triggerStrings_.RemoveAll();
   // The archive answers with one file for each name asked, in that order.
+  bool taken = false;  // the step before's file, at its place or an earlier one
   for (std::size_t i = 0; i < map.steps.size(); ++i) {
     const RunStep& step = *map.steps[i];
-    if (!Accept(path, step.name, files_[i])) continue;
+    if (step.otherPlace && taken) continue;
+    taken = Accept(path, step.name, files_[i]);
+    if (!taken) continue;
     if (step.parse) {
       Parse(path, step, files_[i]);
     } else {
@@ -279,7 +319,8 @@ void RunContext::Parse(const std::string& path, const RunStep& step, const Extra
     summary_.readFailed = true;
     return;
   }
-  if (!step.parse(data, triggerStrings_, record_, *this)) {
+  if (!step.parse(data, triggerStrings_, record_, *this,
+                  options.laterFormats ? MapFormats::kLater : MapFormats::kFirstRelease)) {
     record_.problems.push_back({step.name, kDamagedFileWhy});
     reporter_.Diagnose(FileDiagnostic(path, step.name, kDamagedFileWhy));
     summary_.readFailed = true;

@@ -22,6 +22,8 @@ struct RunOptions {
   // How many archive workers share the maps (--jobs); 0: one for each
   // processor the run may use.
   unsigned jobs = 0;
+  // --w3x: .w3x maps too, and the file layouts of later editors.
+  bool laterFormats = false;
 };
 
 }  // namespace korvanel

@@ -11,11 +11,11 @@ using namespace korvanel;
 
 namespace {
 
-void Check(bool (*parse)(std::span<const std::byte>, DoodadFacts&, LineWriter&), const std::uint8_t* data,
-           std::size_t size) {
+void Check(bool (*parse)(std::span<const std::byte>, DoodadFacts&, LineWriter&, MapFormats), MapFormats formats,
+           const std::uint8_t* data, std::size_t size) {
   fuzz::CheckingWriter out;
   DoodadFacts facts;
-  const bool ok = parse(fuzz::AsBytes(data, size), facts, out);
+  const bool ok = parse(fuzz::AsBytes(data, size), facts, out, formats);
   const bool magic = size >= 4 && std::memcmp(data, "W3do", 4) == 0;
   if (!magic && (ok || out.Lines() != 0)) fuzz::Fail("wrong magic accepted");
   if (out.Lines() > 2) fuzz::Fail("more than two lines");
@@ -26,7 +26,9 @@ void Check(bool (*parse)(std::span<const std::byte>, DoodadFacts&, LineWriter&),
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  Check(ParseTreeDoodads, data, size);
-  Check(ParseUnitDoodads, data, size);
+  for (MapFormats formats : {MapFormats::kFirstRelease, MapFormats::kLater}) {
+    Check(ParseTreeDoodads, formats, data, size);
+    Check(ParseUnitDoodads, formats, data, size);
+  }
   return 0;
 }

@@ -28,7 +28,8 @@ constexpr Source kSources[] = {
     {"war3map.wts", "trigger_strings"},     {"war3map.w3i", "map_info"},
     {"war3map.w3e", "environment"},         {"war3map.doo", "doodads"},
     {"war3mapUnits.doo", "doodads"},        {"war3map.j", "script_scan"},
-    {"scripts\\war3map.j", "script_scan"},  {"war3mapMap.blp", "minimap_convert"},
+    {"scripts\\war3map.j", "script_scan"},  {"war3map.lua", "script_scan"},
+    {"war3mapMap.blp", "minimap_convert"},
 };
 
 bool Write(const fs::path& path, const std::vector<char>& bytes) {

@@ -1,4 +1,5 @@
-// war3map.j: the line scan for the date, unit functions and totals.
+// war3map.j and war3map.lua: the line scan for the date, unit functions and
+// totals, with the first release's keys and with the later editors' too.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -25,12 +26,14 @@ class ScriptWriter : public fuzz::CheckingWriter {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  ScriptWriter out;
-  ScriptFacts facts;
-  if (!ScanScript(fuzz::AsBytes(data, size), facts, out)) fuzz::Fail("scan returned false");
-  // Without a line feed there is no line, so nothing can be written.
-  if (std::string_view(reinterpret_cast<const char*>(data), size).find('\n') == std::string_view::npos &&
-      out.Lines() != 0)
-    fuzz::Fail("lines written for a script without lines");
+  for (MapFormats formats : {MapFormats::kFirstRelease, MapFormats::kLater}) {
+    ScriptWriter out;
+    ScriptFacts facts;
+    if (!ScanScript(fuzz::AsBytes(data, size), facts, out, formats)) fuzz::Fail("scan returned false");
+    // Without a line feed there is no line, so nothing can be written.
+    if (std::string_view(reinterpret_cast<const char*>(data), size).find('\n') == std::string_view::npos &&
+        out.Lines() != 0)
+      fuzz::Fail("lines written for a script without lines");
+  }
   return 0;
 }

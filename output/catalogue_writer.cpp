@@ -83,6 +83,8 @@ Json MapInfoJson(const MapInfo& info) {
   if (info.format) object["format"] = *info.format;
   if (info.mapVersion) object["map_version"] = *info.mapVersion;
   if (info.editorVersion) object["editor"] = {{"version", *info.editorVersion}, {"name", EditorName(*info.editorVersion)}};
+  if (const auto& v = info.gameVersion)
+    object["game_version"] = {{"major", v->major}, {"minor", v->minor}, {"patch", v->patch}, {"build", v->build}};
   const std::pair<const char*, const std::optional<MapText>*> texts[] = {
       {"name", &info.name}, {"author", &info.author}, {"description", &info.description},
       {"suggested_players", &info.suggestedPlayers}};
@@ -94,10 +96,12 @@ Json MapInfoJson(const MapInfo& info) {
     object["melee"] = IsMeleeMap(*info.flags);
   }
   if (info.tileset) {
-    Json tileset = {{"name", TilesetName(*info.tileset)}};
+    Json tileset = {{"name", TilesetName(*info.tileset, info.formats)}};
     PutText(tileset, "letter", std::string(1, static_cast<char>(*info.tileset)));
     object["tileset"] = std::move(tileset);
   }
+  if (info.scriptLanguage)
+    object["script_language"] = CodeJson(*info.scriptLanguage, ScriptLanguageName(*info.scriptLanguage));
   if (!info.maxPlayers) return object;
   object["max_players"] = *info.maxPlayers;
   Json players = Json::array();
@@ -139,8 +143,9 @@ std::string IsoDate(const ScriptDate& d) {
   return text;
 }
 
-Json ScriptJson(const ScriptFacts& script) {
+Json ScriptJson(const ScriptFacts& script, const std::string& file) {
   Json object = Json::object();
+  if (!file.empty()) object["file"] = file;
   if (script.dateText) {
     // Without the line end the script gave it.
     const std::string_view text = TrimWhiteSpaceEnd(*script.dateText);
@@ -198,7 +203,7 @@ std::string CatalogueLine(const MapRecord& record) {
     if ((*facts)->count) object["count"] = *(*facts)->count;
     map[key] = std::move(object);
   }
-  if (record.script) map["script"] = ScriptJson(*record.script);
+  if (record.script) map["script"] = ScriptJson(*record.script, record.scriptFile);
   // Never throws: the texts that are not UTF-8 are replaced in the dump.
   return map.dump(-1, ' ', false, Json::error_handler_t::replace) + '\n';
 }

@@ -36,6 +36,9 @@ struct MapRecord {
   std::optional<DoodadFacts> treeDoodads;
   std::optional<DoodadFacts> unitDoodads;
   std::optional<ScriptFacts> script;
+  // The embedded file the script facts come from; named only by runs that
+  // read later formats, where it may be any of three.
+  std::string scriptFile;
   std::optional<WrittenMinimap> minimap;
 };
 

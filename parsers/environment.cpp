@@ -10,7 +10,13 @@ namespace korvanel {
 namespace {
 
 constexpr std::int32_t kEnvironmentFormat = 11;
+constexpr std::int32_t kLaterEnvironmentFormat = 12;
 constexpr std::int32_t kDoodadFormat = 7;
+constexpr std::int32_t kLaterDoodadFormat = 8;
+
+bool IsReadable(std::int32_t version, std::int32_t first, std::int32_t later, MapFormats formats) {
+  return version == first || (formats == MapFormats::kLater && version == later);
+}
 
 struct DoodadLabels {
   std::string_view version;
@@ -33,12 +39,12 @@ void WriteDoodadLines(const DoodadFacts& facts, const DoodadLabels& labels, Line
 
 }  // namespace
 
-bool ParseEnvironment(std::span<const std::byte> data, EnvironmentFacts& facts) {
+bool ParseEnvironment(std::span<const std::byte> data, EnvironmentFacts& facts, MapFormats formats) {
   facts = {};
   const ByteReader in(data);
   if (!in.MagicAt(0, "W3E!")) return false;
   if (!(facts.version = in.I32(4))) return false;
-  if (*facts.version != kEnvironmentFormat) return true;
+  if (!IsReadable(*facts.version, kEnvironmentFormat, kLaterEnvironmentFormat, formats)) return true;
 
   // Two tables of 4-byte entries (ground and cliff tilesets) precede the
   // size; their counts come from the file, so the offsets are 64-bit and any
@@ -56,12 +62,13 @@ bool ParseEnvironment(std::span<const std::byte> data, EnvironmentFacts& facts) 
   return true;
 }
 
-bool ParseDoodads(std::span<const std::byte> data, DoodadFacts& facts) {
+bool ParseDoodads(std::span<const std::byte> data, DoodadFacts& facts, MapFormats formats) {
   facts = {};
   const ByteReader in(data);
   if (!in.MagicAt(0, "W3do")) return false;
   if (!(facts.version = in.I32(4))) return false;
-  if (*facts.version != kDoodadFormat) return true;
+  // Version 8 keeps a subversion where version 7 has its unread field.
+  if (!IsReadable(*facts.version, kDoodadFormat, kLaterDoodadFormat, formats)) return true;
   return (facts.count = in.I32(12)).has_value();
 }
 
@@ -73,20 +80,21 @@ void WriteEnvironmentLines(const EnvironmentFacts& facts, LineWriter& out) {
 void WriteTreeDoodadLines(const DoodadFacts& facts, LineWriter& out) { WriteDoodadLines(facts, kTreeLabels, out); }
 void WriteUnitDoodadLines(const DoodadFacts& facts, LineWriter& out) { WriteDoodadLines(facts, kUnitLabels, out); }
 
-bool ParseEnvironment(std::span<const std::byte> data, EnvironmentFacts& facts, LineWriter& out) {
-  const bool ok = ParseEnvironment(data, facts);
+bool ParseEnvironment(std::span<const std::byte> data, EnvironmentFacts& facts, LineWriter& out,
+                      MapFormats formats) {
+  const bool ok = ParseEnvironment(data, facts, formats);
   WriteEnvironmentLines(facts, out);
   return ok;
 }
 
-bool ParseTreeDoodads(std::span<const std::byte> data, DoodadFacts& facts, LineWriter& out) {
-  const bool ok = ParseDoodads(data, facts);
+bool ParseTreeDoodads(std::span<const std::byte> data, DoodadFacts& facts, LineWriter& out, MapFormats formats) {
+  const bool ok = ParseDoodads(data, facts, formats);
   WriteTreeDoodadLines(facts, out);
   return ok;
 }
 
-bool ParseUnitDoodads(std::span<const std::byte> data, DoodadFacts& facts, LineWriter& out) {
-  const bool ok = ParseDoodads(data, facts);
+bool ParseUnitDoodads(std::span<const std::byte> data, DoodadFacts& facts, LineWriter& out, MapFormats formats) {
+  const bool ok = ParseDoodads(data, facts, formats);
   WriteUnitDoodadLines(facts, out);
   return ok;
 }

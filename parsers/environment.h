@@ -8,6 +8,7 @@
 #include <span>
 
 #include "parsers/line_writer.h"
+#include "parsers/map_formats.h"
 #include "parsers/map_size.h"
 
 namespace korvanel {
@@ -26,9 +27,12 @@ struct DoodadFacts {
 };
 
 // Each fills its facts (emptied first) as far as the data goes. False for a
-// wrong magic or data that ends before a needed field.
-bool ParseEnvironment(std::span<const std::byte> data, EnvironmentFacts& facts);
-bool ParseDoodads(std::span<const std::byte> data, DoodadFacts& facts);
+// wrong magic or data that ends before a needed field. Later formats also
+// take environment version 12 and doodad version 8, whose headers hold the
+// same figures at the same places.
+bool ParseEnvironment(std::span<const std::byte> data, EnvironmentFacts& facts,
+                      MapFormats formats = MapFormats::kFirstRelease);
+bool ParseDoodads(std::span<const std::byte> data, DoodadFacts& facts, MapFormats formats = MapFormats::kFirstRelease);
 
 // The record's lines for the facts present.
 void WriteEnvironmentLines(const EnvironmentFacts& facts, LineWriter& out);
@@ -36,9 +40,12 @@ void WriteTreeDoodadLines(const DoodadFacts& facts, LineWriter& out);
 void WriteUnitDoodadLines(const DoodadFacts& facts, LineWriter& out);
 
 // Parse and write at once, as a run does for the info file.
-bool ParseEnvironment(std::span<const std::byte> data, EnvironmentFacts& facts, LineWriter& out);
-bool ParseTreeDoodads(std::span<const std::byte> data, DoodadFacts& facts, LineWriter& out);
-bool ParseUnitDoodads(std::span<const std::byte> data, DoodadFacts& facts, LineWriter& out);
+bool ParseEnvironment(std::span<const std::byte> data, EnvironmentFacts& facts, LineWriter& out,
+                      MapFormats formats = MapFormats::kFirstRelease);
+bool ParseTreeDoodads(std::span<const std::byte> data, DoodadFacts& facts, LineWriter& out,
+                      MapFormats formats = MapFormats::kFirstRelease);
+bool ParseUnitDoodads(std::span<const std::byte> data, DoodadFacts& facts, LineWriter& out,
+                      MapFormats formats = MapFormats::kFirstRelease);
 
 // Reads nothing; always true.
 bool ParseMmpFile(std::span<const std::byte> data);

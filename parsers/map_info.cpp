@@ -14,6 +14,12 @@ namespace korvanel {
 namespace {
 
 constexpr std::int32_t kReadableFormat = 18;
+// The formats of later editors, by the fields each added to the one before.
+constexpr std::int32_t kExpansionFormat = 25;    // loading screen, prologue, fog, weather, light and water
+constexpr std::int32_t kGameVersionFormat = 27;  // the game's version, after the editor's
+constexpr std::int32_t kScriptLanguageFormat = 28;
+constexpr std::int32_t kGameDataFormat = 31;     // supported modes and game data version; enemy priorities
+constexpr std::int32_t kCameraFormat = 32;       // three camera fields
 constexpr std::int32_t kMeleeFlag = 4;
 
 constexpr std::pair<std::int32_t, std::string_view> kMapFlags[] = {
@@ -66,9 +72,10 @@ std::vector<std::string_view> FlagNames(std::int32_t flags, std::span<const std:
   return set;
 }
 
-MapText ReadText(const ByteReader& in, std::int64_t offset, std::int64_t& next, const TriggerStringTable& table) {
+MapText ReadText(const ByteReader& in, std::int64_t offset, std::int64_t& next, const TriggerStringTable& table,
+                 MapFormats formats) {
   const std::string_view stored = in.CString(offset, next);
-  return {std::string(stored), ResolveTriggerString(table, stored)};
+  return {std::string(stored), ResolveTriggerString(table, stored, formats)};
 }
 
 std::optional<float> F32(const ByteReader& in, std::int64_t offset) {
@@ -77,19 +84,25 @@ std::optional<float> F32(const ByteReader& in, std::int64_t offset) {
   return std::bit_cast<float>(*bits);
 }
 
+bool IsReadable(std::int32_t format, MapFormats formats) {
+  return format == kReadableFormat || (formats == MapFormats::kLater && format >= kExpansionFormat);
+}
+
 // The player and force tables after the maximum number of players, at
-// `offset`, in the layout of format 18.
+// `offset`. From format 31 on, each player also has two enemy-priority
+// masks after its ally-priority ones.
 void ReadSlots(const ByteReader& in, std::int64_t offset, const TriggerStringTable& table, MapInfo& info) {
+  const std::int64_t masks = *info.format >= kGameDataFormat ? 16 : 8;
   for (std::int32_t k = 0; k < *info.maxPlayers; ++k) {
     PlayerSlot player;
     const auto number = in.I32(offset), controller = in.I32(offset + 4), race = in.I32(offset + 8),
                fixed = in.I32(offset + 12);
     if (!number || !controller || !race || !fixed) return;
     std::int64_t next = 0;
-    player.name = ReadText(in, offset + 16, next, table);
-    // Then the two ally-priority masks, not kept.
+    player.name = ReadText(in, offset + 16, next, table, info.formats);
+    // Then the priority masks, not kept.
     const auto x = F32(in, next), y = F32(in, next + 4);
-    if (!x || !y || !in.Has(next + 8, 8)) return;
+    if (!x || !y || !in.Has(next + 8, masks)) return;
     player.number = *number;
     player.controller = *controller;
     player.race = *race;
@@ -97,7 +110,7 @@ void ReadSlots(const ByteReader& in, std::int64_t offset, const TriggerStringTab
     player.startX = *x;
     player.startY = *y;
     info.players.push_back(std::move(player));
-    offset = next + 16;
+    offset = next + 8 + masks;
   }
   const auto forces = in.I32(offset);
   if (!forces) return;
@@ -106,7 +119,7 @@ void ReadSlots(const ByteReader& in, std::int64_t offset, const TriggerStringTab
     const auto flags = in.I32(offset), players = in.I32(offset + 4);
     if (!flags || !players) return;
     std::int64_t next = 0;
-    MapText name = ReadText(in, offset + 8, next, table);
+    MapText name = ReadText(in, offset + 8, next, table, info.formats);
     if (next > in.Size()) return;  // no NUL: the name was cut
     info.forces.push_back({*flags, *players, std::move(name)});
     offset = next;
@@ -114,17 +127,40 @@ void ReadSlots(const ByteReader& in, std::int64_t offset, const TriggerStringTab
   info.slotsComplete = true;
 }
 
-// Format 18 from the map version on; `info.format` is read.
-bool ReadFormat18(const ByteReader& in, const TriggerStringTable& table, MapInfo& info) {
+// Offset after what later formats hold between the loading screen's number
+// and the script language, from `q`, the offset of that number's end.
+// Skipped strings that run to the end leave the offset past the data, which
+// the caller's next read then fails.
+std::int64_t SkipLaterSettings(const ByteReader& in, std::int64_t q) {
+  auto skipStrings = [&](int count) {
+    for (int k = 0; k < count; ++k) q = SkipString(in, q);
+  };
+  skipStrings(4);  // loading screen model and its three texts
+  q += 4;          // game data set
+  skipStrings(4);  // prologue picture and its three texts
+  q += 4 + 12 + 4 + 4;  // fog style, its heights and density, its colour; weather
+  skipStrings(1);  // sound environment
+  return q + 1 + 4;  // light environment letter, water colour
+}
+
+// Format 18, or a later one, from the map version on; `info.format` is read.
+bool ReadFields(const ByteReader& in, const TriggerStringTable& table, MapInfo& info) {
+  const std::int32_t format = *info.format;
   if (!(info.mapVersion = in.I32(4))) return false;
   if (!(info.editorVersion = in.I32(8))) return false;
 
-  if (in.Size() <= 12) return false;
   std::int64_t p = 12;
+  if (format >= kGameVersionFormat) {
+    const auto major = in.I32(12), minor = in.I32(16), patch = in.I32(20), build = in.I32(24);
+    if (!major || !minor || !patch || !build) return false;
+    info.gameVersion = GameVersion{*major, *minor, *patch, *build};
+    p += 16;
+  }
+  if (in.Size() <= p) return false;
   std::optional<MapText>* const texts[] = {&info.name, &info.author, &info.description, &info.suggestedPlayers};
   for (std::size_t k = 0; k < std::size(texts); ++k) {
     std::int64_t next = 0;
-    *texts[k] = ReadText(in, p, next, table);
+    *texts[k] = ReadText(in, p, next, table, info.formats);
     p = next;
     // The suggested players are followed by fixed-size fields, checked below.
     if (k + 1 < std::size(texts) && in.Size() <= p) return false;
@@ -137,13 +173,24 @@ bool ReadFormat18(const ByteReader& in, const TriggerStringTable& table, MapInfo
   if (!(info.flags = in.I32(p + 56))) return false;
   if (!(info.tileset = in.U8(p + 60))) return false;
 
-  // Loading screen and prologue: a number and three texts each, not kept.
+  // Loading screen, prologue and the like, not kept.
   std::int64_t q = p + 65;
   if (in.Size() <= q) return false;
-  for (int k = 0; k < 3; ++k) q = SkipString(in, q);
-  q += 4;
-  if (in.Size() <= q) return false;
-  for (int k = 0; k < 3; ++k) q = SkipString(in, q);
+  if (format == kReadableFormat) {
+    // A number and three texts each.
+    for (int k = 0; k < 3; ++k) q = SkipString(in, q);
+    q += 4;
+    if (in.Size() <= q) return false;
+    for (int k = 0; k < 3; ++k) q = SkipString(in, q);
+  } else {
+    q = SkipLaterSettings(in, q);
+    if (format >= kScriptLanguageFormat) {
+      if (!(info.scriptLanguage = in.I32(q))) return false;
+      q += 4;
+    }
+    if (format >= kGameDataFormat) q += 8;
+    if (format >= kCameraFormat) q += 12;
+  }
 
   if (!(info.maxPlayers = in.I32(q))) return false;
   ReadSlots(in, q + 4, table, info);
@@ -152,14 +199,13 @@ bool ReadFormat18(const ByteReader& in, const TriggerStringTable& table, MapInfo
 
 }  // namespace
 
-bool ParseMapInfo(std::span<const std::byte> data, const TriggerStringTable& table, MapInfo& info) {
+bool ParseMapInfo(std::span<const std::byte> data, const TriggerStringTable& table, MapInfo& info,
+                  MapFormats formats) {
   info = {};
+  info.formats = formats;
   const ByteReader in(data);
   if (!(info.format = in.I32(0))) return false;
-  switch (*info.format) {
-    case kReadableFormat: return ReadFormat18(in, table, info);
-    default: return true;
-  }
+  return !IsReadable(*info.format, formats) || ReadFields(in, table, info);
 }
 
 void WriteMapInfoLines(const MapInfo& info, LineWriter& out) {
@@ -174,12 +220,13 @@ void WriteMapInfoLines(const MapInfo& info, LineWriter& out) {
   if (info.playableSize)
     out.WriteInfoText(SizeLine(kPlayableSizeLabel, info.playableSize->width, info.playableSize->height));
   if (info.flags) out.WriteInfoText(TextLine(kMapTypeLabel, IsMeleeMap(*info.flags) ? "Melee" : "Non-Melee"));
-  if (info.tileset) out.WriteInfoText(TextLine(kTilesetLabel, TilesetName(*info.tileset)));
+  if (info.tileset) out.WriteInfoText(TextLine(kTilesetLabel, TilesetName(*info.tileset, info.formats)));
   if (info.maxPlayers) out.WriteInfoText(NumberLine(kMaxPlayersLabel, *info.maxPlayers));
 }
 
-bool ParseMapInfo(std::span<const std::byte> data, const TriggerStringTable& table, MapInfo& info, LineWriter& out) {
-  const bool ok = ParseMapInfo(data, table, info);
+bool ParseMapInfo(std::span<const std::byte> data, const TriggerStringTable& table, MapInfo& info, LineWriter& out,
+                  MapFormats formats) {
+  const bool ok = ParseMapInfo(data, table, info, formats);
   WriteMapInfoLines(info, out);
   return ok;
 }
@@ -196,7 +243,17 @@ std::string_view EditorName(std::int32_t version) {
   }
 }
 
-std::string_view TilesetName(std::uint8_t letter) {
+std::string_view TilesetName(std::uint8_t letter, MapFormats formats) {
+  if (formats == MapFormats::kLater) {
+    switch (letter) {
+      case 'I': return "Icecrown Glacier";
+      case 'J': return "Dalaran Ruins";
+      case 'K': return "Black Citadel";
+      case 'O': return "Outland";
+      case 'Z': return "Sunken Ruins";
+      default: break;
+    }
+  }
   switch (letter) {
     case 'L': return "Lordaeron Summer";
     case 'F': return "Lordaeron Fall";
@@ -251,6 +308,14 @@ std::string_view RaceName(std::int32_t race) {
     case 2: return "orc";
     case 3: return "undead";
     case 4: return "night_elf";
+    default: return "";
+  }
+}
+
+std::string_view ScriptLanguageName(std::int32_t language) {
+  switch (language) {
+    case 0: return "jass";
+    case 1: return "lua";
     default: return "";
   }
 }

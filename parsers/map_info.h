@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "parsers/line_writer.h"
+#include "parsers/map_formats.h"
 #include "parsers/map_size.h"
 #include "parsers/trigger_strings.h"
 
@@ -41,13 +42,24 @@ struct Force {
   MapText name;
 };
 
+// The game's version a later editor saved the map for (format 27 on).
+struct GameVersion {
+  std::int32_t major = 0;
+  std::int32_t minor = 0;
+  std::int32_t patch = 0;
+  std::int32_t build = 0;
+};
+
 // What war3map.w3i holds, whatever its format. Each field is read in file
 // order; the one the data ends before is absent, and so is every later
 // one, so that whatever was read before a cut is still there.
 struct MapInfo {
+  // The layouts it was read in; they also decide the tileset names.
+  MapFormats formats = MapFormats::kFirstRelease;
   std::optional<std::int32_t> format;
   std::optional<std::int32_t> mapVersion;
   std::optional<std::int32_t> editorVersion;
+  std::optional<GameVersion> gameVersion;
   std::optional<MapText> name;
   std::optional<MapText> author;
   std::optional<MapText> description;
@@ -55,6 +67,7 @@ struct MapInfo {
   std::optional<MapSize> playableSize;
   std::optional<std::int32_t> flags;  // see MapFlagNames
   std::optional<std::uint8_t> tileset;
+  std::optional<std::int32_t> scriptLanguage;  // format 28 on; see ScriptLanguageName
   std::optional<std::int32_t> maxPlayers;
   // The whole entries the data holds, up to the stored counts.
   std::vector<PlayerSlot> players;
@@ -66,13 +79,17 @@ struct MapInfo {
 // Reads the fields into `info` (emptied first). False when the data ends
 // before the maximum number of players; a format this parser does not know
 // gives the format only and true. The players and forces after it never
-// make it false: the record does not show them.
-bool ParseMapInfo(std::span<const std::byte> data, const TriggerStringTable& table, MapInfo& info);
+// make it false: the record does not show them. The first release knows
+// format 18; later formats also know 25 and above, a format beyond the
+// last known read as far as its fields go.
+bool ParseMapInfo(std::span<const std::byte> data, const TriggerStringTable& table, MapInfo& info,
+                  MapFormats formats = MapFormats::kFirstRelease);
 
 // The record's map information lines for the fields present.
 void WriteMapInfoLines(const MapInfo& info, LineWriter& out);
 // Both, as a run does for the info file.
-bool ParseMapInfo(std::span<const std::byte> data, const TriggerStringTable& table, MapInfo& info, LineWriter& out);
+bool ParseMapInfo(std::span<const std::byte> data, const TriggerStringTable& table, MapInfo& info, LineWriter& out,
+                  MapFormats formats = MapFormats::kFirstRelease);
 
 // Keeps a map text on one record line: a backslash becomes two, a CR LF pair
 // becomes backslash and n. Lone CRs and LFs stay.
@@ -80,10 +97,12 @@ std::string EscapeMapText(std::string_view text);
 
 // The names the record and the catalogue give to stored values.
 std::string_view EditorName(std::int32_t version);      // "unknown" for others
-std::string_view TilesetName(std::uint8_t letter);      // "Unknown Tileset" for others
+// "Unknown Tileset" for others; later formats know five more.
+std::string_view TilesetName(std::uint8_t letter, MapFormats formats);
 bool IsMeleeMap(std::int32_t flags);
 std::string_view ControllerName(std::int32_t controller);  // "" for unknown values
 std::string_view RaceName(std::int32_t race);              // "" for unknown values
+std::string_view ScriptLanguageName(std::int32_t language);  // "" for unknown values
 // The names of the set bits that have one, lowest bit first.
 std::vector<std::string_view> MapFlagNames(std::int32_t flags);
 std::vector<std::string_view> ForceFlagNames(std::int32_t flags);

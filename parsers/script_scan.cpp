@@ -31,6 +31,23 @@ constexpr std::string_view kEndKey = "endfunction";
 
 constexpr std::string_view kDateLabel = "Date Of Creation:  ";
 
+// What later editors write instead: Lua comments and function headers
+// ("function CreateNeutralHostile()"), unit creation with a skin, JASS run
+// through a compiler that drops blanks ("set u=CreateUnit("), four-letter
+// codes in Lua ("FourCC("ngol")"), statements at the line start, and
+// "end" alone on a line closing a Lua function.
+constexpr std::string_view kLuaDateKey = "--   Date: ";
+constexpr std::string_view kLuaDropItemsKey = "_DropItems(";
+constexpr std::string_view kLuaHostileKey = " CreateNeutralHostile(";
+constexpr std::string_view kLuaPassiveKey = " CreateNeutralPassive(";
+constexpr std::string_view kLuaBuildingsKey = " CreateNeutralPassiveBuildings(";
+constexpr std::string_view kSkinCreateUnitKey = "BlzCreateUnitWithSkin(";
+constexpr std::string_view kTightCreateUnitKey = "=CreateUnit(";
+constexpr std::string_view kLuaGoldMineKey = "\"ngol\"";
+constexpr std::string_view kLuaResourceKey = "SetResourceAmount(";
+// Whichever key is found, the text after it starts at the same distance.
+static_assert(kLuaDateKey.size() == kDateKey.size() && kLuaResourceKey.size() == kResourceKey.size());
+
 bool Contains(std::string_view line, std::string_view key) { return line.find(key) != kNone; }
 
 // The key's first occurrence is not at the very start of the line.
@@ -38,6 +55,27 @@ bool ContainsAfterStart(std::string_view line, std::string_view key) {
   const std::size_t at = line.find(key);
   return at != kNone && at > 0;
 }
+
+// The keys of the first release's editor, and with later formats those of
+// later editors as well: a line matches when either does.
+struct Keys {
+  bool later;
+
+  bool Either(std::string_view line, std::string_view first, std::string_view other,
+              bool (*match)(std::string_view, std::string_view)) const {
+    return match(line, first) || (later && match(line, other));
+  }
+  bool IsDate(std::string_view line) const {
+    return line.starts_with(kDateKey) || (later && line.starts_with(kLuaDateKey));
+  }
+  bool CreatesUnit(std::string_view line) const {
+    return ContainsAfterStart(line, kCreateUnitKey) ||
+           (later && (ContainsAfterStart(line, kSkinCreateUnitKey) || ContainsAfterStart(line, kTightCreateUnitKey)));
+  }
+  bool EndsFunction(std::string_view line) const {
+    return Contains(line, kEndKey) || (later && TrimWhiteSpaceEnd(line) == "end");
+  }
+};
 
 // Hands out the script's lines from front to back. A line runs through its
 // line feed. The search for a line feed does not pass a NUL: whatever stands
@@ -91,24 +129,25 @@ struct Totals {
 std::int32_t Wrapped(std::uint32_t total) { return static_cast<std::int32_t>(total); }
 
 // Feeds each line after a function header to `count`, up to and including
-// the line that holds "endfunction", or to the end of the script. Returns
-// where the line after the last one examined starts.
+// the line that ends the function ("endfunction", or "end" alone in Lua), or
+// to the end of the script. Returns where the line after the last one
+// examined starts.
 template <typename CountLine>
-std::size_t WalkBody(LineCursor& cursor, std::size_t start, CountLine&& count) {
+std::size_t WalkBody(LineCursor& cursor, const Keys& keys, std::size_t start, CountLine&& count) {
   std::size_t pos = start;
   for (;;) {
     std::size_t next = 0;
     const std::string_view line = cursor.LineAt(pos, next);
     count(line);
-    if (next >= cursor.Size() || Contains(line, kEndKey)) return next;
+    if (next >= cursor.Size() || keys.EndsFunction(line)) return next;
     pos = next;
   }
 }
 
 // Counts the body lines that create a unit.
-auto CountUnitsInto(std::uint32_t& count) {
-  return [&count](std::string_view line) {
-    if (ContainsAfterStart(line, kCreateUnitKey)) ++count;
+auto CountUnitsInto(const Keys& keys, std::uint32_t& count) {
+  return [&keys, &count](std::string_view line) {
+    if (keys.CreatesUnit(line)) ++count;
   };
 }
 
@@ -129,12 +168,13 @@ std::string PlayerLine(const PlayerUnits& player) {
   return line.append(" Units:   ").append(std::to_string(player.units)).append("\r\n");
 }
 
-void CountMineLine(std::string_view line, Totals& totals) {
-  if (ContainsAfterStart(line, kCreateUnitKey) && ContainsAfterStart(line, kGoldMineKey)) {
+void CountMineLine(std::string_view line, const Keys& keys, Totals& totals) {
+  if (keys.CreatesUnit(line) && keys.Either(line, kGoldMineKey, kLuaGoldMineKey, ContainsAfterStart)) {
     ++totals.mines;
     return;
   }
-  const std::size_t key = line.find(kResourceKey);
+  std::size_t key = line.find(kResourceKey);
+  if (key == kNone && keys.later) key = line.find(kLuaResourceKey);
   if (key == kNone) return;
   const std::size_t comma = line.find(',', key + kResourceKey.size());
   if (comma == kNone || comma + 1 >= line.size()) return;
@@ -164,7 +204,7 @@ bool TakePrefix(std::string_view& text, std::string_view prefix) {
 
 }  // namespace
 
-bool ScanScript(std::span<const std::byte> data, ScriptFacts& facts) {
+bool ScanScript(std::span<const std::byte> data, ScriptFacts& facts, MapFormats formats) {
   facts = {};
   const ByteReader in(data);
   // The count handed over is a signed 32-bit number; beyond it, it would
@@ -172,6 +212,7 @@ bool ScanScript(std::span<const std::byte> data, ScriptFacts& facts) {
   if (in.Size() > std::numeric_limits<std::int32_t>::max()) return false;
 
   LineCursor cursor(in.All());
+  const Keys keys{formats == MapFormats::kLater};
   Totals totals;
 
   std::size_t pos = 0;
@@ -181,25 +222,25 @@ bool ScanScript(std::span<const std::byte> data, ScriptFacts& facts) {
     pos = next;
     if (line.empty()) continue;
 
-    if (!facts.dateText && line.starts_with(kDateKey)) {
+    if (!facts.dateText && keys.IsDate(line)) {
       facts.dateText = line.substr(kDateKey.size());
       facts.playersBeforeDate = facts.players.size();
     } else if (!Contains(line, kFunctionKey)) {
       // Only function headers matter outside bodies.
-    } else if (ContainsAfterStart(line, kDropItemsKey)) {
+    } else if (keys.Either(line, kDropItemsKey, kLuaDropItemsKey, ContainsAfterStart)) {
       ++totals.items;
     } else if (Contains(line, kPlayerUnitsKey)) {
       std::int32_t number = 0;
       const bool resolved = ReadPlayerNumber(line, number);
       std::uint32_t units = 0;
-      pos = WalkBody(cursor, pos, CountUnitsInto(units));
+      pos = WalkBody(cursor, keys, pos, CountUnitsInto(keys, units));
       facts.players.push_back({resolved ? std::optional(number) : std::nullopt, Wrapped(units)});
-    } else if (Contains(line, kHostileKey)) {
-      pos = WalkBody(cursor, pos, CountUnitsInto(totals.aggressive));
-    } else if (Contains(line, kPassiveKey)) {
-      pos = WalkBody(cursor, pos, CountUnitsInto(totals.passive));
-    } else if (Contains(line, kBuildingsKey)) {
-      pos = WalkBody(cursor, pos, [&](std::string_view body) { CountMineLine(body, totals); });
+    } else if (keys.Either(line, kHostileKey, kLuaHostileKey, Contains)) {
+      pos = WalkBody(cursor, keys, pos, CountUnitsInto(keys, totals.aggressive));
+    } else if (keys.Either(line, kPassiveKey, kLuaPassiveKey, Contains)) {
+      pos = WalkBody(cursor, keys, pos, CountUnitsInto(keys, totals.passive));
+    } else if (keys.Either(line, kBuildingsKey, kLuaBuildingsKey, Contains)) {
+      pos = WalkBody(cursor, keys, pos, [&](std::string_view body) { CountMineLine(body, keys, totals); });
     }
   }
 
@@ -224,8 +265,8 @@ void WriteScriptLines(const ScriptFacts& facts, LineWriter& out) {
   WriteTotal(out, "Items:             ", facts.items);
 }
 
-bool ScanScript(std::span<const std::byte> data, ScriptFacts& facts, LineWriter& out) {
-  const bool ok = ScanScript(data, facts);
+bool ScanScript(std::span<const std::byte> data, ScriptFacts& facts, LineWriter& out, MapFormats formats) {
+  const bool ok = ScanScript(data, facts, formats);
   WriteScriptLines(facts, out);
   return ok;
 }

@@ -1,6 +1,6 @@
 // Recognises the fixed texts that the map editor writes into the map script
-// (war3map.j): creation date, unit functions per player, neutral units, gold
-// mines and item drops.
+// (war3map.j; with later formats also its Lua form, war3map.lua): creation
+// date, unit functions per player, neutral units, gold mines and item drops.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "parsers/line_writer.h"
+#include "parsers/map_formats.h"
 
 namespace korvanel {
 
@@ -43,13 +44,17 @@ struct ScriptFacts {
 };
 
 // Fills `facts` (emptied first). Runs in time linear in the script's size;
-// true for any script.
-bool ScanScript(std::span<const std::byte> data, ScriptFacts& facts);
+// true for any script. Later formats also know the Lua forms of the same
+// texts, and the unit creation of later editors, so a Lua script gives the
+// facts of the same script in JASS.
+bool ScanScript(std::span<const std::byte> data, ScriptFacts& facts,
+                MapFormats formats = MapFormats::kFirstRelease);
 
 // The date line, one unit line per player function and the non-zero totals.
 void WriteScriptLines(const ScriptFacts& facts, LineWriter& out);
 // Both, as a run does for the info file.
-bool ScanScript(std::span<const std::byte> data, ScriptFacts& facts, LineWriter& out);
+bool ScanScript(std::span<const std::byte> data, ScriptFacts& facts, LineWriter& out,
+                MapFormats formats = MapFormats::kFirstRelease);
 
 // The date of a date text as the editor writes it, "Sun Jan 10 04:43:58
 // 2010"; absent for any other text.

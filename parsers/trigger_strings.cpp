@@ -1,6 +1,7 @@
 #include "parsers/trigger_strings.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "parsers/byte_reader.h"
@@ -28,6 +29,56 @@ std::size_t FindKeyword(std::string_view text, std::size_t from) {
   return kNone;
 }
 
+// Adds the text that follows the "{" at `brace`: leading white space
+// dropped, up to the first "}" or the end, trailing white space trimmed.
+// Returns where the search goes on.
+std::size_t AddText(std::string_view all, std::size_t brace, std::int32_t number, TriggerStringTable& table) {
+  std::size_t j = brace + 1;
+  while (j < all.size() && IsScannerSpace(all[j])) ++j;
+  const std::size_t close = all.find('}', j);
+  // Trimmed of vertical tab and form feed too, which do not separate tokens.
+  table.Add(std::string(TrimWhiteSpaceEnd(all.substr(j, (close == kNone ? all.size() : close) - j))), number);
+  return close == kNone ? all.size() + 1 : close + 1;
+}
+
+// The line from `at` up to a CR, an LF or the end; `next` receives the start
+// of the line after it (a CR LF pair is one line end).
+std::string_view LineAt(std::string_view text, std::size_t at, std::size_t& next) {
+  std::size_t end = text.find_first_of("\r\n", at);
+  if (end == kNone) end = text.size();
+  next = end + (text.substr(end).starts_with("\r\n") ? 2 : 1);
+  return text.substr(at, end - at);
+}
+
+// Later editors' files, line by line: "STRING <number>" on a line of its
+// own, comment lines skipped, then a line that opens with "{". Keywords
+// inside comments and texts are not entries.
+void ParseTriggerStringLines(std::string_view all, TriggerStringTable& table) {
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  std::size_t pos = all.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
+  std::optional<std::int32_t> number;
+  while (pos < all.size()) {
+    std::size_t next = 0;
+    const std::string_view line = LineAt(all, pos, next);
+    const std::string_view content = TrimWhiteSpace(line);
+    if (content.empty() || content.starts_with("//")) {
+      pos = next;
+      continue;
+    }
+    if (number && content.front() == '{') {
+      pos = AddText(all, pos + static_cast<std::size_t>(content.data() - line.data()), *number, table);
+      number.reset();
+      continue;
+    }
+    number.reset();
+    if (content.size() > kKeyword.size() && EqualsNoCase(content.substr(0, kKeyword.size()), kKeyword) &&
+        IsWhiteSpace(content[kKeyword.size()])) {
+      number = ReadDecimal(content.substr(kKeyword.size()));
+    }
+    pos = next;
+  }
+}
+
 }  // namespace
 
 void TriggerStringTable::RemoveAll() { entries_.clear(); }
@@ -42,12 +93,16 @@ std::string TriggerStringTable::Lookup(std::int32_t number) const {
   return it == entries_.rend() ? std::string() : it->text;
 }
 
-bool ParseTriggerStrings(std::span<const std::byte> data, TriggerStringTable& table) {
+bool ParseTriggerStrings(std::span<const std::byte> data, TriggerStringTable& table, MapFormats formats) {
   table.RemoveAll();
   const ByteReader reader(data);
   const std::string_view all = reader.All();
   // The file is text: a NUL ends the search for further keywords.
   const std::string_view searchable = all.substr(0, all.find('\0'));
+  if (formats == MapFormats::kLater) {
+    ParseTriggerStringLines(searchable, table);
+    return true;
+  }
 
   std::size_t i = 0;
   while (i < all.size()) {
@@ -66,21 +121,21 @@ bool ParseTriggerStrings(std::span<const std::byte> data, TriggerStringTable& ta
     skipSpace();
     const char opener = j < all.size() ? all[j] : '\0';
     ++j;
-    if (opener == '{') {
-      skipSpace();
-      const std::size_t close = all.find('}', j);
-      // Trimmed of vertical tab and form feed too, which do not separate tokens.
-      table.Add(std::string(TrimWhiteSpaceEnd(all.substr(j, (close == kNone ? all.size() : close) - j))), number);
-      j = close == kNone ? all.size() + 1 : close + 1;
-    }
+    if (opener == '{') j = AddText(all, j - 1, number, table);
     i = j;
   }
   return true;
 }
 
-std::string ResolveTriggerString(const TriggerStringTable& table, std::string_view text) {
-  if (text.size() != kReferenceSize || !text.starts_with(kReferencePrefix)) return std::string(text);
-  return table.Lookup(ReadDecimal(text.substr(kReferencePrefix.size())));
+std::string ResolveTriggerString(const TriggerStringTable& table, std::string_view text, MapFormats formats) {
+  if (!text.starts_with(kReferencePrefix)) return std::string(text);
+  const std::string_view digits = text.substr(kReferencePrefix.size());
+  const bool reference =
+      text.size() == kReferenceSize ||
+      (formats == MapFormats::kLater && !digits.empty() &&
+       std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }));
+  if (!reference) return std::string(text);
+  return table.Lookup(ReadDecimal(digits));
 }
 
 }  // namespace korvanel

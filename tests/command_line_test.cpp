@@ -36,6 +36,19 @@ TEST(CommandLine, SwitchesInAnyCaseAndOrder) {
 
 // Taken as paths, "/m" alone would mean the root folder and "/i /s" a file
 // named "/s".
+TEST(CommandLine, W3xIsALongOptionAnywhere) {
+  EXPECT_FALSE(ParseCommandLine({"maps"}).options.laterFormats);
+  CommandLine cl = ParseCommandLine({"--w3x", "maps", "/i", "info.txt"});
+  EXPECT_FALSE(cl.usage);
+  EXPECT_TRUE(cl.options.laterFormats);
+  EXPECT_EQ(cl.source, "maps");
+  EXPECT_TRUE(ParseCommandLine({"maps", "/i", "x.txt", "--w3x"}).options.laterFormats);
+  // Not a value, and spelt exactly.
+  EXPECT_TRUE(ParseCommandLine({"maps", "/m", "--w3x"}).usage);
+  EXPECT_EQ(ParseCommandLine({"--W3X"}).source, "--W3X");
+  EXPECT_TRUE(ParseCommandLine({"--w3x"}).usage);
+}
+
 TEST(CommandLine, AValueSwitchWithoutItsValueIsAUsageError) {
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {"m.w3m", "/m"}, {"m.w3m", "/i"}, {"m.w3m", "/i", "/s"}, {"m.w3m", "-m", "-o"}, {"/I", "/M", "m.w3m"},
@@ -109,6 +122,15 @@ TEST(CommandLine, ProgramPrintsUsageAndExitStatus) {
   EXPECT_EQ(help.status, kExitOk);
   EXPECT_EQ(help.out, kUsageText);
   EXPECT_TRUE(help.out.starts_with("Korvanel v1.2\n--------------------\n\n\nSyntax:\n"));
+
+  // The Linux spellings of the question list the Linux options too.
+  for (auto spelling : {"--help", "-h"}) {
+    ProcessResult longHelp = RunKorvanel({spelling});
+    EXPECT_EQ(longHelp.status, kExitOk);
+    EXPECT_EQ(longHelp.out, std::string(kUsageText) + std::string(kExtensionsHelpText));
+  }
+  EXPECT_NE(kExtensionsHelpText.find("\n --w3x "), std::string_view::npos);
+  EXPECT_EQ(RunKorvanel({"-?"}).out, kUsageText);
 
   ProcessResult twice = RunKorvanel({"a", "b"});
   EXPECT_EQ(twice.status, kExitUsage);

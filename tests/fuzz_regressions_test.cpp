@@ -41,42 +41,48 @@ File MemoryFile(std::string_view bytes) {
   return file;
 }
 
+constexpr MapFormats kBothFormats[] = {MapFormats::kFirstRelease, MapFormats::kLater};
+
 // One runner per target folder, doing what that fuzz target does.
 const std::map<std::string, std::function<void(const std::string&)>>& Runners() {
   static const std::map<std::string, std::function<void(const std::string&)>> runners = {
       {"trigger_strings",
        [](const std::string& in) {
-         TriggerStringTable table;
-         EXPECT_TRUE(ParseTriggerStrings(Bytes(in), table));
-         for (int n = 0; n < 1000; ++n) {
-           const std::string text = ResolveTriggerString(table, "TRIGSTR_" + std::to_string(1000 + n).substr(1));
-           EXPECT_NE(in.find(text), std::string::npos) << n;
+         for (MapFormats f : kBothFormats) {
+           TriggerStringTable table;
+           EXPECT_TRUE(ParseTriggerStrings(Bytes(in), table, f));
+           for (int n = 0; n < 1000; ++n) {
+             const std::string text = ResolveTriggerString(table, "TRIGSTR_" + std::to_string(1000 + n).substr(1), f);
+             EXPECT_NE(in.find(text), std::string::npos) << n;
+           }
          }
        }},
       {"map_info",
        [](const std::string& in) {
          CheckedLines out;
          MapInfo info;
-         ParseMapInfo(Bytes(in), TriggerStringTable(), info, out);
+         for (MapFormats f : kBothFormats) ParseMapInfo(Bytes(in), TriggerStringTable(), info, out, f);
        }},
       {"environment",
        [](const std::string& in) {
          CheckedLines out;
          EnvironmentFacts facts;
-         ParseEnvironment(Bytes(in), facts, out);
+         for (MapFormats f : kBothFormats) ParseEnvironment(Bytes(in), facts, out, f);
        }},
       {"doodads",
        [](const std::string& in) {
          CheckedLines out;
          DoodadFacts facts;
-         ParseTreeDoodads(Bytes(in), facts, out);
-         ParseUnitDoodads(Bytes(in), facts, out);
+         for (MapFormats f : kBothFormats) {
+           ParseTreeDoodads(Bytes(in), facts, out, f);
+           ParseUnitDoodads(Bytes(in), facts, out, f);
+         }
        }},
       {"script_scan",
        [](const std::string& in) {
          CheckedLines out;
          ScriptFacts facts;
-         EXPECT_TRUE(ScanScript(Bytes(in), facts, out));
+         for (MapFormats f : kBothFormats) EXPECT_TRUE(ScanScript(Bytes(in), facts, out, f));
        }},
       {"minimap_convert",
        [](const std::string& in) {

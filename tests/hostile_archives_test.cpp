@@ -247,7 +247,9 @@ class Damager {
   std::mt19937 rng_;
 };
 
-std::vector<Source> Sources(const fs::path& dir) {
+// The intact maps damaged copies are made of, with the lines each gives;
+// with --w3x also maps of later editors' layouts and every real .w3x map.
+std::vector<Source> Sources(const fs::path& dir, bool w3x) {
   std::vector<Source> sources;
   SampleMap a;
   a.pictureSize = 64;
@@ -257,14 +259,33 @@ std::vector<Source> Sources(const fs::path& dir) {
   b.playerUnits = {1, 7, 2};
   b.mines = 3;
   b.pictureSize = 32;
-  for (const auto& [name, map] : {std::pair{"generated-a", a}, std::pair{"generated-b", b}}) {
-    const fs::path path = dir / (std::string(name) + ".w3m");
+  SampleMap later;
+  later.name = "Later Layouts";
+  later.w3iFormat = 31;
+  later.w3iCutAfterForces = true;
+  later.environmentVersion = 12;
+  later.doodadVersion = 8;
+  later.firstTriggerString = 1000;
+  later.wtsComments = true;
+  later.scriptName = "war3map.lua";
+  std::vector<std::pair<std::string, SampleMap>> samples = {{"generated-a", a}, {"generated-b", b}};
+  if (w3x) samples.emplace_back("generated-later", later);
+  for (const auto& [name, map] : samples) {
+    const fs::path path = dir / (name + ".w3m");
     EXPECT_TRUE(BuildMap(path, SampleMapFiles(map)));
     sources.push_back({name, ReadFile(path), SampleMapLines(map)});
   }
   const fs::path fixtures = FixturesDir();
-  for (const auto& [relative, lines] : {std::pair{"maps/smallest_roc.w3m", kSmallestRocParserLines},
-                                        std::pair{"maps/small_tft.w3x", kSmallTftParserLines}}) {
+  std::vector<std::pair<const char*, std::string_view>> real = {{"maps/smallest_roc.w3m", kSmallestRocParserLines}};
+  if (w3x) {
+    real.insert(real.end(), {{"maps/small_tft.w3x", kSmallTftW3xLines},
+                             {"w3x/format28_jass.w3x", kFormat28W3xLines},
+                             {"w3x/format31_lua.w3x", kFormat31W3xLines},
+                             {"w3x/format33_w3e12.w3x", kFormat33W3xLines}});
+  } else {
+    real.emplace_back("maps/small_tft.w3x", kSmallTftParserLines);
+  }
+  for (const auto& [relative, lines] : real) {
     const fs::path path = fixtures / relative;
     if (fixtures.empty() || !fs::exists(path)) {
       std::cout << "[   NOTE   ] fixture " << relative << " not found; its damaged copies are skipped\n";
@@ -344,9 +365,9 @@ void ExpectTheSameForEveryNumberOfWorkers(std::vector<std::string> args, const s
   }
 }
 
-}  // namespace
-
-TEST(HostileArchives, DamagedCopiesAmongIntactMapsAreReportedAndTheRunEnds) {
+// Every damaged copy among intact ones, in one walk; with --w3x, half the
+// maps are named .w3x.
+void DamagedCopiesAmongIntactMaps(bool w3x) {
   TempDir dir;
   const fs::path sources = dir / "sources", maps = dir / "maps", mini = dir / "mini";
   fs::create_directories(sources);
@@ -356,7 +377,7 @@ TEST(HostileArchives, DamagedCopiesAmongIntactMapsAreReportedAndTheRunEnds) {
 
   Damager damager(20240607);
   std::vector<Copy> copies;
-  const std::vector<Source> all = Sources(sources);
+  const std::vector<Source> all = Sources(sources, w3x);
   for (const Source& s : all) {
     std::vector<Copy> c = damager.CopiesOf(s);
     for (Copy& one : c) one.kind = s.name + "-" + one.kind;
@@ -370,7 +391,7 @@ TEST(HostileArchives, DamagedCopiesAmongIntactMapsAreReportedAndTheRunEnds) {
   for (std::size_t i = 0; i < copies.size(); ++i) {
     char number[32];
     std::snprintf(number, sizeof number, "%04zu ", i);
-    const fs::path path = maps / (number + copies[i].kind + ".w3m");
+    const fs::path path = maps / (number + copies[i].kind + (w3x && i % 2 ? ".w3x" : ".w3m"));
     WriteFile(path, copies[i].bytes);
     byPath[path.string()] = &copies[i];
   }
@@ -394,6 +415,7 @@ TEST(HostileArchives, DamagedCopiesAmongIntactMapsAreReportedAndTheRunEnds) {
     fs::remove_all(mini);
     fs::create_directory(mini);
     std::vector<std::string> args = {maps.string(), "/i", (dir / "info.txt").string(), "/m", mini.string()};
+    if (w3x) args.push_back("--w3x");
     if (*jobs) args.insert(args.end(), {"--jobs", jobs});
     const auto start = std::chrono::steady_clock::now();
     ProcessResult r = RunKorvanel(args, {"TMPDIR=" + (dir / "tmp").string()});
@@ -461,6 +483,12 @@ TEST(HostileArchives, DamagedCopiesAmongIntactMapsAreReportedAndTheRunEnds) {
     for (const std::string& jpg : named) EXPECT_TRUE(fs::exists(jpg)) << jpg;
   }
 }
+
+}  // namespace
+
+TEST(HostileArchives, DamagedCopiesAmongIntactMapsAreReportedAndTheRunEnds) { DamagedCopiesAmongIntactMaps(false); }
+
+TEST(HostileArchives, DamagedCopiesAmongIntactMapsWithW3x) { DamagedCopiesAmongIntactMaps(true); }
 
 // The real maps, each several times so that every worker gets some.
 TEST(HostileArchives, FixtureMapsGiveTheSameOutputForEveryNumberOfWorkers) {

@@ -9,7 +9,7 @@ namespace korvanel::test {
 namespace {
 
 // The maps visited, in turn with what could not be read ("! path").
-std::vector<std::string> Walk(const std::string& dir, bool subdirectories) {
+std::vector<std::string> Walk(const std::string& dir, bool subdirectories, bool includeW3x = false) {
   std::vector<std::string> seen;
   WalkMapDirectory(
       dir, subdirectories,
@@ -17,7 +17,7 @@ std::vector<std::string> Walk(const std::string& dir, bool subdirectories) {
         if (!path.ends_with("/" + std::string(name)) || openPath != path) seen.push_back("bad visit " + path);
         seen.push_back(path);
       },
-      [&](const std::string& path, int) { seen.push_back("! " + path); });
+      [&](const std::string& path, int) { seen.push_back("! " + path); }, includeW3x);
   return seen;
 }
 
@@ -47,6 +47,25 @@ TEST(MapWalk, FilesInNameOrderThenSubfoldersDepthFirst) {
                                       "! " + root + "dangling.w3m", root + "dangling.w3m", root + "link.w3m",
                                       root + "z.w3m", root + "folder.w3m/inner.w3m", root + "sub/s.w3m",
                                       root + "sub/deeper/d.w3m"}));
+}
+
+// --w3x: both extensions in any letter case, sorted together; a folder named
+// like a map is still only walked into.
+TEST(MapWalk, W3xMapsJoinTheSameOrderWhenAsked) {
+  TempDir dir;
+  const std::string root = dir.Path().string() + "/";
+  for (auto name : {"b.w3m", "A.W3X", "c.w3x", "a.w3m", "d.w3xx", "e.w3", "B.w3X"}) WriteFile(dir / name, "");
+  fs::create_directories(dir / "folder.w3x");
+  WriteFile(dir / "folder.w3x" / "inner.W3x", "");
+  fs::create_symlink(dir / "gone", dir / "dangling.w3x");
+
+  EXPECT_EQ(Walk(root, false), (std::vector<std::string>{root + "a.w3m", root + "b.w3m"}));
+  EXPECT_EQ(Walk(root, true, true),
+            (std::vector<std::string>{root + "a.w3m", root + "A.W3X", root + "b.w3m", root + "B.w3X", root + "c.w3x",
+                                      "! " + root + "dangling.w3x", root + "dangling.w3x",
+                                      root + "folder.w3x/inner.W3x"}));
+  EXPECT_TRUE(HasMapExtension("x.W3X", true));
+  EXPECT_FALSE(HasMapExtension("x.W3X"));
 }
 
 TEST(MapWalk, LinkCyclesEndAndRelativeStartsGiveAbsolutePaths) {

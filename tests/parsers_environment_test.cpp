@@ -11,7 +11,7 @@
 namespace korvanel::test {
 namespace {
 
-using Parser = bool (*)(std::span<const std::byte>, DoodadFacts&, LineWriter&);
+using Parser = bool (*)(std::span<const std::byte>, DoodadFacts&, LineWriter&, MapFormats);
 using Lines = std::vector<std::string>;
 
 struct Result {
@@ -20,10 +20,11 @@ struct Result {
 };
 
 template <typename Facts>
-Result RunParser(bool (*parse)(std::span<const std::byte>, Facts&, LineWriter&), std::string_view data) {
+Result RunParser(bool (*parse)(std::span<const std::byte>, Facts&, LineWriter&, MapFormats), std::string_view data,
+                 MapFormats formats = MapFormats::kFirstRelease) {
   Facts facts;
   CollectingWriter out;
-  bool ok = parse(Bytes(data), facts, out);
+  bool ok = parse(Bytes(data), facts, out, formats);
   return {ok, out.Lines()};
 }
 
@@ -127,6 +128,36 @@ TEST(Doodads, BothFilesShareTheHeaderRules) {
       EXPECT_FALSE(r.ok);
       EXPECT_TRUE(r.lines.empty());
     }
+  }
+}
+
+// Recent ladder maps: environment version 12 and doodad version 8 (any
+// subversion) hold their figures where versions 11 and 7 do.
+TEST(Environment, LaterFormatsReadVersion12AndDoodadVersion8) {
+  auto run = []<typename Facts>(bool (*parse)(std::span<const std::byte>, Facts&, LineWriter&, MapFormats),
+                                std::string_view data) { return RunParser(parse, data, MapFormats::kLater); };
+  Result r = run(ParseEnvironment, W3e(8, 2, 129, 97, "W3E!", 12));
+  EXPECT_TRUE(r.ok);
+  EXPECT_EQ(r.lines, (Lines{"W3E Version:       12\r\n", "Map Size:          128x96\r\n"}));
+  EXPECT_EQ(run(ParseEnvironment, W3e(2, 1, 97, 97)).lines.at(1), "Map Size:          96x96\r\n");
+  EXPECT_EQ(run(ParseEnvironment, W3e(2, 1, 97, 97, "W3E!", 13)).lines, Lines{"W3E Version:       13\r\n"});
+  EXPECT_FALSE(run(ParseEnvironment, W3e(2, 1, 97, 97, "W3E!", 12).substr(0, 40)).ok);
+  // Without the later formats, version 12 gives its version line only.
+  EXPECT_EQ(RunParser(ParseEnvironment, W3e(2, 1, 97, 97, "W3E!", 12)).lines.size(), 1u);
+
+  for (Parser parse : {Parser{ParseTreeDoodads}, Parser{ParseUnitDoodads}}) {
+    for (std::int32_t subversion : {11, 0, 99}) {
+      r = run(parse, "W3do" + Le32(8) + Le32(subversion) + Le32(2627));
+      EXPECT_TRUE(r.ok);
+      ASSERT_EQ(r.lines.size(), 2u);
+      EXPECT_TRUE(r.lines[1].ends_with(":   2627\r\n")) << r.lines[1];
+    }
+    EXPECT_EQ(run(parse, "W3do" + Le32(7) + Le32(9) + Le32(84)).lines.size(), 2u);
+    EXPECT_EQ(run(parse, "W3do" + Le32(9) + Le32(9) + Le32(84)).lines.size(), 1u);
+    r = run(parse, "W3do" + Le32(8) + Le32(11) + "\x01\x02\x03");
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.lines.size(), 1u);
+    EXPECT_FALSE(run(parse, "W3DO" + Le32(8) + Le32(11) + Le32(1)).ok);
   }
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "parsers/map_info.h"
+#include "sample_maps.h"
 #include "test_support.h"
 
 namespace korvanel::test {
@@ -41,12 +42,40 @@ struct Result {
   CollectingWriter out;
 };
 
-Result RunParser(std::string_view data, const TriggerStringTable& table = {}) {
+Result RunParser(std::string_view data, const TriggerStringTable& table = {},
+                 MapFormats formats = MapFormats::kFirstRelease) {
   Result r{false, {}};
   MapInfo info;
-  r.ok = ParseMapInfo(test::Bytes(data), table, info, r.out);
+  r.ok = ParseMapInfo(test::Bytes(data), table, info, r.out, formats);
   return r;
 }
+Result RunLater(std::string_view data, const TriggerStringTable& table = {}) {
+  return RunParser(data, table, MapFormats::kLater);
+}
+
+// The sample map's texts, under the references its w3i holds.
+TriggerStringTable SampleTexts(const SampleMap& m) {
+  TriggerStringTable table;
+  const std::string texts[] = {m.name, m.author, m.description, m.players};
+  for (int k = 0; k < 4; ++k) table.Add(texts[k], m.firstTriggerString + k);
+  return table;
+}
+
+// What the record says of the sample map's w3i.
+std::vector<std::string> SampleLines(const SampleMap& m, std::string_view tileset = "Lordaeron Summer") {
+  return {"W3I Version:       " + std::to_string(m.w3iFormat) + "\r\n",
+          "Map Version:       " + std::to_string(m.mapVersion) + "\r\n",
+          "Editor Version:    " + std::to_string(m.editorVersion) + " (unknown)\r\n",
+          "Map Name:          " + m.name + "\r\n",
+          "Map Author:        " + m.author + "\r\n",
+          "Description:       " + m.description + "\r\n",
+          "Suggested Players: " + m.players + "\r\n",
+          "Playable Map Size: " + std::to_string(m.playableWidth) + "x" + std::to_string(m.playableHeight) + "\r\n",
+          std::string("Map Type:          ") + (m.melee ? "Melee" : "Non-Melee") + "\r\n",
+          "Main Tileset:      " + std::string(tileset) + "\r\n",
+          "Max Players:       " + std::to_string(m.maxPlayers) + "\r\n"};
+}
+
 
 const std::vector<std::string> kFullLines = {
     "W3I Version:       18\r\n",
@@ -178,6 +207,83 @@ TEST(MapInfo, CutDataKeepsTheLinesBeforeTheCut) {
 
   // The name cut short is written as far as it goes.
   EXPECT_EQ(RunParser(std::string_view(full).substr(0, 15)).out.Lines().back(), "Map Name:          My \r\n");
+}
+
+// The same labels for every format the game has used; formats past the
+// last known are read as far as its fields go.
+TEST(MapInfo, LaterFormatsGiveEveryLine) {
+  for (std::int32_t format : {18, 25, 26, 27, 28, 31, 32, 33, 40}) {
+    SCOPED_TRACE(format);
+    SampleMap m;
+    m.w3iFormat = format;
+    m.maxPlayers = 3 + format % 5;
+    m.playableWidth = format;
+    m.melee = format % 2 == 0;
+    m.firstTriggerString = 1000 + format;
+    Result r = RunLater(SampleW3i(m), SampleTexts(m));
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.out.Lines(), SampleLines(m));
+    // Without the later formats: the version line only, and in format 18
+    // four-digit references stay as stored.
+    const Result first = RunParser(SampleW3i(m), SampleTexts(m));
+    if (format != 18) {
+      EXPECT_EQ(first.out.Lines().size(), 1u);
+    } else {
+      EXPECT_EQ(first.out.Lines().at(3), "Map Name:          TRIGSTR_1018\r\n");
+    }
+  }
+  for (std::int32_t format : {19, 23, 24, -1}) {
+    W3i w;
+    w.format = format;
+    EXPECT_EQ(RunLater(w.Bytes()).out.Lines().size(), 1u) << format;
+  }
+}
+
+TEST(MapInfo, LaterFormatsNameEveryTileset) {
+  const std::pair<char, std::string_view> later[] = {
+      {'I', "Icecrown Glacier"}, {'J', "Dalaran Ruins"}, {'K', "Black Citadel"}, {'O', "Outland"},
+      {'Z', "Sunken Ruins"},     {'X', "Dalaran"},       {'L', "Lordaeron Summer"}, {'i', "Unknown Tileset"},
+      {'E', "Unknown Tileset"}};
+  for (const auto& [letter, name] : later) {
+    SampleMap m;
+    m.w3iFormat = 31;
+    m.tileset = letter;
+    EXPECT_EQ(RunLater(SampleW3i(m), SampleTexts(m)).out.Lines().at(9), "Main Tileset:      " + std::string(name) + "\r\n");
+    W3i first;
+    first.tileset = letter;
+    if (letter == 'I' || letter == 'Z') {
+      EXPECT_EQ(RunParser(first.Bytes()).out.Lines().at(9), "Main Tileset:      Unknown Tileset\r\n");
+    }
+  }
+}
+
+// Optimised maps end after the forces; any cut before the maximum number
+// of players keeps the lines before it and fails.
+TEST(MapInfo, LaterFormatsCutShort) {
+  for (std::int32_t format : {25, 28, 31, 33}) {
+    SCOPED_TRACE(format);
+    SampleMap m;
+    m.w3iFormat = format;
+    m.w3iCutAfterForces = true;
+    const std::string full = SampleW3i(m);
+    Result r = RunLater(full, SampleTexts(m));
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.out.Lines(), SampleLines(m));
+
+    const std::vector<std::string> lines = SampleLines(m);
+    const std::size_t maxPlayersEnd = full.find("Player 1") - 16;  // number, type, race, fixed start
+    EXPECT_TRUE(RunLater(std::string_view(full).substr(0, maxPlayersEnd), SampleTexts(m)).ok);
+    std::size_t lastCount = 0;
+    for (std::size_t cut = 0; cut < maxPlayersEnd; ++cut) {
+      Result c = RunLater(std::string_view(full).substr(0, cut), SampleTexts(m));
+      EXPECT_FALSE(c.ok) << cut;
+      ASSERT_LT(c.out.Lines().size(), lines.size()) << cut;
+      EXPECT_GE(c.out.Lines().size(), lastCount) << cut;
+      lastCount = c.out.Lines().size();
+      for (std::size_t i = 0; i + 1 < c.out.Lines().size(); ++i) EXPECT_EQ(c.out.Lines()[i], lines[i]) << cut;
+    }
+    EXPECT_EQ(lastCount, lines.size() - 1);
+  }
 }
 
 TEST(MapInfo, StringsWithoutNulEndAtTheData) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "parsers/script_scan.h"
+#include "sample_maps.h"
 #include "test_support.h"
 
 namespace korvanel::test {
@@ -13,12 +14,14 @@ namespace {
 using namespace std::string_literals;
 using Lines = std::vector<std::string>;
 
-Lines Scan(std::string_view script) {
+Lines Scan(std::string_view script, MapFormats formats = MapFormats::kFirstRelease) {
   ScriptFacts facts;
   CollectingWriter out;
-  EXPECT_TRUE(ScanScript(Bytes(script), facts, out));
+  EXPECT_TRUE(ScanScript(Bytes(script), facts, out, formats));
   return out.Lines();
 }
+
+Lines ScanLater(std::string_view script) { return Scan(script, MapFormats::kLater); }
 
 // Joins lines with CR LF after each.
 std::string Script(std::initializer_list<std::string_view> lines) {
@@ -145,6 +148,72 @@ TEST(ScriptScan, NulHidesTheLineBeforeIt) {
   EXPECT_EQ(Scan(Script({"function CreateNeutralHostile takes", "  x\0endfunction"s, "  x CreateUnit", "endfunction"})),
             Lines{});
   EXPECT_EQ(Scan("//   Date: \0late\n//   Date: ok\n"s), Lines{"Date Of Creation:  ok\n"});
+}
+
+// A later editor's Lua script gives the lines of the same script in JASS.
+TEST(ScriptScan, LuaGivesTheLinesOfTheSameJass) {
+  SampleMap m;
+  m.playerUnits = {3, 0, 12};
+  m.hostileUnits = 7;
+  m.mines = 3;
+  m.goldPerMine = 9000;
+  const Lines jass = Scan(SampleScript(m));
+  ASSERT_EQ(jass.size(), 7u);
+  EXPECT_EQ(ScanLater(SampleLuaScript(m)), jass);
+  EXPECT_EQ(ScanLater(SampleScript(m)), jass);
+  // Without the later formats: no date, and one body that never ends.
+  EXPECT_EQ(Scan(SampleLuaScript(m)), Lines{"Player 00 Units:   9\r\n"});
+
+  // Lua keys as the editor writes them, also with the indentation removed
+  // (as map tools leave them); item drops, and "end" alone closing a body.
+  const std::string lua = Script({
+      "--   Date: Tue Jun 18 22:58:04 2019",
+      "function Unit000006_DropItems()",
+      "end",
+      "function Unit000007_DropItems()",
+      "end",
+      "function CreateNeutralPassive()",
+      "u = BlzCreateUnitWithSkin(p, FourCC(\"nshe\"), 1.0, 2.0, 3.0, FourCC(\"nshe\"))",
+      "gg_unit_n000_0136 = BlzCreateUnitWithSkin(p, FourCC(\"n000\"), 1.0, 2.0, 3.0, FourCC(\"n000\"))",
+      "end",
+      "u = BlzCreateUnitWithSkin(p, FourCC(\"nshe\"), 1.0, 2.0, 3.0, FourCC(\"nshe\"))",
+      "function CreateNeutralPassiveBuildings()",
+      "u = BlzCreateUnitWithSkin(p, FourCC(\"ngol\"), 1.0, 2.0, 3.0, FourCC(\"ngol\"))",
+      "SetResourceAmount(u, 10000)",
+      "u = BlzCreateUnitWithSkin(p, FourCC(\"ngme\"), 1.0, 2.0, 3.0, FourCC(\"ngme\"))",
+      "    SetResourceAmount(u, 2500)",
+      "end",
+  });
+  EXPECT_EQ(ScanLater(lua), (Lines{"Date Of Creation:  Tue Jun 18 22:58:04 2019\r\n", "Mines:             1\r\n",
+                                   "Mines Amounts:     12500\r\n", "Passive Units:     2\r\n",
+                                   "Items:             2\r\n"}));
+}
+
+// JASS of later editors: units created with a skin, and compiled scripts
+// without blanks around "=".
+TEST(ScriptScan, LaterJassUnitCreation) {
+  const std::string jass = Script({
+      "function CreateUnitsForPlayer0 takes nothing returns nothing",
+      "    set u=CreateUnit(p, 'hwtw', - 768.0, 64.0, 270.000)",
+      "    set u = BlzCreateUnitWithSkin( p, 'hfoo', 1.0, 2.0, 3.0, 'hfoo' )",
+      "    set u = CreateUnit( p, 'hfoo', 1.0, 2.0, 3.0 )",
+      "    set u=BlzCreateUnitWithSkin(p, 'ngol', 1.0, 2.0, 3.0, 'ngol')",
+      "    call SetUnitColor(u, ConvertPlayerColor(0))",
+      "endfunction",
+      "function CreateNeutralPassiveBuildings takes nothing returns nothing",
+      "    set u=CreateUnit(p, 'ngol', 1.0, 2.0, 3.0)",
+      "    call SetResourceAmount(u, 12500)",
+      "endfunction",
+      // "end" alone closes nothing in JASS bodies it does not stand in.
+      "function CreateNeutralHostile takes nothing returns nothing",
+      "    set u = CreateUnit( p, 'nfor', 1.0, 2.0, 3.0 )",
+      "    set x = end",
+      "endfunction",
+  });
+  EXPECT_EQ(ScanLater(jass), (Lines{"Player 00 Units:   4\r\n", "Mines:             1\r\n",
+                                    "Mines Amounts:     12500\r\n", "Agressive Units:   1\r\n"}));
+  EXPECT_EQ(Scan(jass), (Lines{"Player 00 Units:   1\r\n", "Mines Amounts:     12500\r\n",
+                               "Agressive Units:   1\r\n"}));
 }
 
 TEST(ScriptScan, TotalsWrapAsThirtyTwoBitValues) {

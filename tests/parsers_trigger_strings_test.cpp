@@ -9,11 +9,13 @@
 namespace korvanel::test {
 namespace {
 
-TriggerStringTable Parse(std::string_view wts) {
+TriggerStringTable Parse(std::string_view wts, MapFormats formats = MapFormats::kFirstRelease) {
   TriggerStringTable table;
-  EXPECT_TRUE(ParseTriggerStrings(Bytes(wts), table));
+  EXPECT_TRUE(ParseTriggerStrings(Bytes(wts), table, formats));
   return table;
 }
+
+TriggerStringTable ParseLater(std::string_view wts) { return Parse(wts, MapFormats::kLater); }
 
 TEST(TriggerStrings, ReadsEntriesAndTrimsTheirText) {
   TriggerStringTable t = Parse("STRING 1\r\n{\r\nHello\r\n}\r\n");
@@ -109,6 +111,60 @@ TEST(TriggerStrings, ResolvesOnlyExactReferences) {
   EXPECT_EQ(ResolveTriggerString(t, "TRIGSTR_0012"), "TRIGSTR_0012");
   EXPECT_EQ(ResolveTriggerString(t, "TRIGSTR_12"), "TRIGSTR_12");
   EXPECT_EQ(ResolveTriggerString(t, ""), "");
+}
+
+// As the game reads them: a comment line may stand between number and
+// brace, keywords inside comments and texts are no entries, and lines may
+// end in CR LF, LF or CR alone.
+TEST(TriggerStrings, LaterFormatsReadLinesWithCommentsAndAnyLineEnds) {
+  const std::string wts =
+      "\xEF\xBB\xBFSTRING 1\r\n{\r\nOne\r\n}\r\n\r\n"
+      "STRING 1234\r\n// Units: n001 (Bowstring Archer), Name (Name)\r\n{\r\nArcher\r\n}\r\n\r\n"
+      "STRING 5\n  // two comments\n// STRING 6\n{\nfive\nlines\n}\n"
+      "STRING 7\r{\rseven\r}\r"
+      "string\t8\r\n{ inline }\r\n"
+      "STRING 9\r\nnot a brace\r\n{\r\nnine\r\n}\r\n"
+      "STRING 10\r\n{\r\nopen to the end  \r\n";
+  TriggerStringTable t = ParseLater(wts);
+  EXPECT_EQ(t.Lookup(1), "One");
+  EXPECT_EQ(t.Lookup(1234), "Archer");
+  EXPECT_EQ(t.Lookup(5), "five\nlines");
+  EXPECT_EQ(t.Lookup(7), "seven");
+  EXPECT_EQ(t.Lookup(8), "inline");
+  EXPECT_EQ(t.Lookup(10), "open to the end");
+  EXPECT_EQ(t.Size(), 6u);  // no 6 (a comment) and no 9 (a line between)
+
+  // The first release's scan loses the commented entries and finds one in
+  // "Bowstring" instead.
+  TriggerStringTable first = Parse(wts);
+  EXPECT_EQ(first.Lookup(1234), "");
+  EXPECT_EQ(first.Lookup(5), "");
+
+  EXPECT_EQ(ParseLater("").Size(), 0u);
+  EXPECT_EQ(ParseLater("\xEF\xBB\xBF").Size(), 0u);
+  EXPECT_EQ(ParseLater("STRING").Size(), 0u);
+  EXPECT_EQ(ParseLater("STRING 3\r\n{").Lookup(3), "");
+  EXPECT_EQ(ParseLater("STRING 3\r\n{").Size(), 1u);
+  EXPECT_EQ(ParseLater("STRINGS 3\r\n{x}").Size(), 0u);
+  using namespace std::string_literals;
+  EXPECT_EQ(ParseLater("STRING 1\n{a}\nSTRING 2\0\n{b}"s).Size(), 1u);
+}
+
+TEST(TriggerStrings, LaterFormatsResolveReferencesOfAnyLength) {
+  TriggerStringTable t = ParseLater("STRING 12\n{twelve}\nSTRING 1302\n{long}\nSTRING 0\n{zero}\n");
+  auto resolve = [&](std::string_view text) { return ResolveTriggerString(t, text, MapFormats::kLater); };
+  EXPECT_EQ(resolve("TRIGSTR_1302"), "long");
+  EXPECT_EQ(resolve("TRIGSTR_0012"), "twelve");
+  EXPECT_EQ(resolve("TRIGSTR_12"), "twelve");
+  EXPECT_EQ(resolve("TRIGSTR_012"), "twelve");
+  // Any three characters are read as before.
+  EXPECT_EQ(resolve("TRIGSTR_0x1"), "zero");
+  EXPECT_EQ(resolve("TRIGSTR_12a"), "twelve");
+  EXPECT_EQ(resolve("TRIGSTR_99999999999999"), "");
+  EXPECT_EQ(resolve("TRIGSTR_"), "TRIGSTR_");
+  EXPECT_EQ(resolve("TRIGSTR_1302a"), "TRIGSTR_1302a");
+  EXPECT_EQ(resolve("TRIGSTR_1302 "), "TRIGSTR_1302 ");
+  EXPECT_EQ(resolve("trigstr_1302"), "trigstr_1302");
 }
 
 TEST(TriggerStrings, FixtureFiles) {

@@ -163,8 +163,52 @@ TEST(Pipeline, CatalogueOfTheFixtureMapsAgreesWithTheInfoFile) {
   EXPECT_EQ(smallest["map_info"]["players_and_forces_complete"], true);
   EXPECT_EQ(smallest["script"]["created"]["iso8601"], "2010-01-10T04:43:58");
 
+  // With --w3x the same decoding reads the later formats: the maps under
+  // their own names, each with its players and forces, agree again.
+  const fs::path later = dir / "later";
+  fs::create_directory(later);
+  fs::copy_file(roc, later / "smallest_roc.w3m");
+  for (const char* other : {"maps/small_tft.w3x", "w3x/format28_jass.w3x", "w3x/format31_lua.w3x", "w3x/format33_w3e12.w3x"})
+    if (fs::exists(FixturesDir() / other)) fs::copy_file(FixturesDir() / other, later / fs::path(other).filename());
+  const ProcessResult w3x = RunKorvanel({later.string(), "--w3x", "/i", (dir / "later.txt").string(), "--json",
+                                         (dir / "later.jsonl").string()});
+  EXPECT_EQ(w3x.status, 0) << w3x.err;
+  const std::vector<Json> laterCatalogue = ParseCatalogue(ReadFile(dir / "later.jsonl"));
+  ASSERT_EQ(laterCatalogue.size(), static_cast<std::size_t>(std::distance(fs::directory_iterator(later), fs::directory_iterator())));
+  EXPECT_EQ(RecordsFromCatalogue(laterCatalogue), ReadFile(dir / "later.txt"));
+  for (const Json& map : laterCatalogue) {
+    SCOPED_TRACE(map["path"].get<std::string>());
+    const Json& info = map["map_info"];
+    EXPECT_EQ(info["players_and_forces_complete"], true);
+    EXPECT_EQ(info["players"].size(), info["max_players"].get<std::size_t>());
+    EXPECT_FALSE(info["forces"].empty());
+    EXPECT_EQ(map["script"]["file"], info.value("script_language", Json::object()).value("value", 0) ? "war3map.lua" : "war3map.j");
+  }
+  auto laterMap = [&](std::string_view name) {
+    const auto found = std::find_if(laterCatalogue.begin(), laterCatalogue.end(),
+                                    [&](const Json& m) { return m["path"].get<std::string>().ends_with(name); });
+    return found == laterCatalogue.end() ? Json() : *found;
+  };
+  // Format 31 and later: each player entry holds two more masks.
+  if (const Json lua = laterMap("format31_lua.w3x"); !lua.is_null()) {
+    EXPECT_EQ(lua["map_info"]["game_version"], Json::parse(R"({"major":1,"minor":33,"patch":0,"build":19378})"));
+    EXPECT_EQ(lua["map_info"]["script_language"], Json::parse(R"({"value":1,"name":"lua"})"));
+    std::vector<int> races;
+    for (const Json& p : lua["map_info"]["players"]) races.push_back(p["race"]["value"]);
+    EXPECT_EQ(races, (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_EQ(lua["map_info"]["forces"][0]["members"], Json::parse("[0,1,2,3]"));
+  }
+  if (const Json ladder = laterMap("format33_w3e12.w3x"); !ladder.is_null()) {
+    EXPECT_EQ(ladder["map_info"]["players"][1], Json::parse(R"({"number":1,"controller":{"value":1,"name":"human"},
+        "race":{"value":2,"name":"orc"},"name":{"stored":"TRIGSTR_007","resolved":"Player 2"},
+        "start":{"x":5248.0,"y":2880.0,"fixed":false}})"));
+    EXPECT_EQ(ladder["map_info"]["forces"], Json::parse(R"([{"name":{"stored":"","resolved":""},
+        "flags":{"value":0,"names":[]},"player_mask":-1,"members":[0,1]}])"));
+  }
+
   std::string why;
   if (!ValidateAgainstSchema(dir / "maps.jsonl", why)) GTEST_SKIP() << why;
+  ValidateAgainstSchema(dir / "later.jsonl", why);
 }
 
 TEST(Pipeline, CatalogueOnStandardOutputWithHostileTexts) {
@@ -237,6 +281,108 @@ TEST(Pipeline, CatalogueThatCannotBeWritten) {
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "korvanel: cannot write the catalogue /dev/full: No space left on device\n");
   EXPECT_EQ(ReadFile(dir / "info.txt"), RecordHead(dir / "one.w3m") + SampleMapLines(sample));
+}
+
+// --w3x: every real map, of every format, whole.
+TEST(Pipeline, RealW3xMapsGiveTheirRecordsByteForByte) {
+  const std::pair<const char*, std::string_view> fixtures[] = {
+      {"bench/forest_defense.w3x", kForestDefenseW3xLines}, {"w3x/format28_jass.w3x", kFormat28W3xLines},
+      {"w3x/format31_lua.w3x", kFormat31W3xLines},          {"w3x/format33_w3e12.w3x", kFormat33W3xLines},
+      {"maps/small_tft.w3x", kSmallTftW3xLines},            {"maps/smallest_roc.w3m", kSmallestRocParserLines}};
+  TempDir dir;
+  fs::create_directory(dir / "maps");
+  std::string expected;
+  for (const auto& [relative, lines] : fixtures) {
+    KVL_REQUIRE_FIXTURE(source, relative);
+    const fs::path copy = dir / "maps" / source.filename();
+    fs::copy_file(source, copy);
+    expected += RecordHead(copy) + std::string(lines);  // listed in name order
+  }
+  ProcessResult r = RunKorvanel({(dir / "maps").string(), "--w3x", "/i", (dir / "info.txt").string()});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(ReadFile(dir / "info.txt"), expected);
+}
+
+// Maps of the first release's format, as its editor wrote them, give the
+// same info file with and without --w3x.
+TEST(Pipeline, W3xLeavesFirstReleaseRecordsAsTheyAre) {
+  TempDir dir;
+  const fs::path maps = dir / "maps";
+  fs::create_directory(maps);
+  std::string expected;
+  SampleMap a, b, c;
+  b.name = "Other \\ Map";
+  b.playerUnits = {0, 5, 1, 9};
+  b.tileset = 'X';
+  c.mines = 0;
+  c.hostileUnits = 0;
+  c.firstTriggerString = 996;  // up to the highest three-digit reference
+  int n = 0;
+  for (const SampleMap& m : {a, b, c}) {
+    const fs::path path = maps / ("sample" + std::to_string(n++) + ".w3m");
+    ASSERT_TRUE(BuildMap(path, SampleMapFiles(m)));
+  }
+  const fs::path roc = FixturesDir() / "maps/smallest_roc.w3m";
+  if (!FixturesDir().empty() && fs::exists(roc)) fs::copy_file(roc, maps / "smallest_roc.w3m");
+
+  ProcessResult first = RunKorvanel({maps.string(), "/i", (dir / "first.txt").string()});
+  ProcessResult later = RunKorvanel({maps.string(), "/i", (dir / "later.txt").string(), "--w3x"});
+  EXPECT_EQ(first.status, 0);
+  EXPECT_EQ(later.status, 0);
+  EXPECT_EQ(later.out, first.out);
+  const std::string info = ReadFile(dir / "first.txt");
+  EXPECT_NE(info.find(RecordHead(maps / "sample2.w3m") + SampleMapLines(c)), std::string::npos);
+  EXPECT_EQ(ReadFile(dir / "later.txt"), info);
+}
+
+// The test kit's maps in the layouts of later editors: only --w3x walks to
+// them, and each gives the lines of the same map in the first layout.
+TEST(Pipeline, W3xReadsEveryLaterLayout) {
+  TempDir dir;
+  const fs::path maps = dir / "maps";
+  fs::create_directory(maps);
+  SampleMap lua;
+  lua.w3iFormat = 31;
+  lua.w3iCutAfterForces = true;
+  lua.environmentVersion = 12;
+  lua.doodadVersion = 8;
+  lua.firstTriggerString = 1000;
+  lua.wtsComments = true;
+  lua.scriptName = "war3map.lua";
+  SampleMap folder = lua;
+  folder.w3iFormat = 25;
+  folder.name = "Script In A Folder";
+  folder.scriptName = "scripts\\war3map.j";
+  folder.playerUnits = {4};
+  SampleMap both = lua;
+  both.w3iFormat = 33;
+  both.name = "Both Scripts";
+  both.scriptName = "war3map.j";
+  both.hostileUnits = 2;
+  std::vector<EmbeddedFile> bothFiles = SampleMapFiles(both);
+  SampleMap other;
+  other.hostileUnits = 40;
+  bothFiles.push_back({"war3map.lua", SampleLuaScript(other)});  // war3map.j comes first
+  ASSERT_TRUE(BuildMap(maps / "a_lua.w3x", SampleMapFiles(lua)));
+  ASSERT_TRUE(BuildMap(maps / "B_FOLDER.W3X", SampleMapFiles(folder)));
+  ASSERT_TRUE(BuildMap(maps / "c_both.w3x", bothFiles));
+
+  ProcessResult r = RunKorvanel({maps.string(), "/i", (dir / "info.txt").string(), "--w3x", "/s"});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(ReadFile(dir / "info.txt"), RecordHead(maps / "a_lua.w3x") + SampleMapLines(lua) +
+                                            RecordHead(maps / "B_FOLDER.W3X") + SampleMapLines(folder) +
+                                            RecordHead(maps / "c_both.w3x") + SampleMapLines(both));
+
+  // Without the option the folder holds no maps; named alone, a .w3x map
+  // is read in the first release's formats: its version lines only.
+  r = RunKorvanel({maps.string(), "/i", (dir / "none.txt").string()});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(ReadFile(dir / "none.txt"), "");
+  r = RunKorvanel({(maps / "a_lua.w3x").string(), "/i", (dir / "alone.txt").string()});
+  EXPECT_EQ(ReadFile(dir / "alone.txt"), RecordHead(maps / "a_lua.w3x") +
+                                             "W3I Version:       31\r\nW3E Version:       12\r\n"
+                                             "Doo Version:       8\r\nUnits.Doo version: 8\r\n");
 }
 
 TEST(Pipeline, DamagedMapsAreReportedAndTheRunGoesOn) {

@@ -34,6 +34,14 @@ struct SampleMap {
   int mines = 1;
   int goldPerMine = 12500;
   int pictureSize = 64;  // 0: no war3mapMap.blp
+  // The layouts of later editors (read with --w3x).
+  std::int32_t w3iFormat = 18;  // 18, or 25 and later: players and forces follow
+  bool w3iCutAfterForces = false;  // as optimised maps are
+  std::int32_t environmentVersion = 11;
+  std::int32_t doodadVersion = 7;  // 8 has subversion 11
+  int firstTriggerString = 1;      // 1000: four-digit references
+  bool wtsComments = false;        // comment lines between number and brace
+  std::string scriptName = "war3map.j";  // or "scripts\\war3map.j", "war3map.lua" (Lua)
 };
 
 // The map's embedded files, texts held in war3map.wts as trigger strings.
@@ -52,7 +60,9 @@ inline std::string RecordHead(const std::filesystem::path& map) {
 // One embedded file of the sample map, e.g. only a script.
 std::string SampleW3i(const SampleMap& map);
 std::string SampleW3e(const SampleMap& map);
-std::string SampleDoodads(std::int32_t count);
+std::string SampleDoodads(std::int32_t count, std::int32_t version = 7);
 std::string SampleScript(const SampleMap& map);
+// The same script as a later editor writes it in Lua.
+std::string SampleLuaScript(const SampleMap& map);
 
 }  // namespace korvanel::test
