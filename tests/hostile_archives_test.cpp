@@ -259,15 +259,8 @@ std::vector<Source> Sources(const fs::path& dir, bool w3x) {
   b.playerUnits = {1, 7, 2};
   b.mines = 3;
   b.pictureSize = 32;
-  SampleMap later;
+  SampleMap later = LaterLayoutsMap();
   later.name = "Later Layouts";
-  later.w3iFormat = 31;
-  later.w3iCutAfterForces = true;
-  later.environmentVersion = 12;
-  later.doodadVersion = 8;
-  later.firstTriggerString = 1000;
-  later.wtsComments = true;
-  later.scriptName = "war3map.lua";
   std::vector<std::pair<std::string, SampleMap>> samples = {{"generated-a", a}, {"generated-b", b}};
   if (w3x) samples.emplace_back("generated-later", later);
   for (const auto& [name, map] : samples) {

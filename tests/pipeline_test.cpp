@@ -85,6 +85,12 @@ std::string RecordsFromCatalogue(const std::vector<Json>& catalogue) {
 // Checks the catalogue file against docs/catalogue.schema.json with the
 // packaged validator; false with `why` when there is none to run.
 bool ValidateAgainstSchema(const fs::path& catalogue, std::string& why) {
+  // Under Valgrind every fork of this program is checked, and one that
+  // becomes the validator leaves a log without a summary.
+  if (std::getenv("KORVANEL_WRAPPER")) {
+    why = "the catalogue is checked against its schema only without KORVANEL_WRAPPER";
+    return false;
+  }
   if (std::system("python3 -c 'import jsonschema' 2>/dev/null") != 0) {
     why = "python3-jsonschema (scripts/deps) not installed: the catalogue was not checked against its schema";
     return false;
@@ -342,14 +348,7 @@ TEST(Pipeline, W3xReadsEveryLaterLayout) {
   TempDir dir;
   const fs::path maps = dir / "maps";
   fs::create_directory(maps);
-  SampleMap lua;
-  lua.w3iFormat = 31;
-  lua.w3iCutAfterForces = true;
-  lua.environmentVersion = 12;
-  lua.doodadVersion = 8;
-  lua.firstTriggerString = 1000;
-  lua.wtsComments = true;
-  lua.scriptName = "war3map.lua";
+  const SampleMap lua = LaterLayoutsMap();
   SampleMap folder = lua;
   folder.w3iFormat = 25;
   folder.name = "Script In A Folder";

@@ -102,6 +102,18 @@ std::string SampleScript(const SampleMap& m) {
   return j;
 }
 
+SampleMap LaterLayoutsMap() {
+  SampleMap m;
+  m.w3iFormat = 31;
+  m.w3iCutAfterForces = true;
+  m.environmentVersion = 12;
+  m.doodadVersion = 8;
+  m.firstTriggerString = 1000;
+  m.wtsComments = true;
+  m.scriptName = "war3map.lua";
+  return m;
+}
+
 std::string SampleLuaScript(const SampleMap& m) {
   std::string lua =
       "--===========================================================================\r\n"

@@ -44,6 +44,11 @@ struct SampleMap {
   std::string scriptName = "war3map.j";  // or "scripts\\war3map.j", "war3map.lua" (Lua)
 };
 
+// The sample map in the layouts of later editors: map information format
+// 31 cut after the forces, environment 12, doodads 8, four-digit string
+// references in a trigger-string file with comment lines, a Lua script.
+SampleMap LaterLayoutsMap();
+
 // The map's embedded files, texts held in war3map.wts as trigger strings.
 std::vector<EmbeddedFile> SampleMapFiles(const SampleMap& map);
 
