@@ -26,11 +26,10 @@ struct RunStep {
   // the record's lines from what it read; none for the picture, which
   // becomes the minimap.
   bool (*parse)(Data, TriggerStringTable&, MapRecord&, LineWriter&, MapFormats);
-  // Asked for only with --w3x.
-  bool laterFormatsOnly = false;
-  // Another place of the step before's file, read only when no earlier
-  // place held it.
-  bool otherPlace = false;
+  // Another place of the step before's file, which only later editors
+  // use: asked for only with --w3x, and read only when no earlier place
+  // held the file.
+  bool laterPlace = false;
 };
 
 namespace {
@@ -79,15 +78,15 @@ constexpr RunStep kSteps[] = {
      [](Data d, TriggerStringTable&, MapRecord& r, LineWriter& w, MapFormats f) {
        return ScanScriptIn(kFolderScript, d, r, w, f);
      },
-     true, true},
+     true},
     {kLuaScript,
      [](Data d, TriggerStringTable&, MapRecord& r, LineWriter& w, MapFormats f) { return ScanScriptIn(kLuaScript, d, r, w, f); },
-     true, true},
+     true},
     {"war3map.mmp", [](Data d, TriggerStringTable&, MapRecord&, LineWriter&, MapFormats) { return ParseMmpFile(d); }},
 };
 
 bool IsWanted(const RunStep& step, const RunOptions& options, bool catalogue) {
-  if (step.laterFormatsOnly && !options.laterFormats) return false;
+  if (step.laterPlace && !options.laterFormats) return false;
   return step.parse ? options.writeInfoFile || catalogue : options.writeMinimaps;
 }
 
@@ -278,7 +277,7 @@ void RunContext::ProcessQueuedMap() {
   bool taken = false;  // the step before's file, at its place or an earlier one
   for (std::size_t i = 0; i < map.steps.size(); ++i) {
     const RunStep& step = *map.steps[i];
-    if (step.otherPlace && taken) continue;
+    if (step.laterPlace && taken) continue;
     taken = Accept(path, step.name, files_[i]);
     if (!taken) continue;
     if (step.parse) {
