@@ -215,7 +215,9 @@ void RunContext::ProcessMap(const std::string& path, const std::string& openPath
 void RunContext::QueueMap(const std::string& path, std::string_view name, const std::string& openPath) {
   // A stopped walk only finishes listing its folders.
   if (summary_.stopped) return;
-  QueuedMap& map = queued_.emplace_back(QueuedMap{path, std::string(name), {}, {}});
+  QueuedMap& map = queued_.emplace_back();
+  map.path = path;
+  map.name = name;
   names_.clear();
   for (const RunStep& step : kSteps) {
     if (!IsWanted(step, options, catalogue_.IsOpen())) continue;
@@ -224,7 +226,11 @@ void RunContext::QueueMap(const std::string& path, std::string_view name, const 
   }
   // Nothing is outstanding before the first map: the workers follow the
   // options from there.
-  if (queued_.size() == 1) archive_.SetWorkers(options.jobs ? options.jobs : UsableProcessors());
+  if (queued_.size() == 1) {
+    const std::size_t jobs = options.jobs ? options.jobs : UsableProcessors();
+    archive_.SetWorkers(jobs);
+    minimaps_.SetThreads(jobs);
+  }
   archive_.RequestMapFiles(openPath, names_);
   while (queued_.size() > archive_.MapsAhead()) ProcessQueuedMap();
 }
@@ -234,7 +240,7 @@ void RunContext::QueueDiagnosis(std::string line) {
     reporter_.Diagnose(line);
     return;
   }
-  queued_.push_back({{}, {}, {}, std::move(line)});
+  queued_.emplace_back().diagnosis = std::move(line);
 }
 
 void RunContext::FinishMaps() {
@@ -243,26 +249,59 @@ void RunContext::FinishMaps() {
 
 // --- One map ---
 
+void RunContext::Collect(QueuedMap& map) {
+  map.opened = archive_.CollectMapFiles(map.files);
+  map.collected = true;
+  if (const ExtractedFile* picture = PictureOf(map)) {
+    // A picture that cannot be read back counts as unreadable data.
+    std::span<const std::byte> blp;
+    ReadExtracted(*picture, blp);
+    minimaps_.Give(blp);
+  }
+}
+
+void RunContext::CollectAnswered() {
+  for (QueuedMap& map : queued_) {
+    if (!map.diagnosis.empty() || map.collected) continue;
+    if (!archive_.IsAnswered()) return;
+    Collect(map);
+  }
+}
+
+const ExtractedFile* RunContext::PictureOf(const QueuedMap& map) {
+  if (!map.opened) return nullptr;
+  for (std::size_t i = 0; i < map.steps.size(); ++i)
+    if (!map.steps[i]->parse) return map.files[i].found ? &map.files[i] : nullptr;
+  return nullptr;
+}
+
 void RunContext::ProcessQueuedMap() {
-  const QueuedMap map = std::move(queued_.front());
+  QueuedMap map = std::move(queued_.front());
   queued_.pop_front();
   if (!map.diagnosis.empty()) {
     reporter_.Diagnose(map.diagnosis);
     return;
   }
   // The answers to maps dropped by a stop are still collected, so that the
-  // archive's next answer is the next request's.
+  // archive's next answer is the next request's; pictures given already
+  // are taken and dropped.
   summary_.stopped = summary_.stopped || !reporter_.GoOn();
   if (summary_.stopped) {
-    archive_.CollectMapFiles(files_);
+    if (!map.collected) {
+      archive_.CollectMapFiles(map.files);
+    } else if (PictureOf(map)) {
+      minimaps_.Take();
+    }
     return;
   }
   if (!map.name.empty()) reporter_.ShowMap(map.name);
+  if (!map.collected) Collect(map);
+  CollectAnswered();
   ++summary_.mapsProcessed;
   const std::string& path = map.path;
   record_ = {};
   record_.path = path;
-  if (!archive_.CollectMapFiles(files_)) {
+  if (!map.opened) {
     ++summary_.unread;
     reporter_.Report(MapNotOpened(path), Icon::kStop);
     record_.problems.push_back({"", kMapNotOpenedWhy});
@@ -278,12 +317,12 @@ void RunContext::ProcessQueuedMap() {
   for (std::size_t i = 0; i < map.steps.size(); ++i) {
     const RunStep& step = *map.steps[i];
     if (step.laterPlace && taken) continue;
-    taken = Accept(path, step.name, files_[i]);
+    taken = Accept(path, step.name, map.files[i]);
     if (!taken) continue;
     if (step.parse) {
-      Parse(path, step, files_[i]);
+      Parse(path, step, map.files[i]);
     } else {
-      ExportMinimap(path, files_[i]);
+      ExportMinimap(path, minimaps_.Take());
     }
   }
   readBuffer_.Trim();
@@ -327,19 +366,16 @@ void RunContext::Parse(const std::string& path, const RunStep& step, const Extra
 }
 
 // Each map's preview picture, as "<map name>.jpg" in the minimap folder.
-void RunContext::ExportMinimap(const std::string& path, const ExtractedFile& picture) {
+void RunContext::ExportMinimap(const std::string& path, const ConvertedMinimap& picture) {
   const std::string baseName = MinimapBaseName(path);
   const std::string outputPath = options.minimapDirectory + baseName + ".jpg";
-  // A picture that cannot be read back counts as unreadable data.
-  std::span<const std::byte> blp;
-  ReadExtracted(picture, blp);
   int error = 0;
   const std::string mapName = MinimapMapName(baseName);
-  switch (WriteMinimap(minimaps_, blp, outputPath, error)) {
+  switch (WriteMinimap(picture, outputPath, error)) {
     case MinimapStage::kDone:
       ++summary_.picturesWritten;
       WriteInfoText("Minimap File:      " + outputPath + "\r\n");
-      if (const auto size = BlpPictureSize(blp)) record_.minimap = WrittenMinimap{outputPath, size->width, size->height};
+      record_.minimap = WrittenMinimap{outputPath, picture.size.width, picture.size.height};
       return;
     case MinimapStage::kExists:
       reporter_.Report(MinimapExists(outputPath), Icon::kExclamation);

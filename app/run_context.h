@@ -17,7 +17,7 @@
 #include "output/catalogue_writer.h"
 #include "output/info_writer.h"
 #include "output/map_record.h"
-#include "output/minimap_convert.h"
+#include "output/minimap_pool.h"
 #include "parsers/line_writer.h"
 #include "parsers/trigger_strings.h"
 #include "platform/scratch_buffer.h"
@@ -68,10 +68,23 @@ class RunContext : public LineWriter {
     std::string name;  // for the status line; none for a single map
     std::vector<const RunStep*> steps;
     std::string diagnosis;  // set for a line instead of a map
+    // The archive's answer, collected when it comes, which may be before
+    // the map's turn: its picture is converted meanwhile.
+    bool collected = false;
+    bool opened = false;
+    std::vector<ExtractedFile> files;
   };
 
   void QueueMap(const std::string& path, std::string_view name, const std::string& openPath);
   void QueueDiagnosis(std::string line);
+  // Collects the map's answer and gives its picture, if any, to be
+  // converted.
+  void Collect(QueuedMap& map);
+  // Collects the answers that have come for the maps queued, in turn, up
+  // to the first still awaited.
+  void CollectAnswered();
+  // The map's picture when it was asked for and found.
+  static const ExtractedFile* PictureOf(const QueuedMap& map);
   void ProcessQueuedMap();
   void FinishMaps();
   // Reports a work-file error of an extracted file, once per run. False
@@ -80,7 +93,7 @@ class RunContext : public LineWriter {
   // The file's bytes from the work file. Returns 0 or the error number.
   int ReadExtracted(const ExtractedFile& file, std::span<const std::byte>& data);
   void Parse(const std::string& path, const RunStep& step, const ExtractedFile& file);
-  void ExportMinimap(const std::string& path, const ExtractedFile& picture);
+  void ExportMinimap(const std::string& path, const ConvertedMinimap& picture);
   // Reports the first failed write of the info file.
   void InfoFileWritten(int error);
   // The map's record as the catalogue's next line.
@@ -99,9 +112,8 @@ class RunContext : public LineWriter {
   // What the map in hand has yielded so far.
   MapRecord record_;
   ScratchBuffer readBuffer_;
-  MinimapConverter minimaps_;
+  MinimapPool minimaps_;
   std::vector<const char*> names_;
-  std::vector<ExtractedFile> files_;
   std::deque<QueuedMap> queued_;
   RunSummary summary_;
 };

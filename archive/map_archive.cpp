@@ -67,6 +67,11 @@ void MapArchive::RequestMapFiles(const std::string& path, std::span<const char* 
   request.posted = true;
 }
 
+bool MapArchive::IsAnswered() const {
+  return IsReady() && !requests_.empty() && requests_.front().posted &&
+         workers_[requests_.front().worker]->HasReply();
+}
+
 bool MapArchive::CollectMapFiles(std::vector<ExtractedFile>& files) {
   files.clear();
   if (requests_.empty()) return false;

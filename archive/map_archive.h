@@ -53,6 +53,9 @@ class MapArchive {
   // and an answer's files stay in place until more than MapsAhead()
   // requests after it have been made. `names` must outlive the request.
   void RequestMapFiles(const std::string& path, std::span<const char* const> names);
+  // Whether the oldest request's answer has come from its worker, so that
+  // collecting it waits for no library work.
+  bool IsAnswered() const;
   // The answer to the oldest request: false when the map could not be
   // opened or broke the library.
   bool CollectMapFiles(std::vector<ExtractedFile>& files);

@@ -24,7 +24,7 @@ class WorkFile;
 // files of the map before them. Maps differ in size, and with a single map
 // ahead a small one on either side leaves that side waiting on the other.
 // So the files of that many maps copied last must stay where they are.
-inline constexpr std::size_t kMapsAhead = 4;
+inline constexpr std::size_t kMapsAhead = 8;
 
 class MapReader {
  public:

@@ -5,10 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <span>
+#include <vector>
 
-#include "platform/file.h"
 #include "platform/scratch_buffer.h"
 
 namespace korvanel {
@@ -23,8 +22,12 @@ struct PictureSize {
   std::int32_t height = 0;
 };
 
-// The size of the picture Convert makes of `blp`; absent when it makes none.
-std::optional<PictureSize> BlpPictureSize(std::span<const std::byte> blp);
+// One picture turned into a JPEG file's bytes, or the stage that failed.
+struct ConvertedMinimap {
+  MinimapStage stage = MinimapStage::kHeader;
+  std::vector<std::byte> jpeg;  // empty unless kDone
+  PictureSize size;             // the JPEG's, with kDone
+};
 
 // Keeps the codec's handles and its working buffers from one picture to
 // the next: a run converts thousands, and fresh ones for each cost more
@@ -37,10 +40,8 @@ class MinimapConverter {
   MinimapConverter& operator=(const MinimapConverter&) = delete;
 
   // `blp` is war3mapMap.blp; only the header, the shared JPEG header and
-  // mipmap 0 are used. The encoded JPEG is written to `destination` (open
-  // and empty), and nothing is written unless encoding succeeded. `quality`
-  // is 1..100.
-  MinimapStage Convert(std::span<const std::byte> blp, File& destination, int quality);
+  // mipmap 0 are used. `quality` is 1..100.
+  ConvertedMinimap Convert(std::span<const std::byte> blp, int quality);
 
  private:
   struct Codec;

@@ -13,8 +13,6 @@
 namespace korvanel {
 namespace {
 
-constexpr int kQuality = 85;
-
 // Where the file system has no unnamed files: created under its name,
 // exclusively, so a file made by someone else since the existence check is
 // still not overwritten, and removed should a signal stop the run.
@@ -59,8 +57,7 @@ int NamePicture(File& picture, const std::string& path) {
 
 }  // namespace
 
-MinimapStage WriteMinimap(MinimapConverter& converter, std::span<const std::byte> blp, const std::string& path,
-                          int& error) {
+MinimapStage WriteMinimap(const ConvertedMinimap& picture, const std::string& path, int& error) {
   // A link in the way counts as taken too: it is never followed.
   struct stat st {};
   if (::lstat(path.c_str(), &st) == 0) return MinimapStage::kExists;
@@ -75,7 +72,10 @@ MinimapStage WriteMinimap(MinimapConverter& converter, std::span<const std::byte
   if (error == EEXIST) return MinimapStage::kExists;
   if (error != 0) return MinimapStage::kCreate;
 
-  MinimapStage stage = converter.Convert(blp, output, kQuality);
+  // A failed conversion is told only now, as the taken name and the
+  // uncreatable file come first.
+  MinimapStage stage = picture.stage;
+  if (stage == MinimapStage::kDone && output.WriteAll(picture.jpeg) != 0) stage = MinimapStage::kEncode;
   if (stage == MinimapStage::kDone && !named) {
     const int nameError = NamePicture(output, path);
     // Made by someone else since the check above: kept, as then.

@@ -4,18 +4,16 @@
 // unnamed and named once complete.
 #pragma once
 
-#include <cstddef>
-#include <span>
 #include <string>
 
 #include "output/minimap_convert.h"
 
 namespace korvanel {
 
-// Converts `blp` (war3mapMap.blp) into the new file `path`. Returns kDone
-// or the stage that failed, with nothing left under `path` but what was
-// there; with kCreate, `error` is the error number.
-MinimapStage WriteMinimap(MinimapConverter& converter, std::span<const std::byte> blp, const std::string& path,
-                          int& error);
+// Writes the converted `picture` into the new file `path`. Returns kDone
+// or the stage that failed (the conversion's own when it failed), with
+// nothing left under `path` but what was there; with kCreate, `error` is
+// the error number.
+MinimapStage WriteMinimap(const ConvertedMinimap& picture, const std::string& path, int& error);
 
 }  // namespace korvanel

@@ -24,7 +24,8 @@ bool IsScannerSpace(char c) { return c == ' ' || c == '\r' || c == '\n' || c == 
 // bytes the previous calls have not passed, which keeps the parse linear.
 std::size_t FindKeyword(std::string_view text, std::size_t from) {
   for (std::size_t at = from; at + kKeyword.size() <= text.size(); ++at) {
-    if (EqualsNoCase(text.substr(at, kKeyword.size()), kKeyword)) return at;
+    // Most bytes are not an S: only those are compared further.
+    if (AsciiLower(text[at]) == 's' && EqualsNoCase(text.substr(at, kKeyword.size()), kKeyword)) return at;
   }
   return kNone;
 }

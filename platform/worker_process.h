@@ -33,6 +33,10 @@ class WorkerProcess {
   // child when none runs.
   void Post(std::span<const std::byte> request, int file);
 
+  // Whether the oldest request's reply, or word of the child's end, has
+  // come, so that Collect need not wait for the child's work.
+  bool HasReply() const;
+
   enum class Outcome { kAnswered, kFailed, kUnavailable };
   // The reply to the oldest request, waiting at most `timeout`. kFailed:
   // the child hung on that request, or died on it in a new child as well,

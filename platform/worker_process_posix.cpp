@@ -216,6 +216,12 @@ void WorkerProcess::Post(std::span<const std::byte> request, int file) {
   }
 }
 
+bool WorkerProcess::HasReply() const {
+  if (outstanding_.empty() || !outstanding_.front().sent) return false;
+  pollfd entry{channel_, POLLIN, 0};
+  return ::poll(&entry, 1, 0) > 0;
+}
+
 WorkerProcess::Outcome WorkerProcess::Collect(std::vector<std::byte>& reply, std::chrono::milliseconds timeout) {
   if (outstanding_.empty()) return Outcome::kFailed;
   // A request that never reached the child is not what killed it: a new

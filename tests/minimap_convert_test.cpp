@@ -1,11 +1,10 @@
 #include "output/minimap_convert.h"
+#include "output/minimap_pool.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <jpeglib.h>
 #include <turbojpeg.h>
-#include <unistd.h>
 
 #include <climits>
 #include <cmath>
@@ -27,17 +26,10 @@ struct Conversion {
   std::string output;
 };
 
-File OpenForReading(const fs::path& path) { return File(::open(path.c_str(), O_RDONLY)); }
 
 Conversion Convert(MinimapConverter& converter, const std::string& blp, int quality) {
-  TempDir dir;
-  File destination(::open((dir / "map.jpg").c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644));
-  EXPECT_TRUE(destination.IsOpen());
-  Conversion result;
-  result.stage = converter.Convert(Bytes(blp), destination, quality);
-  destination.Close();
-  result.output = ReadFile(dir / "map.jpg");
-  return result;
+  const ConvertedMinimap converted = converter.Convert(Bytes(blp), quality);
+  return {converted.stage, std::string(reinterpret_cast<const char*>(converted.jpeg.data()), converted.jpeg.size())};
 }
 
 Conversion Convert(const std::string& blp, int quality = 85) {
@@ -346,27 +338,38 @@ TEST(ConvertMinimap, OneConverterForManyPictures) {
       EXPECT_EQ(reused.output, fresh.output);
     }
   }
+
+  // The run's pool: a converter a thread, pictures given ahead and taken
+  // back in order, whichever thread finished first; with no thread, on the
+  // taker's. A pool dropped with pictures given waits for none of them.
+  for (std::size_t threads : {0, 1, 3}) {
+    SCOPED_TRACE(testing::Message() << threads << " threads");
+    MinimapPool pool;
+    pool.SetThreads(threads);
+    for (int round = 0; round < 3; ++round)
+      for (const std::string& blp : sequence) pool.Give(Bytes(blp));
+    for (int round = 0; round < 3; ++round) {
+      for (std::size_t i = 0; i < std::size(sequence); ++i) {
+        const Conversion fresh = Convert(sequence[i], 85);
+        const ConvertedMinimap& taken = pool.Take();
+        EXPECT_EQ(taken.stage, fresh.stage) << "picture " << i;
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(taken.jpeg.data()), taken.jpeg.size()), fresh.output)
+            << "picture " << i;
+      }
+    }
+    MinimapPool dropped;
+    dropped.SetThreads(threads);
+    for (const std::string& blp : sequence) dropped.Give(Bytes(blp));
+  }
 }
 
-TEST(ConvertMinimap, FailsToEncodeOrWrite) {
+TEST(ConvertMinimap, FailsToEncodeAtAQualityOutOfRange) {
   const std::string blp = MakeBlp(32, 32, [](int x, int y) { return Gradient(x, y, 255); });
-  TempDir dir;
-  WriteFile(dir / "war3mapMap.blp", blp);
-  const auto source = Bytes(blp);
-
-  File readOnly = OpenForReading(dir / "war3mapMap.blp");
-  EXPECT_EQ(MinimapConverter().Convert(source, readOnly, 85), MinimapStage::kEncode) << "unwritable destination";
-  EXPECT_EQ(ReadFile(dir / "war3mapMap.blp"), blp);
-
-  if (fs::exists("/dev/full")) {
-    File full(::open("/dev/full", O_WRONLY));
-    ASSERT_TRUE(full.IsOpen());
-    EXPECT_EQ(MinimapConverter().Convert(source, full, 85), MinimapStage::kEncode) << "device full";
+  for (int quality : {-1, 101}) {
+    const Conversion refused = Convert(blp, quality);
+    EXPECT_EQ(refused.stage, MinimapStage::kEncode) << quality;
+    EXPECT_EQ(refused.output, "") << quality;
   }
-
-  File destination(::open((dir / "map.jpg").c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644));
-  EXPECT_EQ(MinimapConverter().Convert(source, destination, 101), MinimapStage::kEncode) << "quality refused";
-  EXPECT_EQ(ReadFile(dir / "map.jpg"), "");
 }
 
 }  // namespace

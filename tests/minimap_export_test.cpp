@@ -179,7 +179,7 @@ TEST(MinimapExport, WritingAPictureReturnsTheStageThatFailed) {
   int error = 0;
   const std::string good = MakeBlp(64, 64, Gradient);
   auto write = [&](std::string_view blp, const fs::path& path) {
-    return WriteMinimap(converter, Bytes(blp), path.string(), error);
+    return WriteMinimap(converter.Convert(Bytes(blp), 85), path.string(), error);
   };
   EXPECT_EQ(write(good, dir / "a.jpg"), MinimapStage::kDone);
   const std::string jpg = ReadFile(dir / "a.jpg");
