@@ -1,5 +1,6 @@
 #include "parsers/script_scan.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -87,6 +88,14 @@ class LineCursor {
 
   std::size_t Size() const { return script_.size(); }
 
+  // Where the line holding the byte at `at` starts, as reached line by line
+  // from the line start `start`; the script's size when `at` is none.
+  std::size_t LineHolding(std::size_t start, std::size_t at) const {
+    if (at == kNone) return script_.size();
+    while (at > start && script_[at - 1] != '\n' && script_[at - 1] != '\0') --at;
+    return at;
+  }
+
   // The line that starts at `start`, or an empty view when a NUL or the end
   // comes first; `next` receives where the following line starts. Starts
   // must not decrease from call to call.
@@ -115,6 +124,24 @@ class LineCursor {
   std::string_view script_;
   std::size_t nul_ = kNone;
   bool nulKnown_ = false;
+};
+
+// Where a key next occurs from a place on. Places only grow, so each
+// occurrence is searched for once, however often it is asked for.
+class KeySearch {
+ public:
+  explicit KeySearch(std::string_view key) : key_(key) {}
+
+  std::size_t From(std::string_view text, std::size_t from) {
+    if (!searched_ || (at_ != kNone && at_ < from)) at_ = text.find(key_, from);
+    searched_ = true;
+    return at_;
+  }
+
+ private:
+  std::string_view key_;
+  std::size_t at_ = kNone;
+  bool searched_ = false;
 };
 
 // Counted unsigned, so that they wrap instead of overflowing.
@@ -215,8 +242,17 @@ bool ScanScript(std::span<const std::byte> data, ScriptFacts& facts, MapFormats 
   const Keys keys{formats == MapFormats::kLater};
   Totals totals;
 
+  // Outside bodies only a line that holds a function header matters, or
+  // the date while none is found: the lines between are passed over. No
+  // key holds a line feed or a NUL, so none spans two lines.
+  KeySearch headers(kFunctionKey), dates(kDateKey), luaDates(kLuaDateKey);
   std::size_t pos = 0;
   while (pos < cursor.Size()) {
+    std::size_t wanted = headers.From(in.All(), pos);
+    if (!facts.dateText) wanted = std::min(wanted, dates.From(in.All(), pos));
+    if (!facts.dateText && keys.later) wanted = std::min(wanted, luaDates.From(in.All(), pos));
+    pos = cursor.LineHolding(pos, wanted);
+    if (pos >= cursor.Size()) break;
     std::size_t next = 0;
     const std::string_view line = cursor.LineAt(pos, next);
     pos = next;

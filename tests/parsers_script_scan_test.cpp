@@ -148,6 +148,12 @@ TEST(ScriptScan, NulHidesTheLineBeforeIt) {
   EXPECT_EQ(Scan(Script({"function CreateNeutralHostile takes", "  x\0endfunction"s, "  x CreateUnit", "endfunction"})),
             Lines{});
   EXPECT_EQ(Scan("//   Date: \0late\n//   Date: ok\n"s), Lines{"Date Of Creation:  ok\n"});
+  // The same once the date is found, when the lines between headers are
+  // passed over: a header anywhere on a line counts unless a NUL hides it.
+  EXPECT_EQ(Scan("//   Date: d\nfunction CreateNeutralHostile\0 x\nx\0function CreateUnitsForPlayer3 x\nendfunction\n"s),
+            (Lines{"Date Of Creation:  d\n", "Player 03 Units:   0\r\n"}));
+  EXPECT_EQ(Scan("//   Date: d\nnone\n  x function CreateUnitsForPlayer2\n  a CreateUnit\nendfunction\nfunction \0"s),
+            (Lines{"Date Of Creation:  d\n", "Player 02 Units:   1\r\n"}));
 }
 
 // A later editor's Lua script gives the lines of the same script in JASS.
