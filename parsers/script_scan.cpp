@@ -8,6 +8,7 @@
 
 #include "parsers/byte_reader.h"
 #include "parsers/decimal.h"
+#include "parsers/key_search.h"
 #include "parsers/record_line.h"
 #include "platform/text.h"
 
@@ -126,24 +127,6 @@ class LineCursor {
   bool nulKnown_ = false;
 };
 
-// Where a key next occurs from a place on. Places only grow, so each
-// occurrence is searched for once, however often it is asked for.
-class KeySearch {
- public:
-  explicit KeySearch(std::string_view key) : key_(key) {}
-
-  std::size_t From(std::string_view text, std::size_t from) {
-    if (!searched_ || (at_ != kNone && at_ < from)) at_ = text.find(key_, from);
-    searched_ = true;
-    return at_;
-  }
-
- private:
-  std::string_view key_;
-  std::size_t at_ = kNone;
-  bool searched_ = false;
-};
-
 // Counted unsigned, so that they wrap instead of overflowing.
 struct Totals {
   std::uint32_t mines = 0;
@@ -245,12 +228,12 @@ bool ScanScript(std::span<const std::byte> data, ScriptFacts& facts, MapFormats 
   // Outside bodies only a line that holds a function header matters, or
   // the date while none is found: the lines between are passed over. No
   // key holds a line feed or a NUL, so none spans two lines.
-  KeySearch headers(kFunctionKey), dates(kDateKey), luaDates(kLuaDateKey);
+  KeySearch headers(in.All(), kFunctionKey), dates(in.All(), kDateKey), luaDates(in.All(), kLuaDateKey);
   std::size_t pos = 0;
   while (pos < cursor.Size()) {
-    std::size_t wanted = headers.From(in.All(), pos);
-    if (!facts.dateText) wanted = std::min(wanted, dates.From(in.All(), pos));
-    if (!facts.dateText && keys.later) wanted = std::min(wanted, luaDates.From(in.All(), pos));
+    std::size_t wanted = headers.From(pos);
+    if (!facts.dateText) wanted = std::min(wanted, dates.From(pos));
+    if (!facts.dateText && keys.later) wanted = std::min(wanted, luaDates.From(pos));
     pos = cursor.LineHolding(pos, wanted);
     if (pos >= cursor.Size()) break;
     std::size_t next = 0;

@@ -6,6 +6,7 @@
 
 #include "parsers/byte_reader.h"
 #include "parsers/decimal.h"
+#include "parsers/key_search.h"
 #include "platform/text.h"
 
 namespace korvanel {
@@ -20,15 +21,27 @@ constexpr std::size_t kNone = std::string_view::npos;
 // The only white space between keyword, number and brace.
 bool IsScannerSpace(char c) { return c == ' ' || c == '\r' || c == '\n' || c == '\t'; }
 
-// The keyword at or after `from`, in any letter case. Each call only looks at
-// bytes the previous calls have not passed, which keeps the parse linear.
-std::size_t FindKeyword(std::string_view text, std::size_t from) {
-  for (std::size_t at = from; at + kKeyword.size() <= text.size(); ++at) {
-    // Most bytes are not an S: only those are compared further.
-    if (AsciiLower(text[at]) == 's' && EqualsNoCase(text.substr(at, kKeyword.size()), kKeyword)) return at;
+// The keyword in any letter case, found from its first letter: memchr
+// passes over the other bytes many at a time.
+class KeywordSearch {
+ public:
+  explicit KeywordSearch(std::string_view text) : text_(text), capitals_(text, "S"), smalls_(text, "s") {}
+
+  // The keyword at or after `from`; `from` must not decrease from call to
+  // call, which keeps the parse linear.
+  std::size_t From(std::size_t from) {
+    for (;;) {
+      const std::size_t at = std::min(capitals_.From(from), smalls_.From(from));
+      if (at == kNone || at + kKeyword.size() > text_.size()) return kNone;
+      if (EqualsNoCase(text_.substr(at, kKeyword.size()), kKeyword)) return at;
+      from = at + 1;
+    }
   }
-  return kNone;
-}
+
+ private:
+  std::string_view text_;
+  KeySearch capitals_, smalls_;
+};
 
 // Adds the text that follows the "{" at `brace`: leading white space
 // dropped, up to the first "}" or the end, trailing white space trimmed.
@@ -105,9 +118,10 @@ bool ParseTriggerStrings(std::span<const std::byte> data, TriggerStringTable& ta
     return true;
   }
 
+  KeywordSearch keywords(searchable);
   std::size_t i = 0;
   while (i < all.size()) {
-    const std::size_t at = FindKeyword(searchable, i);
+    const std::size_t at = keywords.From(i);
     if (at == kNone) break;
     std::size_t j = at + kKeyword.size();
     auto skipSpace = [&] {

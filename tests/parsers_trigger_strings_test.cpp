@@ -37,6 +37,10 @@ TEST(TriggerStrings, ReadsEntriesAndTrimsTheirText) {
   // The keyword counts anywhere, also inside a word, after a byte-order mark.
   t = Parse("\xEF\xBB\xBFSUBSTRING 5 { s }");
   EXPECT_EQ(t.Lookup(5), "s");
+  t = Parse("sTrInG 6 {six} sSTRING 7 {seven} Sstring 8 {eight}");
+  EXPECT_EQ(t.Lookup(6), "six");
+  EXPECT_EQ(t.Lookup(7), "seven");
+  EXPECT_EQ(t.Lookup(8), "eight");
 
   // A text without a closing brace runs to the end of the data.
   t = Parse("STRING 8\r\n{\r\nunfinished text \r\n");
