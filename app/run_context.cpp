@@ -1,6 +1,7 @@
 #include "app/run_context.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 
 #include "app/map_walk.h"
@@ -89,6 +90,10 @@ bool IsWanted(const RunStep& step, const RunOptions& options, bool catalogue) {
   if (step.laterPlace && !options.laterFormats) return false;
   return step.parse ? options.writeInfoFile || catalogue : options.writeMinimaps;
 }
+
+// How long the run waits for any worker's answer while the map in turn is
+// not answered, before it waits for that one alone.
+constexpr std::chrono::milliseconds kAnswerPatience{100};
 
 bool IsMapName(const std::string& path) { return EndsWithNoCase(path, ".w3m") || EndsWithNoCase(path, ".w3x"); }
 
@@ -231,7 +236,7 @@ void RunContext::QueueMap(const std::string& path, std::string_view name, const 
     archive_.SetWorkers(jobs);
     minimaps_.SetThreads(jobs);
   }
-  archive_.RequestMapFiles(openPath, names_);
+  map.request = archive_.RequestMapFiles(openPath, names_);
   while (queued_.size() > archive_.MapsAhead()) ProcessQueuedMap();
 }
 
@@ -250,22 +255,24 @@ void RunContext::FinishMaps() {
 // --- One map ---
 
 void RunContext::Collect(QueuedMap& map) {
-  map.opened = archive_.CollectMapFiles(map.files);
+  map.opened = archive_.CollectMapFiles(map.request, map.files);
   map.collected = true;
   if (const ExtractedFile* picture = PictureOf(map)) {
     // A picture that cannot be read back counts as unreadable data.
     std::span<const std::byte> blp;
     ReadExtracted(*picture, blp);
-    minimaps_.Give(blp);
+    map.picture = minimaps_.Give(blp);
   }
 }
 
-void RunContext::CollectAnswered() {
+bool RunContext::CollectAnswered() {
+  bool collected = false;
   for (QueuedMap& map : queued_) {
-    if (!map.diagnosis.empty() || map.collected) continue;
-    if (!archive_.IsAnswered()) return;
+    if (!map.diagnosis.empty() || map.collected || !archive_.IsAnswered(map.request)) continue;
     Collect(map);
+    collected = true;
   }
+  return collected;
 }
 
 const ExtractedFile* RunContext::PictureOf(const QueuedMap& map) {
@@ -288,13 +295,19 @@ void RunContext::ProcessQueuedMap() {
   summary_.stopped = summary_.stopped || !reporter_.GoOn();
   if (summary_.stopped) {
     if (!map.collected) {
-      archive_.CollectMapFiles(map.files);
+      archive_.CollectMapFiles(map.request, map.files);
     } else if (PictureOf(map)) {
-      minimaps_.Take();
+      minimaps_.Take(map.picture);
     }
     return;
   }
   if (!map.name.empty()) reporter_.ShowMap(map.name);
+  // While this map's worker is still at it, the others' answers are
+  // collected as they come, so that their pictures are converted meanwhile;
+  // once none has come for a while, the wait is for this map alone.
+  while (!map.collected && !archive_.IsAnswered(map.request)) {
+    if (!CollectAnswered() && !archive_.AwaitAnswer(kAnswerPatience)) break;
+  }
   if (!map.collected) Collect(map);
   CollectAnswered();
   ++summary_.mapsProcessed;
@@ -322,7 +335,7 @@ void RunContext::ProcessQueuedMap() {
     if (step.parse) {
       Parse(path, step, map.files[i]);
     } else {
-      ExportMinimap(path, minimaps_.Take());
+      ExportMinimap(path, minimaps_.Take(map.picture));
     }
   }
   readBuffer_.Trim();

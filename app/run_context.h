@@ -4,6 +4,7 @@
 // Every text it shows is in app/messages.h.
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <span>
 #include <string>
@@ -70,9 +71,11 @@ class RunContext : public LineWriter {
     std::string diagnosis;  // set for a line instead of a map
     // The archive's answer, collected when it comes, which may be before
     // the map's turn: its picture is converted meanwhile.
+    std::uint64_t request = 0;  // the archive's number for it
     bool collected = false;
     bool opened = false;
     std::vector<ExtractedFile> files;
+    std::uint64_t picture = 0;  // the pool's number for it, if PictureOf it
   };
 
   void QueueMap(const std::string& path, std::string_view name, const std::string& openPath);
@@ -80,9 +83,9 @@ class RunContext : public LineWriter {
   // Collects the map's answer and gives its picture, if any, to be
   // converted.
   void Collect(QueuedMap& map);
-  // Collects the answers that have come for the maps queued, in turn, up
-  // to the first still awaited.
-  void CollectAnswered();
+  // Collects the answers that have come for the maps queued; false when
+  // there were none.
+  bool CollectAnswered();
   // The map's picture when it was asked for and found.
   static const ExtractedFile* PictureOf(const QueuedMap& map);
   void ProcessQueuedMap();

@@ -19,7 +19,9 @@ bool MapArchive::BindArchiveLibrary(const std::string& nameOrPath) {
 
 void MapArchive::ReleaseArchiveLibrary() {
   workers_.clear();
+  firstRequest_ += requests_.size();
   requests_.clear();
+  posted_.clear();
   reader_.Release();
 }
 
@@ -37,14 +39,16 @@ void MapArchive::SetWorkers(std::size_t count) {
   workerCount_ = count;
 }
 
-void MapArchive::RequestMapFiles(const std::string& path, std::span<const char* const> names) {
+std::uint64_t MapArchive::RequestMapFiles(const std::string& path, std::span<const char* const> names) {
+  const std::uint64_t number = firstRequest_ + requests_.size();
   Request& request = requests_.emplace_back();
   request.path = path;
   request.names.assign(names.begin(), names.end());
-  if (!IsReady()) return;
+  if (!IsReady()) return number;
   request.worker = nextWorker_;
   nextWorker_ = (nextWorker_ + 1) % workerCount_;
   workers_.resize(workerCount_);
+  posted_.resize(workerCount_);
   std::unique_ptr<WorkerProcess>& worker = workers_[request.worker];
   if (!worker) {
     worker = std::make_unique<WorkerProcess>(
@@ -61,23 +65,46 @@ void MapArchive::RequestMapFiles(const std::string& path, std::span<const char* 
   if (path.starts_with("/proc/self/")) {
     // Non-blocking: a fifo is refused by the worker, never waited on here.
     passed = File(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!passed.IsOpen()) return;
+    if (!passed.IsOpen()) return number;
   }
   worker->Post(request_, passed.Descriptor());
   request.posted = true;
+  posted_[request.worker].push_back(number);
+  return number;
 }
 
-bool MapArchive::IsAnswered() const {
-  return IsReady() && !requests_.empty() && requests_.front().posted &&
-         workers_[requests_.front().worker]->HasReply();
+std::size_t MapArchive::Position(std::uint64_t number) const {
+  if (number < firstRequest_ || number - firstRequest_ >= requests_.size()) return requests_.size();
+  const auto at = static_cast<std::size_t>(number - firstRequest_);
+  return requests_[at].collected ? requests_.size() : at;
 }
 
-bool MapArchive::CollectMapFiles(std::vector<ExtractedFile>& files) {
+bool MapArchive::IsAnswered(std::uint64_t number) const {
+  const std::size_t at = Position(number);
+  if (at == requests_.size() || !requests_[at].posted || !IsReady()) return false;
+  const std::size_t worker = requests_[at].worker;
+  return posted_[worker].front() == number && workers_[worker]->HasReply();
+}
+
+bool MapArchive::AwaitAnswer(std::chrono::milliseconds timeout) const {
+  std::vector<const WorkerProcess*> asked;
+  for (std::size_t w = 0; w < posted_.size(); ++w)
+    if (!posted_[w].empty()) asked.push_back(workers_[w].get());
+  return WorkerProcess::AwaitReply(asked, timeout);
+}
+
+bool MapArchive::CollectMapFiles(std::uint64_t number, std::vector<ExtractedFile>& files) {
   files.clear();
-  if (requests_.empty()) return false;
-  const Request request = std::move(requests_.front());
-  requests_.pop_front();
+  const std::size_t at = Position(number);
+  if (at == requests_.size()) return false;
+  const Request request = std::move(requests_[at]);
+  requests_[at].collected = true;
+  while (!requests_.empty() && requests_.front().collected) {
+    requests_.pop_front();
+    ++firstRequest_;
+  }
   if (!IsReady() || !request.posted) return false;
+  posted_[request.worker].pop_front();
 
   switch (workers_[request.worker]->Collect(reply_, libraryTimeout)) {
     case WorkerProcess::Outcome::kAnswered:

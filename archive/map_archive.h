@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <deque>
 #include <memory>
 #include <span>
@@ -46,19 +47,25 @@ class MapArchive {
   // files of the one before them.
   std::size_t MapsAhead() const { return kMapsAhead * workerCount_; }
 
-  // Asks for each of `names` from the map, in that order. The work runs in
+  // Asks for each of `names` from the map, in that order, and returns the
+  // request's number, by which its answer is collected. The work runs in
   // worker processes, so a map that crashes or hangs the library costs
   // only its worker, and it runs while the caller works on earlier maps'
-  // files: requests go to the workers in turn and are answered in order,
-  // and an answer's files stay in place until more than MapsAhead()
-  // requests after it have been made. `names` must outlive the request.
-  void RequestMapFiles(const std::string& path, std::span<const char* const> names);
-  // Whether the oldest request's answer has come from its worker, so that
+  // files: requests go to the workers in turn, and an answer's files stay
+  // in place until more than MapsAhead() requests after it have been made.
+  // `names` must outlive the request.
+  std::uint64_t RequestMapFiles(const std::string& path, std::span<const char* const> names);
+  // Whether request `number`'s answer has come from its worker, so that
   // collecting it waits for no library work.
-  bool IsAnswered() const;
-  // The answer to the oldest request: false when the map could not be
-  // opened or broke the library.
-  bool CollectMapFiles(std::vector<ExtractedFile>& files);
+  bool IsAnswered(std::uint64_t number) const;
+  // Waits at most `timeout` for an answer from any worker; false when none
+  // came.
+  bool AwaitAnswer(std::chrono::milliseconds timeout) const;
+  // The answer to request `number`: false when the map could not be opened
+  // or broke the library. A worker answers in the order it was asked, so
+  // every earlier request that went to the same worker must have been
+  // collected: true of the oldest request, and of one that IsAnswered.
+  bool CollectMapFiles(std::uint64_t number, std::vector<ExtractedFile>& files);
   // How long one map may keep the library busy before it counts as hung.
   std::chrono::milliseconds libraryTimeout = std::chrono::minutes(5);
 
@@ -70,7 +77,11 @@ class MapArchive {
     std::vector<const char*> names;
     std::size_t worker = 0;  // which one, and which region of the work file
     bool posted = false;     // else it is done here when collected
+    bool collected = false;
   };
+  // Where request `number` is in requests_, or requests_.size() when it is
+  // not outstanding.
+  std::size_t Position(std::uint64_t number) const;
 
   WorkFile& workFile_;
   // The worker's copy of it does the work; this one only when there is no
@@ -79,7 +90,12 @@ class MapArchive {
   std::size_t workerCount_ = 1;
   std::vector<std::unique_ptr<WorkerProcess>> workers_;  // null until first used
   std::size_t nextWorker_ = 0;
+  // From the oldest request not yet collected on, with the number of the
+  // first; some after it may have been collected already.
   std::deque<Request> requests_;
+  std::uint64_t firstRequest_ = 0;
+  // Each worker's posted requests not yet collected, oldest first.
+  std::vector<std::deque<std::uint64_t>> posted_;
   // Reused from message to message.
   std::vector<std::byte> request_, reply_;
 };

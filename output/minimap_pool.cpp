@@ -1,5 +1,6 @@
 #include "output/minimap_pool.h"
 
+#include <algorithm>
 #include <system_error>
 
 #include "platform/cleanup.h"
@@ -42,31 +43,33 @@ void MinimapPool::Stop() {
   for (std::thread& thread : threads_) thread.join();
   threads_.clear();
   jobs_.clear();
-  started_ = 0;
   stopping_ = false;
 }
 
-void MinimapPool::Give(std::span<const std::byte> blp) {
+std::uint64_t MinimapPool::Give(std::span<const std::byte> blp) {
   if (wanted_ > 0) Start();
+  const std::uint64_t number = nextNumber_++;
   {
     const std::lock_guard lock(mutex_);
-    jobs_.emplace_back().blp.assign(blp.begin(), blp.end());
+    Job& job = jobs_.emplace_back();
+    job.number = number;
+    job.blp.assign(blp.begin(), blp.end());
   }
   given_.notify_one();
+  return number;
 }
 
-const ConvertedMinimap& MinimapPool::Take() {
+const ConvertedMinimap& MinimapPool::Take(std::uint64_t number) {
   std::unique_lock lock(mutex_);
-  if (jobs_.empty()) return taken_ = {};
-  Job& oldest = jobs_.front();
+  const auto job = std::find_if(jobs_.begin(), jobs_.end(), [&](const Job& j) { return j.number == number; });
+  if (job == jobs_.end()) return taken_ = {};
   if (threads_.empty()) {
-    oldest.result = converter_.Convert(oldest.blp, kQuality);
+    job->result = converter_.Convert(job->blp, kQuality);
   } else {
-    finished_.wait(lock, [&] { return oldest.done; });
-    --started_;
+    finished_.wait(lock, [&] { return job->done; });
   }
-  taken_ = std::move(oldest.result);
-  jobs_.pop_front();
+  taken_ = std::move(job->result);
+  jobs_.erase(job);
   return taken_;
 }
 
@@ -75,14 +78,18 @@ void MinimapPool::Work() {
   MinimapConverter converter;
   std::unique_lock lock(mutex_);
   for (;;) {
-    given_.wait(lock, [&] { return stopping_ || started_ < jobs_.size(); });
+    std::list<Job>::iterator job;
+    given_.wait(lock, [&] {
+      job = std::find_if(jobs_.begin(), jobs_.end(), [](const Job& j) { return !j.started; });
+      return stopping_ || job != jobs_.end();
+    });
     if (stopping_) return;
-    Job& job = jobs_[started_++];
+    job->started = true;
     lock.unlock();
-    ConvertedMinimap result = converter.Convert(job.blp, kQuality);
+    ConvertedMinimap result = converter.Convert(job->blp, kQuality);
     lock.lock();
-    job.result = std::move(result);
-    job.done = true;
+    job->result = std::move(result);
+    job->done = true;
     finished_.notify_all();
   }
 }

@@ -1,11 +1,13 @@
 // Preview pictures converted on threads of their own while the run goes on
-// with earlier maps. Results are taken back in the order the pictures were
-// given, so whatever the run says about them keeps the walk's order.
+// with earlier maps. Each result is taken back by the number its picture
+// was given under, when the run comes to that map, so whatever the run
+// says about it keeps the walk's order.
 #pragma once
 
 #include <condition_variable>
 #include <cstddef>
-#include <deque>
+#include <cstdint>
+#include <list>
 #include <mutex>
 #include <span>
 #include <thread>
@@ -27,16 +29,19 @@ class MinimapPool {
   // only while no result is waiting to be taken. Where no thread can be
   // started, Take converts on the caller's thread.
   void SetThreads(std::size_t count);
-  // Queues a copy of `blp` (war3mapMap.blp) for conversion.
-  void Give(std::span<const std::byte> blp);
-  // The oldest picture given and not yet taken, once converted. It stays
-  // valid until the next Take.
-  const ConvertedMinimap& Take();
+  // Queues a copy of `blp` (war3mapMap.blp) for conversion, and returns
+  // the number to take it back by.
+  std::uint64_t Give(std::span<const std::byte> blp);
+  // Picture `number`, once converted; each is taken once. It stays valid
+  // until the next Take.
+  const ConvertedMinimap& Take(std::uint64_t number);
 
  private:
   struct Job {
+    std::uint64_t number = 0;
     std::vector<std::byte> blp;
     ConvertedMinimap result;
+    bool started = false;
     bool done = false;
   };
 
@@ -49,8 +54,8 @@ class MinimapPool {
   std::vector<std::thread> threads_;
   std::mutex mutex_;
   std::condition_variable given_, finished_;
-  std::deque<Job> jobs_;        // oldest first; a deque keeps them in place
-  std::size_t started_ = 0;     // how many of jobs_ a thread has taken up
+  std::list<Job> jobs_;  // oldest first; a list keeps them in place
+  std::uint64_t nextNumber_ = 0;
   bool stopping_ = false;
   ConvertedMinimap taken_;
   // For Take when there are no threads.

@@ -36,6 +36,9 @@ class WorkerProcess {
   // Whether the oldest request's reply, or word of the child's end, has
   // come, so that Collect need not wait for the child's work.
   bool HasReply() const;
+  // Waits at most `timeout` until one of `workers` has a reply, or word of
+  // its child's end, for its oldest request; false when none has.
+  static bool AwaitReply(std::span<const WorkerProcess* const> workers, std::chrono::milliseconds timeout);
 
   enum class Outcome { kAnswered, kFailed, kUnavailable };
   // The reply to the oldest request, waiting at most `timeout`. kFailed:

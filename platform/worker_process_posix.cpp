@@ -217,9 +217,21 @@ void WorkerProcess::Post(std::span<const std::byte> request, int file) {
 }
 
 bool WorkerProcess::HasReply() const {
-  if (outstanding_.empty() || !outstanding_.front().sent) return false;
-  pollfd entry{channel_, POLLIN, 0};
-  return ::poll(&entry, 1, 0) > 0;
+  const WorkerProcess* self = this;
+  return AwaitReply(std::span(&self, 1), std::chrono::milliseconds(0));
+}
+
+bool WorkerProcess::AwaitReply(std::span<const WorkerProcess* const> workers, std::chrono::milliseconds timeout) {
+  std::vector<pollfd> entries;
+  for (const WorkerProcess* worker : workers)
+    if (!worker->outstanding_.empty() && worker->outstanding_.front().sent)
+      entries.push_back({worker->channel_, POLLIN, 0});
+  if (entries.empty()) return false;
+  const int wait = static_cast<int>(std::min<std::chrono::milliseconds::rep>(timeout.count(), INT32_MAX));
+  int n = 0;
+  while ((n = ::poll(entries.data(), entries.size(), wait)) < 0 && errno == EINTR) {
+  }
+  return n > 0;
 }
 
 WorkerProcess::Outcome WorkerProcess::Collect(std::vector<std::byte>& reply, std::chrono::milliseconds timeout) {

@@ -6,12 +6,14 @@
 #include <jpeglib.h>
 #include <turbojpeg.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <csetjmp>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "blp_builder.h"
@@ -339,23 +341,24 @@ TEST(ConvertMinimap, OneConverterForManyPictures) {
     }
   }
 
-  // The run's pool: a converter a thread, pictures given ahead and taken
-  // back in order, whichever thread finished first; with no thread, on the
-  // taker's. A pool dropped with pictures given waits for none of them.
+  // The run's pool: a converter a thread, each picture taken back by its
+  // number, in whatever order, whichever thread finished first; with no
+  // thread, on the taker's. A pool dropped with pictures given waits for
+  // none of them.
   for (std::size_t threads : {0, 1, 3}) {
     SCOPED_TRACE(testing::Message() << threads << " threads");
     MinimapPool pool;
     pool.SetThreads(threads);
+    std::vector<std::pair<std::uint64_t, std::size_t>> given;  // number, picture
     for (int round = 0; round < 3; ++round)
-      for (const std::string& blp : sequence) pool.Give(Bytes(blp));
-    for (int round = 0; round < 3; ++round) {
-      for (std::size_t i = 0; i < std::size(sequence); ++i) {
-        const Conversion fresh = Convert(sequence[i], 85);
-        const ConvertedMinimap& taken = pool.Take();
-        EXPECT_EQ(taken.stage, fresh.stage) << "picture " << i;
-        EXPECT_EQ(std::string(reinterpret_cast<const char*>(taken.jpeg.data()), taken.jpeg.size()), fresh.output)
-            << "picture " << i;
-      }
+      for (std::size_t i = 0; i < std::size(sequence); ++i) given.push_back({pool.Give(Bytes(sequence[i])), i});
+    std::reverse(given.begin(), given.begin() + static_cast<std::ptrdiff_t>(std::size(sequence)));
+    for (const auto& [number, i] : given) {
+      const Conversion fresh = Convert(sequence[i], 85);
+      const ConvertedMinimap& taken = pool.Take(number);
+      EXPECT_EQ(taken.stage, fresh.stage) << "picture " << i;
+      EXPECT_EQ(std::string(reinterpret_cast<const char*>(taken.jpeg.data()), taken.jpeg.size()), fresh.output)
+          << "picture " << i;
     }
     MinimapPool dropped;
     dropped.SetThreads(threads);
