@@ -95,6 +95,10 @@ bool IsWanted(const RunStep& step, const RunOptions& options, bool catalogue) {
 // not answered, before it waits for that one alone.
 constexpr std::chrono::milliseconds kAnswerPatience{100};
 
+// How long the run waits for a picture's conversion before it looks for
+// answers again.
+constexpr std::chrono::milliseconds kPictureGlance{1};
+
 bool IsMapName(const std::string& path) { return EndsWithNoCase(path, ".w3m") || EndsWithNoCase(path, ".w3x"); }
 
 }  // namespace
@@ -275,6 +279,12 @@ bool RunContext::CollectAnswered() {
   return collected;
 }
 
+const ConvertedMinimap& RunContext::TakePicture(std::uint64_t number) {
+  while (!minimaps_.Converted(number, CollectAnswered() ? std::chrono::milliseconds(0) : kPictureGlance)) {
+  }
+  return minimaps_.Take(number);
+}
+
 const ExtractedFile* RunContext::PictureOf(const QueuedMap& map) {
   if (!map.opened) return nullptr;
   for (std::size_t i = 0; i < map.steps.size(); ++i)
@@ -335,7 +345,7 @@ void RunContext::ProcessQueuedMap() {
     if (step.parse) {
       Parse(path, step, map.files[i]);
     } else {
-      ExportMinimap(path, minimaps_.Take(map.picture));
+      ExportMinimap(path, TakePicture(map.picture));
     }
   }
   readBuffer_.Trim();

@@ -86,6 +86,10 @@ class RunContext : public LineWriter {
   // Collects the answers that have come for the maps queued; false when
   // there were none.
   bool CollectAnswered();
+  // Picture `number` from the pool, once converted; meanwhile the answers
+  // that come are collected and their pictures given, so that neither the
+  // workers nor the pool wait on the run.
+  const ConvertedMinimap& TakePicture(std::uint64_t number);
   // The map's picture when it was asked for and found.
   static const ExtractedFile* PictureOf(const QueuedMap& map);
   void ProcessQueuedMap();

@@ -64,7 +64,7 @@ bool MapReader::OpenMapArchive(const std::string& path, ArchiveHandle& archive) 
 }
 
 ExtractedFile MapReader::CopyEmbeddedFile(ArchiveHandle archive, const char* name, std::uint64_t archiveSize,
-                                          std::uint64_t& cursor) {
+                                          std::uint64_t& cursor, std::uint64_t regionEnd) {
   ExtractedFile result;
   void* file = nullptr;
   if (!calls_.openFile(archive, name, kOpenFromMpq, &file) || !file) return result;
@@ -96,8 +96,10 @@ ExtractedFile MapReader::CopyEmbeddedFile(ArchiveHandle archive, const char* nam
           moved = true;
         }
     }
+    // Past the region's end lies another worker's: a map that would reach
+    // it, with files of absurd sizes, is refused instead.
     result.offset = cursor;
-    result.fileError = workFile_.WriteAt(cursor, delivered);
+    result.fileError = cursor + delivered.size() > regionEnd ? EFBIG : workFile_.WriteAt(cursor, delivered);
     if (result.fileError == 0) {
       result.size = delivered.size();
       cursor += delivered.size();
@@ -114,10 +116,10 @@ bool MapReader::CopyMapFiles(const std::string& path, std::span<const char* cons
   std::uint64_t archiveSize = 0;
   // Maps the library would not survive are refused before it sees them.
   if (!IsLoaded() || !IsSafeToOpen(path, scratch_, archiveSize) || !OpenMapArchive(path, archive)) return false;
-  const std::uint64_t base = region * kWorkFileRegion;
+  const std::uint64_t base = region * kWorkFileRegion, regionEnd = base + kWorkFileRegion;
   std::uint64_t cursor = base, begin = UINT64_MAX, end = 0;
   for (const char* name : names) {
-    const ExtractedFile& result = files.emplace_back(CopyEmbeddedFile(archive, name, archiveSize, cursor));
+    const ExtractedFile& result = files.emplace_back(CopyEmbeddedFile(archive, name, archiveSize, cursor, regionEnd));
     if (result.size > 0) {
       begin = std::min(begin, result.offset);
       end = std::max(end, result.offset + result.size);
@@ -130,7 +132,7 @@ bool MapReader::CopyMapFiles(const std::string& path, std::span<const char* cons
   constexpr std::uint64_t kSlack = 8 << 20;
   std::uint64_t inUse = std::max(base, end);
   for (const Region& busy : busy_) inUse = std::max(inUse, busy.end);
-  const std::uint64_t keep = inUse + kSlack, regionEnd = base + kWorkFileRegion;
+  const std::uint64_t keep = inUse + kSlack;
   // Where the file system cannot give pages back, they stay; nothing else
   // comes of it.
   if (written_ > keep) {

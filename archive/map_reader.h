@@ -67,9 +67,10 @@ class MapReader {
 
   bool OpenMapArchive(const std::string& path, ArchiveHandle& archive) const;
   // Copies the file to `cursor`, or past the regions that may still be
-  // read, and moves `cursor` past it. `archiveSize` judges the sizes the
-  // map's tables claim.
-  ExtractedFile CopyEmbeddedFile(ArchiveHandle archive, const char* name, std::uint64_t archiveSize, std::uint64_t& cursor);
+  // read, and moves `cursor` past it; never past `regionEnd`.
+  // `archiveSize` judges the sizes the map's tables claim.
+  ExtractedFile CopyEmbeddedFile(ArchiveHandle archive, const char* name, std::uint64_t archiveSize, std::uint64_t& cursor,
+                                 std::uint64_t regionEnd);
 
   WorkFile& workFile_;
   DynamicLibrary library_;

@@ -15,8 +15,8 @@ namespace korvanel {
 
 // Each archive worker writes only inside its own region of the work file,
 // the n-th from n times this size on: room for the files of the maps it
-// keeps in place (archive/map_reader.h) at the largest sizes it accepts.
-// The file is sparse, so a region costs only the pages written in it.
+// keeps in place (archive/map_reader.h) at any size a real map has. The
+// file is sparse, so a region costs only the pages written in it.
 inline constexpr std::uint64_t kWorkFileRegion = std::uint64_t{1} << 37;
 
 class WorkFile {

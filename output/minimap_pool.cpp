@@ -59,9 +59,19 @@ std::uint64_t MinimapPool::Give(std::span<const std::byte> blp) {
   return number;
 }
 
+std::list<MinimapPool::Job>::iterator MinimapPool::Find(std::uint64_t number) {
+  return std::find_if(jobs_.begin(), jobs_.end(), [&](const Job& j) { return j.number == number; });
+}
+
+bool MinimapPool::Converted(std::uint64_t number, std::chrono::milliseconds timeout) {
+  std::unique_lock lock(mutex_);
+  const auto job = Find(number);
+  return threads_.empty() || job == jobs_.end() || finished_.wait_for(lock, timeout, [&] { return job->done; });
+}
+
 const ConvertedMinimap& MinimapPool::Take(std::uint64_t number) {
   std::unique_lock lock(mutex_);
-  const auto job = std::find_if(jobs_.begin(), jobs_.end(), [&](const Job& j) { return j.number == number; });
+  const auto job = Find(number);
   if (job == jobs_.end()) return taken_ = {};
   if (threads_.empty()) {
     job->result = converter_.Convert(job->blp, kQuality);

@@ -4,6 +4,7 @@
 // says about it keeps the walk's order.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -32,6 +33,9 @@ class MinimapPool {
   // Queues a copy of `blp` (war3mapMap.blp) for conversion, and returns
   // the number to take it back by.
   std::uint64_t Give(std::span<const std::byte> blp);
+  // Whether picture `number` is converted, waiting at most `timeout` for
+  // it; true also when Take would convert it on the caller's thread.
+  bool Converted(std::uint64_t number, std::chrono::milliseconds timeout);
   // Picture `number`, once converted; each is taken once. It stays valid
   // until the next Take.
   const ConvertedMinimap& Take(std::uint64_t number);
@@ -49,6 +53,7 @@ class MinimapPool {
   void Stop();
   // A thread's life: the oldest unstarted job, again and again.
   void Work();
+  std::list<Job>::iterator Find(std::uint64_t number);
 
   std::size_t wanted_ = 0;
   std::vector<std::thread> threads_;

@@ -9,6 +9,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#ifdef __linux__
+#include <linux/magic.h>
+#include <sys/statfs.h>
+#endif
+
 namespace korvanel {
 
 std::string ErrorText(int error) { return std::strerror(error); }
@@ -151,7 +156,16 @@ int File::Size(std::uint64_t& size) const {
 
 std::uint64_t File::LargestSize() const {
   std::uint64_t largest = UINT64_MAX;
-  const long bits = ::fpathconf(fd_, _PC_FILESIZEBITS);
+  long bits = ::fpathconf(fd_, _PC_FILESIZEBITS);
+#ifdef __linux__
+  // The C library says 32 bits for a file system it does not know, among
+  // them tmpfs, where /tmp often is, and btrfs; their files may be as
+  // large as any.
+  struct statfs system {};
+  if (bits == 32 && ::fstatfs(fd_, &system) == 0 &&
+      (system.f_type == TMPFS_MAGIC || system.f_type == BTRFS_SUPER_MAGIC))
+    bits = 64;
+#endif
   if (bits > 0 && bits < 64) largest = (std::uint64_t{1} << (bits - 1)) - 1;
   rlimit limit{};
   if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)

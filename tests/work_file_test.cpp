@@ -3,10 +3,13 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/file.h>
+#include <sys/statfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "archive/map_archive.h"
 #include "archive/work_file.h"
 #include "test_support.h"
 
@@ -39,6 +42,18 @@ TEST(WorkFile, DirectoryComesFromTheFirstVariableNamingAFolder) {
   EXPECT_EQ(TemporaryDirectory(), a.Path().string() + "/");
   ::setenv("TMPDIR", b.Path().c_str(), 1);
   EXPECT_EQ(TemporaryDirectory(), b.Path().string() + "/");
+}
+
+// Every worker gets its region also where the temporary directory is on
+// tmpfs, whose file sizes the C library, not knowing it, puts at 32 bits.
+TEST(WorkFile, HoldsARegionForEveryWorkerOnTmpfs) {
+  struct statfs system {};
+  if (::statfs("/dev/shm", &system) != 0 || system.f_type != TMPFS_MAGIC) GTEST_SKIP() << "no tmpfs at /dev/shm";
+  TempEnvironment env;
+  ::setenv("TMPDIR", "/dev/shm", 1);
+  WorkFile work;
+  ASSERT_EQ(work.Create(), 0);
+  EXPECT_GE(work.Handle().LargestSize() / kWorkFileRegion, kMaxArchiveWorkers);
 }
 
 TEST(WorkFile, NeverOpensANameThatIsTakenAndIsGoneAfterDelete) {
