@@ -299,6 +299,12 @@ void RunContext::ProcessQueuedMap() {
     reporter_.Diagnose(map.diagnosis);
     return;
   }
+  ProcessInTurn(map);
+  // Its files in the work file may be written over from now on.
+  archive_.Release(map.request);
+}
+
+void RunContext::ProcessInTurn(QueuedMap& map) {
   // The answers to maps dropped by a stop are still collected, so that the
   // archive's next answer is the next request's; pictures given already
   // are taken and dropped.

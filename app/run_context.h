@@ -93,6 +93,7 @@ class RunContext : public LineWriter {
   // The map's picture when it was asked for and found.
   static const ExtractedFile* PictureOf(const QueuedMap& map);
   void ProcessQueuedMap();
+  void ProcessInTurn(QueuedMap& map);
   void FinishMaps();
   // Reports a work-file error of an extracted file, once per run. False
   // when the map lacks the file.

@@ -106,18 +106,30 @@ bool MapArchive::CollectMapFiles(std::uint64_t number, std::vector<ExtractedFile
   if (!IsReady() || !request.posted) return false;
   posted_[request.worker].pop_front();
 
+  bool opened = false;
   switch (workers_[request.worker]->Collect(reply_, libraryTimeout)) {
     case WorkerProcess::Outcome::kAnswered:
-      return DecodeMapReply(reply_, request.names.size(), files);
+      opened = DecodeMapReply(reply_, request.names.size(), files);
+      break;
     case WorkerProcess::Outcome::kFailed:
       return false;
     case WorkerProcess::Outcome::kUnavailable:
       // No process to spare: the work is done here, unguarded, in the
-      // worker's region, which nothing else writes or reads meanwhile.
+      // worker's region, clear of the files still held.
       reader_.ForgetCopiedFiles();
-      return reader_.CopyMapFiles(request.path, request.names, files, request.worker);
+      opened = reader_.CopyMapFiles(request.path, request.names, files, request.worker);
+      break;
   }
-  return false;
+  // A worker started from now on is a copy of this process, so it learns
+  // where these files lie from the reader here.
+  std::uint64_t begin = UINT64_MAX, end = 0;
+  for (const ExtractedFile& file : files) {
+    if (file.size == 0) continue;
+    begin = std::min(begin, file.offset);
+    end = std::max(end, file.offset + file.size);
+  }
+  reader_.Hold(number, begin, end);
+  return opened;
 }
 
 bool LoadArchiveLibrary(MapArchive& archive, const std::string& name, std::vector<std::string>* tried) {

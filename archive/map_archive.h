@@ -66,6 +66,10 @@ class MapArchive {
   // every earlier request that went to the same worker must have been
   // collected: true of the oldest request, and of one that IsAnswered.
   bool CollectMapFiles(std::uint64_t number, std::vector<ExtractedFile>& files);
+  // The files of request `number`'s answer are read no more: they may be
+  // written over. Until then they stay in place, also when their worker
+  // dies and another takes its place.
+  void Release(std::uint64_t number) { reader_.Release(number); }
   // How long one map may keep the library busy before it counts as hung.
   std::chrono::milliseconds libraryTimeout = std::chrono::minutes(5);
 

@@ -90,11 +90,14 @@ ExtractedFile MapReader::CopyEmbeddedFile(ArchiveHandle archive, const char* nam
     // Each region passed is left behind for good, so this ends.
     for (bool moved = true; moved;) {
       moved = false;
-      for (const Region& busy : busy_)
+      auto pass = [&](const Region& busy) {
         if (cursor < busy.end && cursor + delivered.size() > busy.begin) {
           cursor = busy.end;
           moved = true;
         }
+      };
+      for (const Region& busy : busy_) pass(busy);
+      for (const Held& held : held_) pass(held.stretch);
     }
     // Past the region's end lies another worker's: a map that would reach
     // it, with files of absurd sizes, is refused instead.
@@ -132,6 +135,8 @@ bool MapReader::CopyMapFiles(const std::string& path, std::span<const char* cons
   constexpr std::uint64_t kSlack = 8 << 20;
   std::uint64_t inUse = std::max(base, end);
   for (const Region& busy : busy_) inUse = std::max(inUse, busy.end);
+  for (const Held& held : held_)
+    if (held.stretch.begin >= base && held.stretch.end <= regionEnd) inUse = std::max(inUse, held.stretch.end);
   const std::uint64_t keep = inUse + kSlack;
   // Where the file system cannot give pages back, they stay; nothing else
   // comes of it.
@@ -143,6 +148,14 @@ bool MapReader::CopyMapFiles(const std::string& path, std::span<const char* cons
   if (busy_.size() == kMapsAhead) busy_.pop_front();
   busy_.push_back(end > 0 ? Region{begin, end} : Region{});
   return true;
+}
+
+void MapReader::Hold(std::uint64_t number, std::uint64_t begin, std::uint64_t end) {
+  if (begin < end) held_.push_back({number, {begin, end}});
+}
+
+void MapReader::Release(std::uint64_t number) {
+  std::erase_if(held_, [number](const Held& held) { return held.number == number; });
 }
 
 void MapReader::Serve(std::span<const std::byte> request, int file, std::vector<std::byte>& reply, std::size_t region) {

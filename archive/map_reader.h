@@ -49,6 +49,11 @@ class MapReader {
   // Nothing copied so far is read any more: the next map's files may go
   // anywhere.
   void ForgetCopiedFiles() { busy_.clear(); }
+  // The caller reads [begin, end) of the work file for request `number`
+  // until Release: nothing is copied there meanwhile, also by a worker
+  // started after this call, which has copied none of it itself.
+  void Hold(std::uint64_t number, std::uint64_t begin, std::uint64_t end);
+  void Release(std::uint64_t number);
 
  private:
   using ArchiveHandle = void*;
@@ -77,6 +82,11 @@ class MapReader {
   Calls calls_;
   // Where the files of the last kMapsAhead maps lie, newest last.
   std::deque<Region> busy_;
+  struct Held {
+    std::uint64_t number = 0;
+    Region stretch;
+  };
+  std::vector<Held> held_;
   // The end of what may still hold pages, past the regions in use; unknown
   // at first, as a worker that died before may have written further.
   std::uint64_t written_ = UINT64_MAX;

@@ -83,6 +83,20 @@ const ConvertedMinimap& MinimapPool::Take(std::uint64_t number) {
   return taken_;
 }
 
+void MinimapPool::HoldForFork() {
+  std::unique_lock lock(mutex_);
+  forking_ = true;
+  finished_.wait(lock, [&] { return converting_ == 0; });
+  // Kept locked until the child is made.
+  lock.release();
+}
+
+void MinimapPool::ReleaseAfterFork() {
+  forking_ = false;
+  mutex_.unlock();
+  given_.notify_all();
+}
+
 void MinimapPool::Work() {
   // Each thread its own codec: the library's handles are not shared.
   MinimapConverter converter;
@@ -90,16 +104,18 @@ void MinimapPool::Work() {
   for (;;) {
     std::list<Job>::iterator job;
     given_.wait(lock, [&] {
-      job = std::find_if(jobs_.begin(), jobs_.end(), [](const Job& j) { return !j.started; });
+      job = forking_ ? jobs_.end() : std::find_if(jobs_.begin(), jobs_.end(), [](const Job& j) { return !j.started; });
       return stopping_ || job != jobs_.end();
     });
     if (stopping_) return;
     job->started = true;
+    ++converting_;
     lock.unlock();
     ConvertedMinimap result = converter.Convert(job->blp, kQuality);
     lock.lock();
     job->result = std::move(result);
     job->done = true;
+    --converting_;
     finished_.notify_all();
   }
 }

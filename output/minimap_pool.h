@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "output/minimap_convert.h"
+#include "platform/process.h"
 
 namespace korvanel {
 
@@ -54,6 +55,9 @@ class MinimapPool {
   // A thread's life: the oldest unstarted job, again and again.
   void Work();
   std::list<Job>::iterator Find(std::uint64_t number);
+  // Around the making of a child process: no conversion runs meanwhile.
+  void HoldForFork();
+  void ReleaseAfterFork();
 
   std::size_t wanted_ = 0;
   std::vector<std::thread> threads_;
@@ -61,10 +65,14 @@ class MinimapPool {
   std::condition_variable given_, finished_;
   std::list<Job> jobs_;  // oldest first; a list keeps them in place
   std::uint64_t nextNumber_ = 0;
+  std::size_t converting_ = 0;
+  bool forking_ = false;
   bool stopping_ = false;
   ConvertedMinimap taken_;
   // For Take when there are no threads.
   MinimapConverter converter_;
+  // Last, so that it ends first.
+  HeldAroundForks forks_{[this] { HoldForFork(); }, [this] { ReleaseAfterFork(); }};
 };
 
 }  // namespace korvanel

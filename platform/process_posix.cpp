@@ -3,8 +3,13 @@
 #include <algorithm>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sched.h>
 #include <unistd.h>
+
+#include <mutex>
+#include <utility>
+#include <vector>
 
 namespace korvanel {
 
@@ -34,5 +39,47 @@ unsigned UsableProcessors() {
   if (::sched_getaffinity(0, sizeof set, &set) != 0) return 1;
   return static_cast<unsigned>(std::max(1, CPU_COUNT(&set)));
 }
+
+namespace {
+
+// The live ones, and the lock that keeps the list still while a child is
+// made.
+struct Guards {
+  std::mutex mutex;
+  std::vector<HeldAroundForks*> live;
+};
+
+Guards& AllGuards() {
+  static Guards guards;
+  return guards;
+}
+
+}  // namespace
+
+HeldAroundForks::HeldAroundForks(std::function<void()> hold, std::function<void()> release)
+    : hold_(std::move(hold)), release_(std::move(release)) {
+  static std::once_flag registered;
+  std::call_once(registered, [] { ::pthread_atfork(Prepare, Parent, Child); });
+  const std::lock_guard lock(AllGuards().mutex);
+  AllGuards().live.push_back(this);
+}
+
+HeldAroundForks::~HeldAroundForks() {
+  const std::lock_guard lock(AllGuards().mutex);
+  std::erase(AllGuards().live, this);
+}
+
+void HeldAroundForks::Prepare() {
+  AllGuards().mutex.lock();
+  for (HeldAroundForks* guard : AllGuards().live) guard->hold_();
+}
+
+void HeldAroundForks::Parent() {
+  for (HeldAroundForks* guard : AllGuards().live) guard->release_();
+  AllGuards().mutex.unlock();
+}
+
+// The child has no other threads: what was held there stays so, unused.
+void HeldAroundForks::Child() { AllGuards().mutex.unlock(); }
 
 }  // namespace korvanel

@@ -4,13 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <jpeglib.h>
+#include <sys/wait.h>
 #include <turbojpeg.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cmath>
 #include <csetjmp>
+#include <csignal>
 #include <cstdint>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <utility>
@@ -364,6 +369,35 @@ TEST(ConvertMinimap, OneConverterForManyPictures) {
     dropped.SetThreads(threads);
     for (const std::string& blp : sequence) dropped.Give(Bytes(blp));
   }
+}
+
+// A child made while a thread is inside the allocator inherits its lock
+// held, and waits on it for good (the archive workers are such children).
+// The pool's threads are still while a child is made, so every child can
+// allocate and end.
+TEST(ConvertMinimap, ChildrenMadeWhileThePoolConvertsCanAllocate) {
+  const std::string blp = MakeBlp(300, 200, [](int x, int y) { return Gradient(x % 40, y % 30, 9); });
+  MinimapPool pool;
+  pool.SetThreads(3);
+  std::vector<std::uint64_t> given;
+  for (int i = 0; i < 60; ++i) given.push_back(pool.Give(Bytes(blp)));
+  for (int i = 0; i < 40; ++i) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+      for (std::size_t size = 16; size < (std::size_t{1} << 22); size *= 2) std::free(std::malloc(size));
+      ::_exit(0);
+    }
+    ASSERT_GT(child, 0);
+    int status = -1;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (::waitpid(child, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() < deadline) ::usleep(1000);
+    if (!WIFEXITED(status)) {
+      ::kill(child, SIGKILL);
+      ::waitpid(child, nullptr, 0);
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child " << i << " stuck";
+  }
+  for (std::uint64_t number : given) EXPECT_EQ(pool.Take(number).stage, MinimapStage::kDone);
 }
 
 TEST(ConvertMinimap, FailsToEncodeAtAQualityOutOfRange) {
