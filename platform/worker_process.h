@@ -54,6 +54,9 @@ class WorkerProcess {
     bool sent = false;
   };
 
+  // Whether the oldest request has reached the child, so a reply or the
+  // child's end will come on the channel.
+  bool Awaiting() const;
   // Ends the child; outstanding requests go to the next one.
   void Stop();
   // Starts a child and sends it every outstanding request.

@@ -216,16 +216,19 @@ void WorkerProcess::Post(std::span<const std::byte> request, int file) {
   }
 }
 
+bool WorkerProcess::Awaiting() const { return !outstanding_.empty() && outstanding_.front().sent; }
+
+// Asked for each map in turn many times over, so it makes no list.
 bool WorkerProcess::HasReply() const {
-  const WorkerProcess* self = this;
-  return AwaitReply(std::span(&self, 1), std::chrono::milliseconds(0));
+  if (!Awaiting()) return false;
+  pollfd entry{channel_, POLLIN, 0};
+  return ::poll(&entry, 1, 0) > 0;
 }
 
 bool WorkerProcess::AwaitReply(std::span<const WorkerProcess* const> workers, std::chrono::milliseconds timeout) {
   std::vector<pollfd> entries;
   for (const WorkerProcess* worker : workers)
-    if (!worker->outstanding_.empty() && worker->outstanding_.front().sent)
-      entries.push_back({worker->channel_, POLLIN, 0});
+    if (worker->Awaiting()) entries.push_back({worker->channel_, POLLIN, 0});
   if (entries.empty()) return false;
   const int wait = static_cast<int>(std::min<std::chrono::milliseconds::rep>(timeout.count(), INT32_MAX));
   int n = 0;

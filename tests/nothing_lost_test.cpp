@@ -501,6 +501,16 @@ TEST(NothingLost, AKilledRunLeavesNothingThatHarmsTheNext) {
     ASSERT_EQ(::kill(pid, SIGKILL), 0);
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
     ExpectOnlyWholePictures(mini);
+    // Its workers die with it, a moment later; until then they hold its
+    // work file's lock, and a run starting meanwhile rightly leaves the
+    // file alone (and a check above would find it unlocked later).
+    for (const std::string& name : WorkFilesIn(tmp)) {
+      const int fd = ::open((tmp / name).c_str(), O_RDONLY | O_CLOEXEC);
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+      while (::flock(fd, LOCK_EX | LOCK_NB) != 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      ::close(fd);
+    }
   }
 
   // The next run makes every picture still missing, and removes the work
