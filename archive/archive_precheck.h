@@ -6,13 +6,10 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/scratch_buffer.h"
-
 namespace korvanel {
 
 // False when the file cannot be read or carries an archive header that
 // the library cannot survive; otherwise `size` is the file's size.
-// `buffer` is working space, reused from call to call.
-bool IsSafeToOpen(const std::string& path, ScratchBuffer& buffer, std::uint64_t& size);
+bool IsSafeToOpen(const std::string& path, std::uint64_t& size);
 
 }  // namespace korvanel

@@ -21,28 +21,6 @@ constexpr std::size_t kNone = std::string_view::npos;
 // The only white space between keyword, number and brace.
 bool IsScannerSpace(char c) { return c == ' ' || c == '\r' || c == '\n' || c == '\t'; }
 
-// The keyword in any letter case, found from its first letter: memchr
-// passes over the other bytes many at a time.
-class KeywordSearch {
- public:
-  explicit KeywordSearch(std::string_view text) : text_(text), capitals_(text, "S"), smalls_(text, "s") {}
-
-  // The keyword at or after `from`; `from` must not decrease from call to
-  // call, which keeps the parse linear.
-  std::size_t From(std::size_t from) {
-    for (;;) {
-      const std::size_t at = std::min(capitals_.From(from), smalls_.From(from));
-      if (at == kNone || at + kKeyword.size() > text_.size()) return kNone;
-      if (EqualsNoCase(text_.substr(at, kKeyword.size()), kKeyword)) return at;
-      from = at + 1;
-    }
-  }
-
- private:
-  std::string_view text_;
-  KeySearch capitals_, smalls_;
-};
-
 // Adds the text that follows the "{" at `brace`: leading white space
 // dropped, up to the first "}" or the end, trailing white space trimmed.
 // Returns where the search goes on.
@@ -118,7 +96,7 @@ bool ParseTriggerStrings(std::span<const std::byte> data, TriggerStringTable& ta
     return true;
   }
 
-  KeywordSearch keywords(searchable);
+  KeySearch keywords(searchable, kKeyword, LetterCase::kEither);
   std::size_t i = 0;
   while (i < all.size()) {
     const std::size_t at = keywords.From(i);

@@ -4,7 +4,9 @@
 #include <tuple>
 #include <vector>
 
+#include "parsers/key_search.h"
 #include "parsers/script_scan.h"
+#include "platform/text.h"
 #include "sample_maps.h"
 #include "test_support.h"
 
@@ -249,6 +251,32 @@ TEST(ScriptScan, ReadsTheEditorsDate) {
                                "Sun Jan 10 24:00:00 2010", "Sun Jan 32 04:43:58 2010", "Sun Jan 10 04:43:58 20100",
                                "Sun Jan 10 04:43:58 2010 extra"})
     EXPECT_FALSE(ReadScriptDate(bad)) << bad;
+}
+
+// Keys are looked for many places at a time. Wherever one stands, among
+// near misses that share its first and last bytes, the search finds what a
+// byte-by-byte one finds.
+TEST(ScriptScan, KeysAreFoundWhereverTheyStand) {
+  auto byteByByte = [](std::string_view text, std::string_view key, std::size_t from, LetterCase letters) {
+    for (std::size_t at = from; at + key.size() <= text.size(); ++at) {
+      const std::string_view there = text.substr(at, key.size());
+      if (letters == LetterCase::kExact ? there == key : EqualsNoCase(there, key)) return at;
+    }
+    return std::string_view::npos;
+  };
+  const std::pair<std::string_view, LetterCase> keys[] = {{"function ", LetterCase::kExact},
+                                                          {"STRING", LetterCase::kEither}};
+  for (const auto& [key, letters] : keys) {
+    for (std::size_t place = 0; place + key.size() <= 150; ++place) {
+      std::string filled;
+      while (filled.size() < 150) filled += "fxxxxxxx Sxxxxg functio n sTRINx ";
+      filled.resize(150);
+      filled.replace(place, key.size(), letters == LetterCase::kExact ? key : "sTrInG");
+      const std::string text = filled;  // of its exact size, so that a look past its end shows under ASan
+      for (std::size_t from : {std::size_t{0}, place, place + 1, std::size_t{140}, std::size_t{151}})
+        EXPECT_EQ(FindKey(text, key, from, letters), byteByByte(text, key, from, letters)) << key << place << from;
+    }
+  }
 }
 
 }  // namespace
