@@ -6,10 +6,13 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/scratch_buffer.h"
+
 namespace korvanel {
 
 // False when the file cannot be read or carries an archive header that
 // the library cannot survive; otherwise `size` is the file's size.
-bool IsSafeToOpen(const std::string& path, std::uint64_t& size);
+// `buffer` is working space, reused from call to call.
+bool IsSafeToOpen(const std::string& path, ScratchBuffer& buffer, std::uint64_t& size);
 
 }  // namespace korvanel

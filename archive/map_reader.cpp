@@ -118,7 +118,7 @@ bool MapReader::CopyMapFiles(const std::string& path, std::span<const char* cons
   ArchiveHandle archive = nullptr;
   std::uint64_t archiveSize = 0;
   // Maps the library would not survive are refused before it sees them.
-  if (!IsLoaded() || !IsSafeToOpen(path, archiveSize) || !OpenMapArchive(path, archive)) return false;
+  if (!IsLoaded() || !IsSafeToOpen(path, scratch_, archiveSize) || !OpenMapArchive(path, archive)) return false;
   const std::uint64_t base = region * kWorkFileRegion, regionEnd = base + kWorkFileRegion;
   std::uint64_t cursor = base, begin = UINT64_MAX, end = 0;
   for (const char* name : names) {
