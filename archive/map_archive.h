@@ -98,7 +98,9 @@ class MapArchive {
   // first; some after it may have been collected already.
   std::deque<Request> requests_;
   std::uint64_t firstRequest_ = 0;
-  // Each worker's posted requests not yet collected, oldest first.
+  // Each worker's posted requests not yet collected, oldest first: what
+  // requests_ holds too, kept by worker so that with many workers each
+  // one's oldest is found at once, not by a pass over all of them.
   std::vector<std::deque<std::uint64_t>> posted_;
   // Reused from message to message.
   std::vector<std::byte> request_, reply_;

@@ -86,7 +86,9 @@ const ConvertedMinimap& MinimapPool::Take(std::uint64_t number) {
 void MinimapPool::HoldForFork() {
   std::unique_lock lock(mutex_);
   forking_ = true;
-  finished_.wait(lock, [&] { return converting_ == 0; });
+  finished_.wait(lock, [&] {
+    return std::none_of(jobs_.begin(), jobs_.end(), [](const Job& j) { return j.started && !j.done; });
+  });
   // Kept locked until the child is made.
   lock.release();
 }
@@ -109,13 +111,11 @@ void MinimapPool::Work() {
     });
     if (stopping_) return;
     job->started = true;
-    ++converting_;
     lock.unlock();
     ConvertedMinimap result = converter.Convert(job->blp, kQuality);
     lock.lock();
     job->result = std::move(result);
     job->done = true;
-    --converting_;
     finished_.notify_all();
   }
 }

@@ -65,7 +65,6 @@ class MinimapPool {
   std::condition_variable given_, finished_;
   std::list<Job> jobs_;  // oldest first; a list keeps them in place
   std::uint64_t nextNumber_ = 0;
-  std::size_t converting_ = 0;
   bool forking_ = false;
   bool stopping_ = false;
   ConvertedMinimap taken_;
