@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "archive/map_archive.h"
+#include "output/catalogue_writer.h"
 #include "platform/text.h"
 
 namespace korvanel {
@@ -13,7 +14,7 @@ bool IsAnyOf(std::string_view token, std::initializer_list<std::string_view> nam
   return std::any_of(names.begin(), names.end(), [&](std::string_view n) { return EqualsNoCase(token, n); });
 }
 
-enum class Switch { kNone, kSubdirectories, kAppend, kOverwrite, kHelp, kLongHelp, kInfo, kMinimaps, kJson, kVersion, kJobs, kW3x };
+enum class Switch { kNone, kSubdirectories, kAppend, kOverwrite, kHelp, kLongHelp, kInfo, kMinimaps, kJson, kVersion, kJobs, kW3x, kUpdate };
 
 // "-s -a -o -i -m" work as well as the slashed switches.
 Switch Classify(std::string_view token) {
@@ -28,6 +29,7 @@ Switch Classify(std::string_view token) {
   if (token == "--json") return Switch::kJson;
   if (token == "--version") return Switch::kVersion;
   if (token == "--w3x") return Switch::kW3x;
+  if (token == "--update") return Switch::kUpdate;
   if (is("/i")) return Switch::kInfo;
   if (is("/m")) return Switch::kMinimaps;
   if (token == "--jobs" || token.starts_with("--jobs=")) return Switch::kJobs;
@@ -92,6 +94,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       case Switch::kW3x:
         cl.options.laterFormats = true;
         break;
+      case Switch::kUpdate:
+        cl.options.updateCatalogue = true;
+        break;
       case Switch::kJson:
         if (!TakeValue(next, arguments.end(), cl.options.cataloguePath)) cl.usage = true;
         break;
@@ -113,6 +118,16 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     }
   }
   if (cl.source.empty()) cl.usage = true;
+  // An update reads only the maps that changed, so it can write nothing
+  // but the catalogue, which must be a file to be read back.
+  const RunOptions& o = cl.options;
+  if (o.updateCatalogue && (o.cataloguePath.empty() || o.cataloguePath == CatalogueWriter::kStandardOutput)) {
+    cl.usage = true;
+    cl.problem = kUpdateWithoutCatalogue;
+  } else if (o.updateCatalogue && (o.writeInfoFile || o.writeMinimaps)) {
+    cl.usage = true;
+    cl.problem = kUpdateWithOtherOutputs;
+  }
   return cl;
 }
 
@@ -146,6 +161,8 @@ const std::string_view kExtensionsHelpText =
     "                          output, the messages then go to standard error)\n"
     " --jobs N               : read N maps at once (1 to 64; default: one for each processor)\n"
     " -h, --help             : print this help\n"
+    " --update               : with --json FILE, keep the objects of the maps that did not change since FILE was\n"
+    "                          written, read the others, drop the maps that are gone (no /i, /m)\n"
     " --version              : print the program's name and version\n"
     " --w3x                  : also read *.w3x maps and the file formats of later editors\n";
 

@@ -58,6 +58,7 @@ int ExtractorApp::RunCommandLine(const std::vector<std::string>& arguments) {
     return kExitOk;
   }
   if (cl.usage) {
+    if (!cl.problem.empty()) console.Diagnose(cl.problem);
     console.Write(kUsageText);
     if (cl.extensionsHelp) console.Write(kExtensionsHelpText);
     return cl.help ? kExitOk : kExitUsage;
@@ -71,6 +72,21 @@ int ExtractorApp::RunCommandLine(const std::vector<std::string>& arguments) {
   RunContext run(archive_, workFile_, console);
   run.options = std::move(cl.options);
   const std::string source = AsTypedOrTrimmed(cl.source);
+  run.options.minimapDirectory = EndWithSeparator(AsTypedOrTrimmed(run.options.minimapDirectory));
+  // Every check that can stop the run comes before any file is created or
+  // emptied, so a run that does nothing changes nothing.
+  if (run.options.writeMinimaps && !IsExistingDirectory(run.options.minimapDirectory)) {
+    console.Report(kInvalidMinimapDirectory, Icon::kStop);
+    console.Report(run.options.minimapDirectory, Icon::kStop);
+    console.Report("\n", Icon::kStop);
+    return kExitErrors;
+  }
+  if (const int error = PathError(source)) {
+    // Reported as a map that cannot be opened, as a missing one always was.
+    console.Diagnose(SourceDiagnostic(source, error));
+    console.Report(MapNotOpened(source), Icon::kStop);
+    return kExitErrors;
+  }
   if (!run.options.cataloguePath.empty() && !run.OpenCatalogue(source)) return kExitErrors;
 
   if (run.options.writeInfoFile && !run.OpenInfoFile(run.options.infoFilePath, source)) {
@@ -78,21 +94,17 @@ int ExtractorApp::RunCommandLine(const std::vector<std::string>& arguments) {
     console.Report(kUnknownReason, Icon::kStop);
     failed = true;
   }
-  run.options.minimapDirectory = EndWithSeparator(AsTypedOrTrimmed(run.options.minimapDirectory));
-
-  if (run.options.writeMinimaps && !IsExistingDirectory(run.options.minimapDirectory)) {
-    console.Report(kInvalidMinimapDirectory, Icon::kStop);
-    console.Report(run.options.minimapDirectory, Icon::kStop);
-    console.Report("\n", Icon::kStop);
-    failed = true;
-  } else if (IsExistingDirectory(source)) {
+  const bool catalogued = run.IsCatalogueOpen();
+  if (IsExistingDirectory(source)) {
     run.WalkMapDirectory(EndWithSeparator(source));
   } else {
-    // Reported as a map that cannot be opened, as a missing one always was.
-    if (const int error = PathError(source)) console.Diagnose(SourceDiagnostic(source, error));
     run.ProcessMap(source);
   }
-  return run.Finish().Failed() || failed ? kExitErrors : kExitOk;
+  const RunSummary summary = run.Finish();
+  if (catalogued && !summary.catalogueFailed)
+    console.Diagnose(CatalogueSummaryDiagnostic(run.options.cataloguePath, summary.mapsProcessed, summary.duplicates,
+                                                summary.kept, run.options.updateCatalogue));
+  return summary.Failed() || failed ? kExitErrors : kExitOk;
 }
 
 }  // namespace korvanel

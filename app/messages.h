@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "archive/map_answer.h"
 #include "platform/file.h"
 
 namespace korvanel {
@@ -90,8 +91,22 @@ inline std::string NotExtractedWhy(int error) { return "cannot extract: " + Erro
 inline std::string NotReadBackWhy(int error) { return "cannot read back: " + ErrorText(error); }
 inline constexpr char kDamagedFileWhy[] = "damaged or of an unknown format; its lines may be missing or incomplete";
 
-// What the catalogue says of a map that did not open.
-inline constexpr char kMapNotOpenedWhy[] = "cannot open the map";
+// What the catalogue says of a map that did not open, and why not.
+inline std::string MapNotOpenedWhy(MapFailure failure, int error) {
+  std::string why = "cannot open the map";
+  switch (failure) {
+    case MapFailure::kUnreadable: return why + ": cannot read the file: " + ErrorText(error);
+    case MapFailure::kNotRegularFile: return why + ": not a regular file";
+    case MapFailure::kHostileHeader: return why + ": its archive header would break the archive library";
+    case MapFailure::kNotArchive: return why + ": the archive library does not take it for a map archive";
+    case MapFailure::kLibraryFailed: return why + ": the archive library crashed or hung on it";
+    case MapFailure::kNotReady: return why + ": no archive library or work file to read it with";
+    case MapFailure::kNone: break;
+  }
+  return why;
+}
+// What the catalogue says of an embedded file the map lacks.
+inline constexpr char kMissingFileWhy[] = "missing from the map";
 
 // --- The catalogue (standard error) ---
 
@@ -106,6 +121,37 @@ inline std::string CatalogueIsInfoFileDiagnostic(const std::string& path) {
 }
 inline std::string CatalogueWriteDiagnostic(const std::string& path, int error) {
   return "cannot write the catalogue " + path + ": " + ErrorText(error);
+}
+inline std::string CatalogueIsFolderDiagnostic(const std::string& path) {
+  return "the catalogue " + path + " is a folder; give a file's name";
+}
+inline std::string CatalogueNotRegularDiagnostic(const std::string& path) {
+  return "the catalogue " + path + " is a fifo or socket, not a file; give a file's name, or - for standard output";
+}
+inline std::string CatalogueReadOnlyDiagnostic(const std::string& path) {
+  return "the catalogue " + path + " is read-only";
+}
+inline std::string CatalogueInUseDiagnostic(const std::string& path) {
+  return "the catalogue " + path + " is being written by another run; try again when that one has ended";
+}
+inline std::string PreviousCatalogueNotReadDiagnostic(const std::string& path, int error) {
+  return "cannot read the catalogue " + path + " to update it: " + ErrorText(error) + "; every map is read anew";
+}
+// Why a line of an old catalogue is not trusted.
+inline constexpr char kPreviousLineDamaged[] = "is damaged or cut short";
+inline constexpr char kPreviousLineForeign[] = "is not a map of a korvanel catalogue";
+inline constexpr char kPreviousLineOtherVersion[] = "is of another catalogue version";
+inline std::string PreviousCatalogueRejectedDiagnostic(const std::string& path, std::size_t line, const char* why) {
+  return "the catalogue " + path + " cannot be updated: its line " + std::to_string(line) + " " + why +
+         "; every map is read anew";
+}
+// The end of a run that wrote a catalogue.
+inline std::string CatalogueSummaryDiagnostic(const std::string& path, int maps, int duplicates, int kept,
+                                              bool updated) {
+  std::string line = "catalogue " + path + ": " + std::to_string(maps) + (maps == 1 ? " map, " : " maps, ") +
+                     std::to_string(duplicates) + (duplicates == 1 ? " duplicate" : " duplicates");
+  if (updated) line += ", " + std::to_string(kept) + " unchanged since the last run";
+  return line;
 }
 
 // --- Minimaps; `mapName` as MinimapMapName gives it ---

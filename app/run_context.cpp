@@ -101,6 +101,21 @@ constexpr std::chrono::milliseconds kPictureGlance{1};
 
 bool IsMapName(const std::string& path) { return EndsWithNoCase(path, ".w3m") || EndsWithNoCase(path, ".w3x"); }
 
+// The catalogue's names for the signs of protection the archive shows.
+std::vector<std::string_view> ProtectionNames(const ArchiveSigns& signs) {
+  std::vector<std::string_view> names;
+  const std::pair<bool, std::string_view> all[] = {
+      {signs.noListfile, "no_listfile"},
+      {signs.hashTableOutside, "hash_table_outside_file"},
+      {signs.hashTablePastEnd, "hash_table_past_end_of_file"},
+      {signs.blockTableOutside, "block_table_outside_file"},
+      {signs.blockTablePastEnd, "block_table_past_end_of_file"},
+  };
+  for (const auto& [seen, name] : all)
+    if (seen) names.push_back(name);
+  return names;
+}
+
 }  // namespace
 
 RunContext::RunContext(MapArchive& archive, WorkFile& workFile, Reporter& reporter)
@@ -153,28 +168,38 @@ void RunContext::InfoFileWritten(int error) {
 
 bool RunContext::OpenCatalogue(const std::string& source) {
   const std::string& path = options.cataloguePath;
-  if (path == CatalogueWriter::kStandardOutput) return OpenedCatalogue(catalogue_.Open(path));
-  if (IsSameFile(path, source) || IsMapName(path)) {
-    reporter_.Diagnose(CatalogueRefusedDiagnostic(path));
-    return false;
+  if (path != CatalogueWriter::kStandardOutput) {
+    if (IsSameFile(path, source) || IsMapName(path)) {
+      reporter_.Diagnose(CatalogueRefusedDiagnostic(path));
+      return false;
+    }
+    // Replacing the info file would lose what /a keeps, and the two would
+    // mix their lines; also under two names for one file yet to be made.
+    if (options.writeInfoFile && IsSamePlace(path, options.infoFilePath)) {
+      reporter_.Diagnose(CatalogueIsInfoFileDiagnostic(path));
+      return false;
+    }
   }
-  // Emptying the info file would lose what /a keeps, and the two would mix
-  // their lines. Under two names for one new file, only the created
-  // catalogue shows it; being new, it goes again.
-  auto isInfoFile = [&] { return options.writeInfoFile && IsSameFile(path, options.infoFilePath); };
-  const bool refused = isInfoFile() || (OpenedCatalogue(catalogue_.Open(path)) && isInfoFile());
-  if (!refused) return catalogue_.IsOpen();
-  if (catalogue_.IsOpen()) {
-    catalogue_.Close();
-    std::remove(path.c_str());
+  const CatalogueOpenResult opened = catalogue_.Open(path);
+  switch (opened.status) {
+    case CatalogueOpen::kOpened: break;
+    case CatalogueOpen::kFolder: reporter_.Diagnose(CatalogueIsFolderDiagnostic(path)); return false;
+    case CatalogueOpen::kNotRegular: reporter_.Diagnose(CatalogueNotRegularDiagnostic(path)); return false;
+    case CatalogueOpen::kReadOnly: reporter_.Diagnose(CatalogueReadOnlyDiagnostic(path)); return false;
+    case CatalogueOpen::kInUse: reporter_.Diagnose(CatalogueInUseDiagnostic(path)); return false;
+    case CatalogueOpen::kFailed: reporter_.Diagnose(CatalogueNotCreatedDiagnostic(path, opened.error)); return false;
   }
-  reporter_.Diagnose(CatalogueIsInfoFileDiagnostic(path));
-  return false;
-}
-
-bool RunContext::OpenedCatalogue(int error) {
-  if (error != 0) reporter_.Diagnose(CatalogueNotCreatedDiagnostic(options.cataloguePath, error));
-  return error == 0;
+  if (!options.updateCatalogue || catalogue_.Replaced().empty()) return true;
+  const PreviousCatalogue::ReadResult read = previous_.Read(catalogue_.Replaced());
+  if (read.error != 0) {
+    reporter_.Diagnose(PreviousCatalogueNotReadDiagnostic(path, read.error));
+  } else if (read.problem != PreviousCatalogue::Problem::kNone) {
+    const char* why = read.problem == PreviousCatalogue::Problem::kDamaged ? kPreviousLineDamaged
+                      : read.problem == PreviousCatalogue::Problem::kForeign ? kPreviousLineForeign
+                                                                            : kPreviousLineOtherVersion;
+    reporter_.Diagnose(PreviousCatalogueRejectedDiagnostic(path, read.line, why));
+  }
+  return true;
 }
 
 void RunContext::WriteCatalogue() {
@@ -190,6 +215,7 @@ void RunContext::CatalogueWritten(int error) {
 RunSummary RunContext::Finish() {
   CloseInfoFile();
   CatalogueWritten(catalogue_.Close());
+  firstWithChecksum_.clear();
   const RunSummary summary = summary_;
   summary_ = {};
   summary_.writeFailed = summary.writeFailed;
@@ -227,12 +253,6 @@ void RunContext::QueueMap(const std::string& path, std::string_view name, const 
   QueuedMap& map = queued_.emplace_back();
   map.path = path;
   map.name = name;
-  names_.clear();
-  for (const RunStep& step : kSteps) {
-    if (!IsWanted(step, options, catalogue_.IsOpen())) continue;
-    map.steps.push_back(&step);
-    names_.push_back(step.name);
-  }
   // Nothing is outstanding before the first map: the workers follow the
   // options from there.
   if (queued_.size() == 1) {
@@ -240,8 +260,28 @@ void RunContext::QueueMap(const std::string& path, std::string_view name, const 
     archive_.SetWorkers(jobs);
     minimaps_.SetThreads(jobs);
   }
-  map.request = archive_.RequestMapFiles(openPath, names_);
+  map.kept = Unchanged(path, openPath);
+  if (!map.kept) {
+    names_.clear();
+    for (const RunStep& step : kSteps) {
+      if (!IsWanted(step, options, catalogue_.IsOpen())) continue;
+      map.steps.push_back(&step);
+      names_.push_back(step.name);
+    }
+    map.request = archive_.RequestMapFiles(openPath, names_, catalogue_.IsOpen());
+  }
   while (queued_.size() > archive_.MapsAhead()) ProcessQueuedMap();
+}
+
+const PreviousCatalogue::Entry* RunContext::Unchanged(const std::string& path, const std::string& openPath) const {
+  if (!options.updateCatalogue) return nullptr;
+  const PreviousCatalogue::Entry* entry = previous_.Find(path);
+  if (!entry || !entry->identified || entry->laterFormats != options.laterFormats) return nullptr;
+  FileStamp stamp;
+  if (ReadFileStamp(openPath, stamp) != 0) return nullptr;
+  return stamp.size == entry->size && CatalogueTime(stamp.modifiedSeconds, stamp.modifiedNanoseconds) == entry->modified
+             ? entry
+             : nullptr;
 }
 
 void RunContext::QueueDiagnosis(std::string line) {
@@ -259,7 +299,7 @@ void RunContext::FinishMaps() {
 // --- One map ---
 
 void RunContext::Collect(QueuedMap& map) {
-  map.opened = archive_.CollectMapFiles(map.request, map.files);
+  map.answer = archive_.CollectMapFiles(map.request, map.files);
   map.collected = true;
   if (const ExtractedFile* picture = PictureOf(map)) {
     // A picture that cannot be read back counts as unreadable data.
@@ -272,7 +312,7 @@ void RunContext::Collect(QueuedMap& map) {
 bool RunContext::CollectAnswered() {
   bool collected = false;
   for (QueuedMap& map : queued_) {
-    if (!map.diagnosis.empty() || map.collected || !archive_.IsAnswered(map.request)) continue;
+    if (!map.diagnosis.empty() || map.kept || map.collected || !archive_.IsAnswered(map.request)) continue;
     Collect(map);
     collected = true;
   }
@@ -286,7 +326,7 @@ const ConvertedMinimap& RunContext::TakePicture(std::uint64_t number) {
 }
 
 const ExtractedFile* RunContext::PictureOf(const QueuedMap& map) {
-  if (!map.opened) return nullptr;
+  if (!map.answer.opened) return nullptr;
   for (std::size_t i = 0; i < map.steps.size(); ++i)
     if (!map.steps[i]->parse) return map.files[i].found ? &map.files[i] : nullptr;
   return nullptr;
@@ -297,6 +337,10 @@ void RunContext::ProcessQueuedMap() {
   queued_.pop_front();
   if (!map.diagnosis.empty()) {
     reporter_.Diagnose(map.diagnosis);
+    return;
+  }
+  if (map.kept) {
+    ProcessKept(map);
     return;
   }
   ProcessInTurn(map);
@@ -330,10 +374,17 @@ void RunContext::ProcessInTurn(QueuedMap& map) {
   const std::string& path = map.path;
   record_ = {};
   record_.path = path;
-  if (!map.opened) {
+  record_.formats = options.laterFormats ? MapFormats::kLater : MapFormats::kFirstRelease;
+  const MapAnswer& answer = map.answer;
+  if (answer.identified) {
+    record_.identity = answer.identity;
+    record_.duplicateOf = FirstWithChecksum(HexDigits(answer.identity.sha1), path);
+  }
+  record_.protection = ProtectionNames(answer.signs);
+  if (!answer.opened) {
     ++summary_.unread;
     reporter_.Report(MapNotOpened(path), Icon::kStop);
-    record_.problems.push_back({"", kMapNotOpenedWhy});
+    record_.problems.push_back({"", MapNotOpenedWhy(answer.failure, answer.error)});
     WriteCatalogue();
     return;
   }
@@ -354,9 +405,41 @@ void RunContext::ProcessInTurn(QueuedMap& map) {
       ExportMinimap(path, TakePicture(map.picture));
     }
   }
+  NoteMissingFiles(map);
   readBuffer_.Trim();
   InfoFileWritten(info_.Flush());
   WriteCatalogue();
+}
+
+void RunContext::NoteMissingFiles(const QueuedMap& map) {
+  // A file and its later places count as one, missing when none holds it.
+  for (std::size_t i = 0; i < map.steps.size(); ++i) {
+    if (!map.steps[i]->parse || map.steps[i]->laterPlace) continue;
+    bool found = map.files[i].found;
+    for (std::size_t k = i + 1; k < map.steps.size() && map.steps[k]->laterPlace; ++k) found = found || map.files[k].found;
+    if (!found) record_.problems.push_back({map.steps[i]->name, kMissingFileWhy});
+  }
+}
+
+void RunContext::ProcessKept(const QueuedMap& map) {
+  summary_.stopped = summary_.stopped || !reporter_.GoOn();
+  if (summary_.stopped) return;
+  if (!map.name.empty()) reporter_.ShowMap(map.name);
+  ++summary_.mapsProcessed;
+  ++summary_.kept;
+  std::string line;
+  if (const int error = previous_.Line(*map.kept, line); error != 0) {
+    CatalogueWritten(error);
+    return;
+  }
+  CatalogueWritten(catalogue_.Write(WithDuplicateOf(line, FirstWithChecksum(map.kept->sha1, map.path))));
+}
+
+std::string RunContext::FirstWithChecksum(const std::string& sha1, const std::string& path) {
+  const auto [first, added] = firstWithChecksum_.try_emplace(sha1, path);
+  if (added) return {};
+  ++summary_.duplicates;
+  return first->second;
 }
 
 bool RunContext::Accept(const std::string& path, const char* name, const ExtractedFile& file) {
@@ -408,23 +491,23 @@ void RunContext::ExportMinimap(const std::string& path, const ConvertedMinimap& 
       return;
     case MinimapStage::kExists:
       reporter_.Report(MinimapExists(outputPath), Icon::kExclamation);
-      record_.problems.push_back({kPictureFile, MinimapExistsWhy(outputPath)});
+      record_.problems.push_back({kPictureFile, MinimapExistsWhy(outputPath), true});
       return;
     case MinimapStage::kCreate:
       reporter_.Report(MinimapNotCreated(error), Icon::kExclamation);
-      record_.problems.push_back({kPictureFile, MinimapNotCreatedWhy(error)});
+      record_.problems.push_back({kPictureFile, MinimapNotCreatedWhy(error), true});
       break;
     case MinimapStage::kHeader:
       reporter_.Report(MinimapInvalidBlp(mapName), Icon::kExclamation);
-      record_.problems.push_back({kPictureFile, kMinimapInvalidBlpWhy});
+      record_.problems.push_back({kPictureFile, kMinimapInvalidBlpWhy, true});
       break;
     case MinimapStage::kDecode:
       reporter_.Report(MinimapNotDecoded(mapName), Icon::kExclamation);
-      record_.problems.push_back({kPictureFile, kMinimapNotDecodedWhy});
+      record_.problems.push_back({kPictureFile, kMinimapNotDecodedWhy, true});
       break;
     case MinimapStage::kEncode:
       reporter_.Report(MinimapNotWritten(mapName), Icon::kExclamation);
-      record_.problems.push_back({kPictureFile, kMinimapNotWrittenWhy});
+      record_.problems.push_back({kPictureFile, kMinimapNotWrittenWhy, true});
       break;
   }
   summary_.minimapFailed = true;

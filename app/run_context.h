@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "app/reporter.h"
@@ -19,6 +20,7 @@
 #include "output/info_writer.h"
 #include "output/map_record.h"
 #include "output/minimap_pool.h"
+#include "output/previous_catalogue.h"
 #include "parsers/line_writer.h"
 #include "parsers/trigger_strings.h"
 #include "platform/scratch_buffer.h"
@@ -44,9 +46,12 @@ class RunContext : public LineWriter {
   // through here, so that a failed write is reported.
   void WriteInfoText(std::string_view text) override;
 
-  // Creates the catalogue at options.cataloguePath, or says on standard
-  // error why not. `source`, the map this run reads, is never taken.
+  // Starts the catalogue at options.cataloguePath, or says on standard
+  // error why not. `source`, the map this run reads, is never taken. To
+  // update it, the old catalogue is read: the maps it holds that have not
+  // changed since are not read again.
   bool OpenCatalogue(const std::string& source);
+  bool IsCatalogueOpen() const { return catalogue_.IsOpen(); }
 
   // Each walks or processes to the end, so every map is reported when they
   // return.
@@ -69,11 +74,14 @@ class RunContext : public LineWriter {
     std::string name;  // for the status line; none for a single map
     std::vector<const RunStep*> steps;
     std::string diagnosis;  // set for a line instead of a map
+    // The old catalogue's object for a map unchanged since, which stands
+    // for it; the map is not read.
+    const PreviousCatalogue::Entry* kept = nullptr;
     // The archive's answer, collected when it comes, which may be before
     // the map's turn: its picture is converted meanwhile.
     std::uint64_t request = 0;  // the archive's number for it
     bool collected = false;
-    bool opened = false;
+    MapAnswer answer;
     std::vector<ExtractedFile> files;
     std::uint64_t picture = 0;  // the pool's number for it, if PictureOf it
   };
@@ -94,6 +102,15 @@ class RunContext : public LineWriter {
   static const ExtractedFile* PictureOf(const QueuedMap& map);
   void ProcessQueuedMap();
   void ProcessInTurn(QueuedMap& map);
+  // The old catalogue's entry for the map when it holds one for the map as
+  // it is now, read the way this run reads.
+  const PreviousCatalogue::Entry* Unchanged(const std::string& path, const std::string& openPath) const;
+  void ProcessKept(const QueuedMap& map);
+  // The first map of the run with this checksum, or "" when this map is
+  // the first; in walk order either way.
+  std::string FirstWithChecksum(const std::string& sha1, const std::string& path);
+  // The maps' files asked for that the map lacks, into the record.
+  void NoteMissingFiles(const QueuedMap& map);
   void FinishMaps();
   // Reports a work-file error of an extracted file, once per run. False
   // when the map lacks the file.
@@ -116,6 +133,9 @@ class RunContext : public LineWriter {
   Reporter& reporter_;
   InfoWriter info_;
   CatalogueWriter catalogue_;
+  PreviousCatalogue previous_;
+  // Each checksum met, with the first map that had it.
+  std::unordered_map<std::string, std::string> firstWithChecksum_;
   TriggerStringTable triggerStrings_;
   // What the map in hand has yielded so far.
   MapRecord record_;

@@ -19,6 +19,9 @@ struct RunOptions {
   std::string minimapDirectory;  // ends in a separator by the time maps are read
   // The catalogue's path, "-" for standard output; empty for none.
   std::string cataloguePath;
+  // --update: the catalogue's maps that have not changed are kept as they
+  // are, without being read.
+  bool updateCatalogue = false;
   // How many archive workers share the maps (--jobs); 0: one for each
   // processor the run may use.
   unsigned jobs = 0;

@@ -17,6 +17,10 @@ struct RunSummary {
   // What the run got through, for the dialog's summary.
   int mapsProcessed = 0;
   int picturesWritten = 0;
+  // Catalogued maps whose file is another's copy, and those taken from the
+  // catalogue updated without being read.
+  int duplicates = 0;
+  int kept = 0;
   // The user stopped the run: the maps after the last one processed were
   // left out.
   bool stopped = false;

@@ -39,11 +39,12 @@ void MapArchive::SetWorkers(std::size_t count) {
   workerCount_ = count;
 }
 
-std::uint64_t MapArchive::RequestMapFiles(const std::string& path, std::span<const char* const> names) {
+std::uint64_t MapArchive::RequestMapFiles(const std::string& path, std::span<const char* const> names, bool identify) {
   const std::uint64_t number = firstRequest_ + requests_.size();
   Request& request = requests_.emplace_back();
   request.path = path;
   request.names.assign(names.begin(), names.end());
+  request.identify = identify;
   if (!IsReady()) return number;
   request.worker = nextWorker_;
   nextWorker_ = (nextWorker_ + 1) % workerCount_;
@@ -57,7 +58,7 @@ std::uint64_t MapArchive::RequestMapFiles(const std::string& path, std::span<con
         },
         workFile_.Handle().Descriptor());
   }
-  EncodeMapRequest(path, names, request_);
+  EncodeMapRequest(path, names, identify, request_);
 
   // A path through this process's own descriptors means something else in
   // the worker, so it gets the open file instead.
@@ -93,31 +94,36 @@ bool MapArchive::AwaitAnswer(std::chrono::milliseconds timeout) const {
   return WorkerProcess::AwaitReply(asked, timeout);
 }
 
-bool MapArchive::CollectMapFiles(std::uint64_t number, std::vector<ExtractedFile>& files) {
+MapAnswer MapArchive::CollectMapFiles(std::uint64_t number, std::vector<ExtractedFile>& files) {
   files.clear();
+  MapAnswer answer;
+  answer.failure = MapFailure::kNotReady;
   const std::size_t at = Position(number);
-  if (at == requests_.size()) return false;
+  if (at == requests_.size()) return answer;
   const Request request = std::move(requests_[at]);
   requests_[at].collected = true;
   while (!requests_.empty() && requests_.front().collected) {
     requests_.pop_front();
     ++firstRequest_;
   }
-  if (!IsReady() || !request.posted) return false;
+  if (!IsReady() || !request.posted) return answer;
   posted_[request.worker].pop_front();
 
-  bool opened = false;
   switch (workers_[request.worker]->Collect(reply_, libraryTimeout)) {
     case WorkerProcess::Outcome::kAnswered:
-      opened = DecodeMapReply(reply_, request.names.size(), files);
+      if (!DecodeMapReply(reply_, request.names.size(), answer, files)) {
+        answer = {};
+        answer.failure = MapFailure::kLibraryFailed;
+      }
       break;
     case WorkerProcess::Outcome::kFailed:
-      return false;
+      answer.failure = MapFailure::kLibraryFailed;
+      return answer;
     case WorkerProcess::Outcome::kUnavailable:
       // No process to spare: the work is done here, unguarded, in the
       // worker's region, clear of the files still held.
       reader_.ForgetCopiedFiles();
-      opened = reader_.CopyMapFiles(request.path, request.names, files, request.worker);
+      reader_.CopyMapFiles(request.path, request.names, request.identify, answer, files, request.worker);
       break;
   }
   // A worker started from now on is a copy of this process, so it learns
@@ -129,7 +135,7 @@ bool MapArchive::CollectMapFiles(std::uint64_t number, std::vector<ExtractedFile
     end = std::max(end, file.offset + file.size);
   }
   reader_.Hold(number, begin, end);
-  return opened;
+  return answer;
 }
 
 bool LoadArchiveLibrary(MapArchive& archive, const std::string& name, std::vector<std::string>* tried) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "archive/extracted_file.h"
+#include "archive/map_answer.h"
 #include "archive/map_reader.h"
 #include "platform/worker_process.h"
 
@@ -53,19 +54,21 @@ class MapArchive {
   // only its worker, and it runs while the caller works on earlier maps'
   // files: requests go to the workers in turn, and an answer's files stay
   // in place until more than MapsAhead() requests after it have been made.
-  // `names` must outlive the request.
-  std::uint64_t RequestMapFiles(const std::string& path, std::span<const char* const> names);
+  // `names` must outlive the request. With `identify` the answer also
+  // identifies the map file and notes the signs of protection.
+  std::uint64_t RequestMapFiles(const std::string& path, std::span<const char* const> names, bool identify = false);
   // Whether request `number`'s answer has come from its worker, so that
   // collecting it waits for no library work.
   bool IsAnswered(std::uint64_t number) const;
   // Waits at most `timeout` for an answer from any worker; false when none
   // came.
   bool AwaitAnswer(std::chrono::milliseconds timeout) const;
-  // The answer to request `number`: false when the map could not be opened
-  // or broke the library. A worker answers in the order it was asked, so
-  // every earlier request that went to the same worker must have been
-  // collected: true of the oldest request, and of one that IsAnswered.
-  bool CollectMapFiles(std::uint64_t number, std::vector<ExtractedFile>& files);
+  // The answer to request `number`: whether the map opened (false also when
+  // it broke the library), and why not. A worker answers in the order it
+  // was asked, so every earlier request that went to the same worker must
+  // have been collected: true of the oldest request, and of one that
+  // IsAnswered.
+  MapAnswer CollectMapFiles(std::uint64_t number, std::vector<ExtractedFile>& files);
   // The files of request `number`'s answer are read no more: they may be
   // written over. Until then they stay in place, also when their worker
   // dies and another takes its place.
@@ -79,6 +82,7 @@ class MapArchive {
   struct Request {
     std::string path;
     std::vector<const char*> names;
+    bool identify = false;
     std::size_t worker = 0;  // which one, and which region of the work file
     bool posted = false;     // else it is done here when collected
     bool collected = false;

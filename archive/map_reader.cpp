@@ -17,6 +17,8 @@ namespace {
 constexpr unsigned kOpenReadOnly = 0x00000100;   // MPQ_OPEN_READ_ONLY
 constexpr unsigned kOpenFromMpq = 0;             // SFILE_OPEN_FROM_MPQ
 constexpr unsigned kInvalidSize = 0xFFFFFFFF;    // SFILE_INVALID_SIZE
+// The archive's list of the names it holds; protected maps leave it out.
+constexpr char kListfile[] = "(listfile)";
 
 // No compression the archives use packs more than about 1000 to 1, so a
 // larger claim is damage; taking it at its word would cost gigabytes.
@@ -112,13 +114,24 @@ ExtractedFile MapReader::CopyEmbeddedFile(ArchiveHandle archive, const char* nam
   return result;
 }
 
-bool MapReader::CopyMapFiles(const std::string& path, std::span<const char* const> names, std::vector<ExtractedFile>& files,
-                             std::size_t region) {
+void MapReader::CopyMapFiles(const std::string& path, std::span<const char* const> names, bool identify,
+                             MapAnswer& answer, std::vector<ExtractedFile>& files, std::size_t region) {
   files.clear();
+  answer = {};
   ArchiveHandle archive = nullptr;
   std::uint64_t archiveSize = 0;
   // Maps the library would not survive are refused before it sees them.
-  if (!IsLoaded() || !IsSafeToOpen(path, scratch_, archiveSize) || !OpenMapArchive(path, archive)) return false;
+  if (!IsLoaded()) {
+    answer.failure = MapFailure::kNotReady;
+    return;
+  }
+  if (!CheckMapFile(path, scratch_, identify, answer, archiveSize)) return;
+  if (!OpenMapArchive(path, archive)) {
+    answer.failure = MapFailure::kNotArchive;
+    return;
+  }
+  answer.opened = true;
+  if (identify) answer.signs.noListfile = !HasFile(archive, kListfile);
   const std::uint64_t base = region * kWorkFileRegion, regionEnd = base + kWorkFileRegion;
   std::uint64_t cursor = base, begin = UINT64_MAX, end = 0;
   for (const char* name : names) {
@@ -147,6 +160,12 @@ bool MapReader::CopyMapFiles(const std::string& path, std::span<const char* cons
   written_ = std::max(written_, inUse);
   if (busy_.size() == kMapsAhead) busy_.pop_front();
   busy_.push_back(end > 0 ? Region{begin, end} : Region{});
+}
+
+bool MapReader::HasFile(ArchiveHandle archive, const char* name) const {
+  void* file = nullptr;
+  if (!calls_.openFile(archive, name, kOpenFromMpq, &file) || !file) return false;
+  calls_.closeFile(file);
   return true;
 }
 
@@ -161,14 +180,15 @@ void MapReader::Release(std::uint64_t number) {
 void MapReader::Serve(std::span<const std::byte> request, int file, std::vector<std::byte>& reply, std::size_t region) {
   const File sent(file);
   const char* path = nullptr;
-  bool opened = false;
+  bool identify = false;
+  MapAnswer answer;
   files_.clear();
-  if (DecodeMapRequest(request, path, names_)) {
+  if (DecodeMapRequest(request, path, names_, identify)) {
     // The run sends the map itself when its path goes through the run's
     // own descriptors, which mean something else here.
-    opened = CopyMapFiles(sent.IsOpen() ? "/proc/self/fd/" + std::to_string(file) : path, names_, files_, region);
+    CopyMapFiles(sent.IsOpen() ? "/proc/self/fd/" + std::to_string(file) : path, names_, identify, answer, files_, region);
   }
-  EncodeMapReply(opened, files_, reply);
+  EncodeMapReply(answer, files_, reply);
 }
 
 }  // namespace korvanel

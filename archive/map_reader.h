@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "archive/extracted_file.h"
+#include "archive/map_answer.h"
 #include "platform/dynamic_library.h"
 #include "platform/scratch_buffer.h"
 
@@ -38,10 +39,11 @@ class MapReader {
 
   // Opens the map, copies each of `names` into the work file's region
   // `region` (archive/work_file.h), in that order, and closes the map;
-  // false when the map could not be opened. The files of the kMapsAhead
-  // maps copied before are left in place.
-  bool CopyMapFiles(const std::string& path, std::span<const char* const> names, std::vector<ExtractedFile>& files,
-                    std::size_t region = 0);
+  // `answer` says whether the map opened and why not. With `identify` it
+  // also gets the map file's identity and the signs of protection. The
+  // files of the kMapsAhead maps copied before are left in place.
+  void CopyMapFiles(const std::string& path, std::span<const char* const> names, bool identify, MapAnswer& answer,
+                    std::vector<ExtractedFile>& files, std::size_t region = 0);
   // The same for a request (archive/map_request.h), as the worker gets it:
   // `file` is the map itself, sent along with the request, or -1; it is
   // closed here.
@@ -71,6 +73,7 @@ class MapReader {
   };
 
   bool OpenMapArchive(const std::string& path, ArchiveHandle& archive) const;
+  bool HasFile(ArchiveHandle archive, const char* name) const;
   // Copies the file to `cursor`, or past the regions that may still be
   // read, and moves `cursor` past it; never past `regionEnd`.
   // `archiveSize` judges the sizes the map's tables claim.

@@ -26,16 +26,21 @@ void PutText(std::vector<std::byte>& out, std::string_view text) {
 
 }  // namespace
 
-void EncodeMapRequest(std::string_view path, std::span<const char* const> names, std::vector<std::byte>& message) {
+void EncodeMapRequest(std::string_view path, std::span<const char* const> names, bool identify,
+                      std::vector<std::byte>& message) {
   message.clear();
+  message.push_back(std::byte{identify});
   PutText(message, path);
   for (const char* name : names) PutText(message, name);
 }
 
-bool DecodeMapRequest(std::span<const std::byte> message, const char*& path, std::vector<const char*>& names) {
+bool DecodeMapRequest(std::span<const std::byte> message, const char*& path, std::vector<const char*>& names,
+                      bool& identify) {
   names.clear();
   // Every part ends with its zero byte, the last one too.
-  if (message.empty() || message.back() != std::byte{0}) return false;
+  if (message.size() < 2 || message.back() != std::byte{0}) return false;
+  identify = message[0] != std::byte{0};
+  message = message.subspan(1);
   const char* const text = reinterpret_cast<const char*>(message.data());
   path = text;
   for (std::size_t at = std::strlen(text) + 1; at < message.size(); at += std::strlen(text + at) + 1)
@@ -43,9 +48,9 @@ bool DecodeMapRequest(std::span<const std::byte> message, const char*& path, std
   return true;
 }
 
-void EncodeMapReply(bool opened, std::span<const ExtractedFile> files, std::vector<std::byte>& message) {
+void EncodeMapReply(const MapAnswer& answer, std::span<const ExtractedFile> files, std::vector<std::byte>& message) {
   message.clear();
-  message.push_back(std::byte{opened});
+  Put(message, answer);
   for (const ExtractedFile& f : files) {
     Put(message, f.found);
     Put(message, f.fileError);
@@ -54,11 +59,15 @@ void EncodeMapReply(bool opened, std::span<const ExtractedFile> files, std::vect
   }
 }
 
-bool DecodeMapReply(std::span<const std::byte> message, std::size_t count, std::vector<ExtractedFile>& files) {
+bool DecodeMapReply(std::span<const std::byte> message, std::size_t count, MapAnswer& answer,
+                    std::vector<ExtractedFile>& files) {
   files.clear();
-  if (message.size() != 1 + count * kReplyFileSize || message[0] == std::byte{0}) return false;
+  if (message.size() < sizeof answer) return false;
+  const std::byte* at = message.data();
+  Take(at, answer);
+  if (!answer.opened) return message.size() == sizeof answer;
+  if (message.size() != sizeof answer + count * kReplyFileSize) return false;
   files.resize(count);
-  const std::byte* at = message.data() + 1;
   for (ExtractedFile& f : files) {
     Take(at, f.found);
     Take(at, f.fileError);

@@ -1,10 +1,11 @@
 // The messages between the run and its worker about one map, encoded and
 // decoded only here so both sides agree.
 //
-// Request: the map's path, then each embedded file's name, each ended by a
-// zero byte, so the worker uses them where they lie. Reply: one byte
-// telling whether the map opened, then each file's result field by field,
-// in this machine's layout: both ends are the same program.
+// Request: one byte telling whether the map is to be identified, then the
+// map's path and each embedded file's name, each ended by a zero byte, so
+// the worker uses them where they lie. Reply: the map's answer, then each
+// file's result field by field, in this machine's layout: both ends are the
+// same program.
 #pragma once
 
 #include <cstddef>
@@ -13,17 +14,21 @@
 #include <vector>
 
 #include "archive/extracted_file.h"
+#include "archive/map_answer.h"
 
 namespace korvanel {
 
-void EncodeMapRequest(std::string_view path, std::span<const char* const> names, std::vector<std::byte>& message);
+void EncodeMapRequest(std::string_view path, std::span<const char* const> names, bool identify,
+                      std::vector<std::byte>& message);
 // Points `path` and `names` into `message`, which must outlive them. False
 // for a message that is no request.
-bool DecodeMapRequest(std::span<const std::byte> message, const char*& path, std::vector<const char*>& names);
+bool DecodeMapRequest(std::span<const std::byte> message, const char*& path, std::vector<const char*>& names,
+                      bool& identify);
 
-void EncodeMapReply(bool opened, std::span<const ExtractedFile> files, std::vector<std::byte>& message);
-// False when the map did not open, or the message does not answer a
-// request for `count` files.
-bool DecodeMapReply(std::span<const std::byte> message, std::size_t count, std::vector<ExtractedFile>& files);
+void EncodeMapReply(const MapAnswer& answer, std::span<const ExtractedFile> files, std::vector<std::byte>& message);
+// False when the message does not answer a request for `count` files; the
+// files are given only for a map that opened.
+bool DecodeMapReply(std::span<const std::byte> message, std::size_t count, MapAnswer& answer,
+                    std::vector<ExtractedFile>& files);
 
 }  // namespace korvanel

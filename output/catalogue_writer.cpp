@@ -1,6 +1,8 @@
 #include "output/catalogue_writer.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <nlohmann/json.hpp>
 
 #include "platform/text.h"
@@ -169,12 +171,72 @@ Json ScriptJson(const ScriptFacts& script, const std::string& file) {
   return object;
 }
 
+// The member that comes last, so that it can be given anew without
+// decoding the rest of the line.
+constexpr std::string_view kDuplicateOfKey = ",\"duplicate_of\":";
+
+std::string DuplicateTail(const std::string& duplicateOf) {
+  Json tail = Json::object();
+  if (duplicateOf.empty()) {
+    tail["duplicate_of"] = nullptr;
+  } else {
+    PutText(tail, "duplicate_of", duplicateOf);
+  }
+  std::string text = tail.dump(-1, ' ', false, Json::error_handler_t::replace);
+  text[0] = ',';
+  return text + '\n';
+}
+
+std::string_view Status(const MapRecord& record) {
+  if (!record.opened) return "unopenable";
+  const bool whole = std::none_of(record.problems.begin(), record.problems.end(), [](const MapProblem& p) { return !p.output; });
+  return whole ? "read" : "partial";
+}
+
 }  // namespace
+
+std::string CatalogueTime(std::int64_t seconds, std::uint32_t nanoseconds) {
+  const std::time_t time = static_cast<std::time_t>(seconds);
+  std::tm utc{};
+  if (!::gmtime_r(&time, &utc)) return {};
+  char text[48];
+  const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+  std::string result(text, length);
+  if (nanoseconds != 0) {
+    std::snprintf(text, sizeof text, ".%09u", static_cast<unsigned>(nanoseconds));
+    result += text;
+  }
+  return result + 'Z';
+}
+
+std::string HexDigits(std::span<const std::uint8_t> bytes) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  hex.reserve(bytes.size() * 2);
+  for (const std::uint8_t byte : bytes) {
+    hex += kDigits[byte >> 4];
+    hex += kDigits[byte & 15];
+  }
+  return hex;
+}
 
 std::string CatalogueLine(const MapRecord& record) {
   Json map = Json::object();
+  map["schema_version"] = kCatalogueVersion;
   PutText(map, "path", record.path);
+  map["later_formats"] = record.formats == MapFormats::kLater;
+  if (const auto& id = record.identity) {
+    map["size"] = id->size;
+    map["modified"] = CatalogueTime(id->modifiedSeconds, id->modifiedNanoseconds);
+    map["sha1"] = HexDigits(id->sha1);
+    const std::uint8_t crc[] = {static_cast<std::uint8_t>(id->crc32 >> 24), static_cast<std::uint8_t>(id->crc32 >> 16),
+                                static_cast<std::uint8_t>(id->crc32 >> 8), static_cast<std::uint8_t>(id->crc32)};
+    map["crc32"] = HexDigits(crc);
+  }
+  map["status"] = Status(record);
   map["opened"] = record.opened;
+  map["protected"] = !record.protection.empty();
+  map["protection"] = record.protection;
   Json problems = Json::array();
   for (const MapProblem& problem : record.problems) {
     Json entry = {{"file", problem.file.empty() ? Json() : Json(problem.file)}};
@@ -205,7 +267,16 @@ std::string CatalogueLine(const MapRecord& record) {
   }
   if (record.script) map["script"] = ScriptJson(*record.script, record.scriptFile);
   // Never throws: the texts that are not UTF-8 are replaced in the dump.
-  return map.dump(-1, ' ', false, Json::error_handler_t::replace) + '\n';
+  std::string line = map.dump(-1, ' ', false, Json::error_handler_t::replace);
+  line.pop_back();  // the closing brace, which the tail brings
+  return line + DuplicateTail(record.duplicateOf);
+}
+
+std::string WithDuplicateOf(std::string_view line, const std::string& duplicateOf) {
+  // No text holds the key's bytes: quotes inside strings are escaped.
+  const std::size_t at = line.rfind(kDuplicateOfKey);
+  if (at == std::string_view::npos) return std::string(line);
+  return std::string(line.substr(0, at)) + DuplicateTail(duplicateOf);
 }
 
 }  // namespace korvanel

@@ -7,9 +7,12 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "parsers/environment.h"
+#include "parsers/map_formats.h"
+#include "parsers/map_identity.h"
 #include "parsers/map_info.h"
 #include "parsers/script_scan.h"
 
@@ -18,6 +21,9 @@ namespace korvanel {
 struct MapProblem {
   std::string file;  // the embedded file's name; empty for the map itself
   std::string why;
+  // A problem with what the run makes of the map (a minimap file that
+  // exists already, say), not with the map's own files.
+  bool output = false;
 };
 
 struct WrittenMinimap {
@@ -29,7 +35,13 @@ struct WrittenMinimap {
 // A file's facts are absent when the map lacks the file or it was not read.
 struct MapRecord {
   std::string path;
+  // The layouts the map's files were read in.
+  MapFormats formats = MapFormats::kFirstRelease;
   bool opened = false;
+  // The file as stored, when it could be read whole.
+  std::optional<MapIdentity> identity;
+  // The signs of protection seen, by their catalogue names.
+  std::vector<std::string_view> protection;
   std::vector<MapProblem> problems;
   std::optional<MapInfo> mapInfo;
   std::optional<EnvironmentFacts> environment;
@@ -40,6 +52,8 @@ struct MapRecord {
   // read later formats, where it may be any of three.
   std::string scriptFile;
   std::optional<WrittenMinimap> minimap;
+  // The first map of the run with the same checksum; empty for none.
+  std::string duplicateOf;
 };
 
 }  // namespace korvanel

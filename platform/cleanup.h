@@ -18,6 +18,11 @@ void ForgetRemoveOnSignal();
 void RemovePartialOnSignal(const std::string& path);
 void ForgetPartial();
 
+// The same for a file written to replace another once it is complete (the
+// catalogue), for the whole run.
+void RemovePendingOnSignal(const std::string& path);
+void ForgetPending();
+
 // Runs `step` with the handled signals held back, so that a file and its
 // registration for removal come into being together.
 void HoldingSignals(const std::function<void()>& step);

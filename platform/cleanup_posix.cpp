@@ -27,9 +27,11 @@ struct Slot {
 
 Slot g_work;
 Slot g_partial;
+Slot g_pending;
 
 extern "C" void OnTerminatingSignal(int signal) {
   if (g_partial.armed) ::unlink(g_partial.path);
+  if (g_pending.armed) ::unlink(g_pending.path);
   if (g_work.armed) ::unlink(g_work.path);
   std::signal(signal, SIG_DFL);
   std::raise(signal);
@@ -66,6 +68,13 @@ void ForgetRemoveOnSignal() { g_work.armed = 0; }
 void RemovePartialOnSignal(const std::string& path) { g_partial.Set(path); }
 
 void ForgetPartial() { g_partial.armed = 0; }
+
+void RemovePendingOnSignal(const std::string& path) {
+  g_pending.Set(path);
+  InstallHandlers();
+}
+
+void ForgetPending() { g_pending.armed = 0; }
 
 void HoldingSignals(const std::function<void()>& step) {
   const sigset_t handled = HandledSet();

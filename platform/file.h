@@ -22,6 +22,19 @@ bool IsExistingDirectory(const std::string& path);
 int PathError(const std::string& path);
 // True when both paths name one existing file (links followed).
 bool IsSameFile(const std::string& a, const std::string& b);
+// The same, and also when both would name one file once it is created
+// ("new.txt" and "./new.txt").
+bool IsSamePlace(const std::string& a, const std::string& b);
+
+// What tells whether a file changed: its size and modification time.
+struct FileStamp {
+  std::uint64_t size = 0;
+  std::int64_t modifiedSeconds = 0;  // since 1970, UTC
+  std::uint32_t modifiedNanoseconds = 0;
+};
+// The stamp of the regular file at `path` (links followed). Returns 0 or the
+// error number (EINVAL for something else than a regular file).
+int ReadFileStamp(const std::string& path, FileStamp& stamp);
 
 class File {
  public:

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -40,6 +41,21 @@ bool IsSameFile(const std::string& a, const std::string& b) {
   struct stat x {}, y {};
   return !a.empty() && !b.empty() && ::stat(a.c_str(), &x) == 0 && ::stat(b.c_str(), &y) == 0 &&
          x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+}
+
+bool IsSamePlace(const std::string& a, const std::string& b) {
+  if (IsSameFile(a, b)) return true;
+  std::error_code ea, eb;
+  const std::filesystem::path x = std::filesystem::weakly_canonical(a, ea), y = std::filesystem::weakly_canonical(b, eb);
+  return !ea && !eb && !a.empty() && x == y;
+}
+
+int ReadFileStamp(const std::string& path, FileStamp& stamp) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return errno;
+  if (!S_ISREG(st.st_mode)) return EINVAL;
+  stamp = {static_cast<std::uint64_t>(st.st_size), st.st_mtim.tv_sec, static_cast<std::uint32_t>(st.st_mtim.tv_nsec)};
+  return 0;
 }
 
 int CreateUnnamedFile(const std::string& directory, unsigned mode, File& file) {

@@ -4,9 +4,11 @@
 #include <deque>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <filesystem>
 
+#include "archive/archive_precheck.h"
 #include "archive/install_path.h"
 #include "archive/map_archive.h"
 #include "archive/map_request.h"
@@ -42,7 +44,7 @@ std::string WorkFileBytes(const WorkFile& work) {
 // One map's request and its answer at once.
 bool ExtractMapFiles(MapArchive& archive, const std::string& path, std::span<const char* const> names,
                      std::vector<ExtractedFile>& files) {
-  return archive.CollectMapFiles(archive.RequestMapFiles(path, names), files);
+  return archive.CollectMapFiles(archive.RequestMapFiles(path, names), files).opened;
 }
 
 // A Wine prefix whose registry names `installDir` (a real folder) as the
@@ -157,29 +159,43 @@ TEST(ArchiveLibrary, NeverFromTheCurrentFolder) {
 TEST(MapRequest, EncodedAndDecodedAlike) {
   std::vector<std::byte> message;
   const char* names[] = {"war3map.w3i", "war3mapUnits.doo", ""};
-  EncodeMapRequest("/maps/a b.w3m", names, message);
+  EncodeMapRequest("/maps/a b.w3m", names, true, message);
   const char* path = nullptr;
   std::vector<const char*> decoded{"left over"};
-  ASSERT_TRUE(DecodeMapRequest(message, path, decoded));
+  bool identify = false;
+  ASSERT_TRUE(DecodeMapRequest(message, path, decoded, identify));
   EXPECT_STREQ(path, "/maps/a b.w3m");
+  EXPECT_TRUE(identify);
   ASSERT_EQ(decoded.size(), 3u);
   for (std::size_t i = 0; i < decoded.size(); ++i) EXPECT_STREQ(decoded[i], names[i]);
   // The names are used where they lie.
   EXPECT_GE(decoded[0], reinterpret_cast<const char*>(message.data()));
   EXPECT_LT(decoded[2], reinterpret_cast<const char*>(message.data() + message.size()));
 
-  EncodeMapRequest("/maps/none.w3m", {}, message);
-  ASSERT_TRUE(DecodeMapRequest(message, path, decoded));
+  EncodeMapRequest("/maps/none.w3m", {}, false, message);
+  ASSERT_TRUE(DecodeMapRequest(message, path, decoded, identify));
   EXPECT_STREQ(path, "/maps/none.w3m");
+  EXPECT_FALSE(identify);
   EXPECT_TRUE(decoded.empty());
   message.pop_back();
-  EXPECT_FALSE(DecodeMapRequest(message, path, decoded));
-  EXPECT_FALSE(DecodeMapRequest({}, path, decoded));
+  EXPECT_FALSE(DecodeMapRequest(message, path, decoded, identify));
+  EXPECT_FALSE(DecodeMapRequest({}, path, decoded, identify));
 
   const std::vector<ExtractedFile> files = {{true, 0, 4096, 70000}, {false, 0, 0, 0}, {true, 27, 0, 0}};
-  EncodeMapReply(true, files, message);
+  MapAnswer opened;
+  opened.opened = opened.identified = true;
+  opened.identity.size = 70000;
+  opened.identity.crc32 = 0xDEADBEEF;
+  opened.identity.sha1[19] = 7;
+  opened.signs.noListfile = true;
+  EncodeMapReply(opened, files, message);
   std::vector<ExtractedFile> answer{{}};
-  ASSERT_TRUE(DecodeMapReply(message, files.size(), answer));
+  MapAnswer decodedAnswer;
+  ASSERT_TRUE(DecodeMapReply(message, files.size(), decodedAnswer, answer));
+  EXPECT_TRUE(decodedAnswer.opened);
+  EXPECT_EQ(decodedAnswer.identity.crc32, 0xDEADBEEFu);
+  EXPECT_EQ(decodedAnswer.identity.sha1, opened.identity.sha1);
+  EXPECT_TRUE(decodedAnswer.signs.noListfile);
   ASSERT_EQ(answer.size(), files.size());
   for (std::size_t i = 0; i < files.size(); ++i) {
     EXPECT_EQ(answer[i].found, files[i].found) << i;
@@ -187,12 +203,20 @@ TEST(MapRequest, EncodedAndDecodedAlike) {
     EXPECT_EQ(answer[i].offset, files[i].offset) << i;
     EXPECT_EQ(answer[i].size, files[i].size) << i;
   }
-  // An answer to another request, or a map that did not open.
-  EXPECT_FALSE(DecodeMapReply(message, files.size() - 1, answer));
+  // An answer to another request, or a map that did not open: its reason
+  // comes back, and no files.
+  EXPECT_FALSE(DecodeMapReply(message, files.size() - 1, decodedAnswer, answer));
   EXPECT_TRUE(answer.empty());
-  EncodeMapReply(false, {}, message);
-  EXPECT_FALSE(DecodeMapReply(message, 0, answer));
-  EXPECT_TRUE(DecodeMapReply(std::vector<std::byte>{std::byte{1}}, 0, answer));
+  MapAnswer refused;
+  refused.failure = MapFailure::kUnreadable;
+  refused.error = EIO;
+  EncodeMapReply(refused, {}, message);
+  ASSERT_TRUE(DecodeMapReply(message, 3, decodedAnswer, answer));
+  EXPECT_FALSE(decodedAnswer.opened);
+  EXPECT_EQ(decodedAnswer.failure, MapFailure::kUnreadable);
+  EXPECT_EQ(decodedAnswer.error, EIO);
+  EXPECT_TRUE(answer.empty());
+  EXPECT_FALSE(DecodeMapReply(std::vector<std::byte>{std::byte{1}}, 0, decodedAnswer, answer));
 }
 
 // A work file in a fresh temporary folder and an archive binding over it.
@@ -234,6 +258,72 @@ TEST_F(Extraction, ExtractsEmbeddedFilesIntoTheWorkFile) {
   EXPECT_FALSE(ExtractMapFiles(archive, (dir / "junk.w3m").string(), names, files));
   EXPECT_FALSE(ExtractMapFiles(archive, (dir / "absent.w3m").string(), names, files));
   EXPECT_TRUE(files.empty());
+}
+
+// The identity of a map as the worker reads it: the whole file once,
+// across the reads' own boundaries, also for a file that is refused; and
+// which maps show signs of protection.
+TEST_F(Extraction, IdentifiesEveryMapFileItCanRead) {
+  ASSERT_TRUE(LoadArchiveLibrary(archive));
+  auto sha1sum = [&](const fs::path& file) {
+    const std::string command = "sha1sum '" + file.string() + "' > '" + (dir / "sum").string() + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    return ReadFile(dir / "sum").substr(0, 40);
+  };
+  auto hex = [](const auto& bytes) {
+    std::string text;
+    char digit[3];
+    for (const std::uint8_t b : bytes) std::snprintf(digit, sizeof digit, "%02x", b), text += digit;
+    return text;
+  };
+  ScratchBuffer scratch;
+  std::uint64_t size = 0;
+  // Larger than one read, with a header the library would not survive at
+  // the second read's start: refused, and still identified whole.
+  std::string big(3 << 20, 'x');
+  big.replace(1 << 20, 32, "MPQ\x1A" + Le32(32) + Le32(0) + Le32(0x7F000000) + Le32(0) + Le32(0) + Le32(-1) + Le32(0));
+  WriteFile(dir / "big.w3m", big);
+  MapAnswer answer;
+  EXPECT_FALSE(CheckMapFile((dir / "big.w3m").string(), scratch, true, answer, size));
+  EXPECT_EQ(answer.failure, MapFailure::kHostileHeader);
+  ASSERT_TRUE(answer.identified);
+  EXPECT_EQ(answer.identity.size, big.size());
+  EXPECT_EQ(hex(answer.identity.sha1), sha1sum(dir / "big.w3m"));
+  answer = {};
+  EXPECT_FALSE(CheckMapFile((dir / "absent.w3m").string(), scratch, true, answer, size));
+  EXPECT_EQ(answer.failure, MapFailure::kUnreadable);
+  EXPECT_EQ(answer.error, ENOENT);
+  EXPECT_FALSE(answer.identified);
+
+  // An intact map: its identity and no sign of protection; the same map
+  // with its block table said to run past the end of the file.
+  ASSERT_TRUE(BuildMap(dir / "m.w3m", {{"war3map.w3i", "info"}}));
+  const char* names[] = {"war3map.w3i"};
+  std::vector<ExtractedFile> files;
+  answer = archive.CollectMapFiles(archive.RequestMapFiles((dir / "m.w3m").string(), names, true), files);
+  EXPECT_TRUE(answer.opened);
+  ASSERT_TRUE(answer.identified);
+  EXPECT_EQ(answer.identity.size, fs::file_size(dir / "m.w3m"));
+  EXPECT_EQ(hex(answer.identity.sha1), sha1sum(dir / "m.w3m"));
+  struct stat st {};
+  ASSERT_EQ(::stat((dir / "m.w3m").c_str(), &st), 0);
+  EXPECT_EQ(answer.identity.modifiedSeconds, st.st_mtim.tv_sec);
+  EXPECT_EQ(answer.identity.modifiedNanoseconds, static_cast<std::uint32_t>(st.st_mtim.tv_nsec));
+  EXPECT_FALSE(answer.signs.noListfile);
+  EXPECT_FALSE(answer.signs.blockTablePastEnd || answer.signs.hashTablePastEnd || answer.signs.hashTableOutside);
+  std::string map = ReadFile(dir / "m.w3m");
+  const std::size_t header = map.find("MPQ\x1A");
+  ASSERT_NE(header, std::string::npos);
+  const std::uint32_t blockTable = static_cast<std::uint32_t>(map.size() - header - 16);
+  map.replace(header + 0x14, 4, Le32(static_cast<std::int32_t>(blockTable)));
+  WriteFile(dir / "cut.w3m", map);
+  answer = archive.CollectMapFiles(archive.RequestMapFiles((dir / "cut.w3m").string(), names, true), files);
+  EXPECT_TRUE(answer.signs.blockTablePastEnd);
+  EXPECT_FALSE(answer.signs.blockTableOutside);
+  // Not asked to identify, the worker neither hashes nor looks.
+  answer = archive.CollectMapFiles(archive.RequestMapFiles((dir / "cut.w3m").string(), names, false), files);
+  EXPECT_FALSE(answer.identified);
+  EXPECT_FALSE(answer.signs.blockTablePastEnd);
 }
 
 TEST_F(Extraction, ShortReadLeavesOnlyTheDeliveredBytes) {
@@ -326,11 +416,11 @@ TEST_F(Extraction, WorkersTakeTurnsEachInItsOwnRegion) {
     for (std::size_t i = 0; i < burst; ++i) {
       if (!last(i)) continue;
       while (!archive.IsAnswered(numbers[i])) ASSERT_TRUE(archive.AwaitAnswer(std::chrono::seconds(30))) << i;
-      ASSERT_TRUE(archive.CollectMapFiles(numbers[i], answers[i])) << i;
+      ASSERT_TRUE(archive.CollectMapFiles(numbers[i], answers[i]).opened) << i;
     }
     for (std::size_t i = 0; i < burst; ++i) {
       if (!last(i)) {
-        ASSERT_TRUE(archive.CollectMapFiles(numbers[i], answers[i])) << i;
+        ASSERT_TRUE(archive.CollectMapFiles(numbers[i], answers[i]).opened) << i;
       }
       for (const ExtractedFile& f : answers[i])
         EXPECT_EQ(f.offset / kWorkFileRegion, (round * burst + i) % kWorkers) << round << " " << i;

@@ -47,10 +47,15 @@ TEST(Catalogue, HostileTextsGiveValidJsonAndStayRecoverable) {
     info.maxPlayers = 1;
     info.players.push_back({0, 1, 1, true, MapText{text, text}, 1.5f, -2});
     record.script.emplace().dateText = text;
+    record.duplicateOf = record.path;
 
     const Json map = OneLine(record);
     ASSERT_TRUE(map.is_object()) << text.substr(0, 40);
     EXPECT_EQ(CatalogueText(map, "path"), record.path);
+    EXPECT_EQ(CatalogueText(map, "duplicate_of"), record.path);
+    // Given anew, the last member keeps every byte too, and the rest stays.
+    const std::string line = CatalogueLine(record);
+    EXPECT_EQ(WithDuplicateOf(WithDuplicateOf(line, "/other"), record.path), line);
     EXPECT_EQ(CatalogueText(map["errors"][0], "error"), text);
     EXPECT_EQ(CatalogueText(map["map_info"]["name"], "resolved"), text);
     EXPECT_EQ(CatalogueText(map["map_info"]["players"][0]["name"], "stored"), text);
@@ -100,12 +105,33 @@ TEST(Catalogue, FactsAsTypedValues) {
   EXPECT_EQ(map["script"]["mine_gold"], -5);
   EXPECT_FALSE(map.contains("environment"));  // a file the map lacks
 
-  // A map that did not open has its path, the flag and why.
+  EXPECT_EQ(map["status"], "read");
+  EXPECT_FALSE(map.contains("sha1"));  // never a checksum the run did not compute
+  // A problem with the run's own output leaves the map read; one with its
+  // files makes it partial.
+  record.problems.push_back({"war3mapMap.blp", "the minimap file exists already", true});
+  EXPECT_EQ(OneLine(record)["status"], "read");
+  record.problems.push_back({"war3map.doo", "missing from the map"});
+  EXPECT_EQ(OneLine(record)["status"], "partial");
+
+  // A map that did not open has its path, the flag and why, and its
+  // identity when the file could be read.
   MapRecord unopened;
   unopened.path = "/maps/b.w3m";
   unopened.problems.push_back({"", "cannot open the map"});
+  unopened.protection = {"hash_table_past_end_of_file"};
+  MapIdentity& id = unopened.identity.emplace();
+  id.size = 5;
+  id.modifiedSeconds = 1262998438;
+  id.modifiedNanoseconds = 5;
+  id.sha1 = {0xc6, 0xc3, 0x00, 0x52, 0x8d, 0xda, 0x0b, 0x92, 0x92, 0x17, 0x49, 0x18, 0xe5, 0x49, 0x4b, 0x27, 0xc9, 0x7b, 0xe7, 0xdd};
+  id.crc32 = 0x0dd47507;
   const Json closed = OneLine(unopened);
-  EXPECT_EQ(closed, Json::parse(R"({"path":"/maps/b.w3m","opened":false,"errors":[{"file":null,"error":"cannot open the map"}]})"));
+  EXPECT_EQ(closed, Json::parse(R"({"schema_version":2,"path":"/maps/b.w3m","later_formats":false,"size":5,
+      "modified":"2010-01-09T00:53:58.000000005Z","sha1":"c6c300528dda0b9292174918e5494b27c97be7dd","crc32":"0dd47507",
+      "status":"unopenable","opened":false,"protected":true,"protection":["hash_table_past_end_of_file"],
+      "errors":[{"file":null,"error":"cannot open the map"}],"duplicate_of":null})"));
+  EXPECT_EQ(CatalogueTime(0, 0), "1970-01-01T00:00:00Z");
 }
 
 }  // namespace korvanel::test

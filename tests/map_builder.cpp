@@ -17,14 +17,14 @@ struct KeepStandardDescriptors {
 
 }  // namespace
 
-bool BuildMap(const std::filesystem::path& path, const std::vector<EmbeddedFile>& files) {
+bool BuildMap(const std::filesystem::path& path, const std::vector<EmbeddedFile>& files, bool listfile) {
   KeepStandardDescriptors keep;
   std::error_code ec;
   std::filesystem::remove(path, ec);
   HANDLE mpq = nullptr;
   DWORD capacity = 16;
   while (capacity < files.size() + 4) capacity *= 2;
-  if (!SFileCreateArchive(path.c_str(), MPQ_CREATE_LISTFILE | MPQ_CREATE_ARCHIVE_V1, capacity, &mpq))
+  if (!SFileCreateArchive(path.c_str(), (listfile ? MPQ_CREATE_LISTFILE : 0) | MPQ_CREATE_ARCHIVE_V1, capacity, &mpq))
     return false;
   bool ok = true;
   for (const EmbeddedFile& f : files) {

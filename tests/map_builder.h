@@ -15,9 +15,10 @@ struct EmbeddedFile {
   std::string bytes;
 };
 
-// Writes a new archive at `path` holding `files` (compressed). Returns false
-// when StormLib refuses.
-bool BuildMap(const std::filesystem::path& path, const std::vector<EmbeddedFile>& files);
+// Writes a new archive at `path` holding `files` (compressed), with the
+// list of its names unless `listfile` is false, as protected maps leave it
+// out. Returns false when StormLib refuses.
+bool BuildMap(const std::filesystem::path& path, const std::vector<EmbeddedFile>& files, bool listfile = true);
 
 // The bytes of one embedded file of an archive, or nothing when the archive
 // or the file cannot be opened.
