@@ -24,8 +24,14 @@ bool BuildMap(const std::filesystem::path& path, const std::vector<EmbeddedFile>
   HANDLE mpq = nullptr;
   DWORD capacity = 16;
   while (capacity < files.size() + 4) capacity *= 2;
-  if (!SFileCreateArchive(path.c_str(), (listfile ? MPQ_CREATE_LISTFILE : 0) | MPQ_CREATE_ARCHIVE_V1, capacity, &mpq))
-    return false;
+  // The library writes a list of names unless its flags say none.
+  SFILE_CREATE_MPQ create{};
+  create.cbSize = sizeof create;
+  create.dwMpqVersion = MPQ_FORMAT_VERSION_1;
+  create.dwFileFlags1 = listfile ? MPQ_FILE_DEFAULT_INTERNAL : 0;
+  create.dwMaxFileCount = capacity;
+  create.dwSectorSize = 0x1000;
+  if (!SFileCreateArchive2(path.c_str(), &create, &mpq)) return false;
   bool ok = true;
   for (const EmbeddedFile& f : files) {
     HANDLE file = nullptr;

@@ -2,6 +2,9 @@
 // intact ones, the info file's rules and the source as typed.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -168,7 +171,9 @@ TEST(Pipeline, CatalogueOfTheFixtureMapsAgreesWithTheInfoFile) {
     const bool lua = map["path"].get<std::string>().find("_lua") != std::string::npos ||
                      map["path"].get<std::string>().find("_w3e12") != std::string::npos;
     EXPECT_EQ(map["status"], lua ? "partial" : "read") << map["path"] << map["errors"];
-    if (lua) EXPECT_EQ(map["errors"], Json::parse(R"([{"file":"war3map.j","error":"missing from the map"}])"));
+    if (lua) {
+      EXPECT_EQ(map["errors"], Json::parse(R"([{"file":"war3map.j","error":"missing from the map"}])"));
+    }
   }
   EXPECT_EQ(smallest["size"], fs::file_size(roc));
   EXPECT_EQ(smallest["crc32"], "648a2f17");
@@ -549,6 +554,174 @@ TEST(Pipeline, TheProgramNeverWritesToAMap) {
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(ReadFile(dir / "m.w3m"), ReadFile(roc));
   EXPECT_EQ(fs::last_write_time(dir / "m.w3m"), before);
+}
+
+}  // namespace korvanel::test
+
+namespace korvanel::test {
+namespace {
+
+// Holds the lock a run of the program takes on the catalogue it writes,
+// as another run would.
+class CatalogueLock {
+ public:
+  explicit CatalogueLock(const fs::path& catalogue)
+      : fd_(::open((catalogue.parent_path() / ("." + catalogue.filename().string() + ".kvl-new")).c_str(),
+                   O_RDWR | O_CREAT | O_CLOEXEC, 0666)) {
+    EXPECT_EQ(::flock(fd_, LOCK_EX | LOCK_NB), 0);
+  }
+  ~CatalogueLock() { ::close(fd_); }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+// What a collection keeper asks of a folder: which files are one map,
+// which are damaged or protected and why; then the same in seconds for a
+// collection that barely changed.
+TEST(Pipeline, CatalogueOfACollection) {
+  TempDir dir;
+  const fs::path maps = dir / "maps", catalogue = dir / "maps.jsonl";
+  fs::create_directory(maps);
+  SampleMap sample;
+  ASSERT_TRUE(BuildMap(maps / "a.w3m", SampleMapFiles(sample)));
+  fs::copy_file(maps / "a.w3m", maps / "b_copy.w3m");
+  ASSERT_TRUE(BuildMap(maps / "c_damaged.w3m", Replace(SampleMapFiles(sample), "war3map.w3i", SampleW3i(sample).substr(0, 20))));
+  sample.name = "Protected";
+  ASSERT_TRUE(BuildMap(maps / "d_protected.w3m", Drop(SampleMapFiles(sample), {"war3map.doo"}), false));
+  WriteFile(maps / "e_broken.w3m", "not a map");
+
+  const ProcessResult full = RunKorvanel({maps.string(), "--json", catalogue.string()});
+  EXPECT_EQ(full.status, 1);  // the broken map
+  EXPECT_EQ(full.err, "korvanel: " + (maps / "c_damaged.w3m").string() +
+                          ": war3map.w3i: damaged or of an unknown format; its lines may be missing or incomplete\n"
+                          "korvanel: catalogue " + catalogue.string() + ": 5 maps, 1 duplicate\n");
+  const std::string first = ReadFile(catalogue);
+  std::vector<Json> objects = ParseCatalogue(first);
+  ASSERT_EQ(objects.size(), 5u);
+  auto field = [&](const char* key) {
+    std::vector<Json> values;
+    for (const Json& o : objects) values.push_back(o.value(key, Json()));
+    return values;
+  };
+  EXPECT_EQ(field("status"), (std::vector<Json>{"read", "read", "partial", "partial", "unopenable"}));
+  EXPECT_EQ(field("duplicate_of"), (std::vector<Json>{nullptr, (maps / "a.w3m").string(), nullptr, nullptr, nullptr}));
+  EXPECT_EQ(objects[0]["sha1"], objects[1]["sha1"]);
+  EXPECT_NE(objects[0]["sha1"], objects[2]["sha1"]);
+  EXPECT_EQ(objects[0]["size"], fs::file_size(maps / "a.w3m"));
+  EXPECT_EQ(objects[2]["errors"][0]["file"], "war3map.w3i");
+  EXPECT_EQ(objects[3]["protection"], Json::parse(R"(["no_listfile"])"));
+  EXPECT_EQ(objects[3]["protected"], true);
+  EXPECT_EQ(objects[3]["errors"], Json::parse(R"([{"file":"war3map.doo","error":"missing from the map"}])"));
+  EXPECT_EQ(objects[0]["protected"], false);
+  EXPECT_EQ(objects[4]["errors"][0]["error"], "cannot open the map: the archive library does not take it for a map archive");
+  EXPECT_TRUE(objects[4].contains("sha1"));  // readable, so identified
+
+  // An update over the unchanged folder gives the same catalogue.
+  ProcessResult update = RunKorvanel({maps.string(), "--json", catalogue.string(), "--update"});
+  EXPECT_EQ(update.err, "korvanel: catalogue " + catalogue.string() + ": 5 maps, 1 duplicate, 5 unchanged since the last run\n");
+  EXPECT_EQ(ReadFile(catalogue), first);
+
+  // A map changed, one gone, one new: the update equals a full run, also
+  // in which map another copies.
+  fs::remove(maps / "a.w3m");
+  ASSERT_TRUE(BuildMap(maps / "c_damaged.w3m", SampleMapFiles(sample)));
+  fs::copy_file(maps / "b_copy.w3m", maps / "f_new.w3m");
+  update = RunKorvanel({maps.string(), "--json", catalogue.string(), "--update"});
+  EXPECT_EQ(update.err, "korvanel: catalogue " + catalogue.string() + ": 5 maps, 1 duplicate, 3 unchanged since the last run\n");
+  const ProcessResult again = RunKorvanel({maps.string(), "--json", (dir / "full.jsonl").string()});
+  const std::string updated = ReadFile(catalogue);
+  EXPECT_EQ(updated, ReadFile(dir / "full.jsonl"));
+  objects = ParseCatalogue(updated);
+  ASSERT_EQ(objects.size(), 5u);
+  EXPECT_EQ(field("duplicate_of"), (std::vector<Json>{nullptr, nullptr, nullptr, nullptr, (maps / "b_copy.w3m").string()}));
+  EXPECT_EQ(objects[1]["status"], "read");
+
+  // What cannot be trusted is said, and every map is read anew.
+  const std::string other = std::string(updated).replace(updated.find("\"schema_version\":2"), 18, "\"schema_version\":1");
+  for (const auto& [old, why] : {std::pair{updated.substr(0, updated.size() - 5), "its line 5 is damaged or cut short"},
+                                 std::pair{other, "its line 1 is of another catalogue version"},
+                                 std::pair{std::string("-------------------\r\n"), "its line 1 is damaged or cut short"},
+                                 std::pair{std::string("{\"path\":\"x\"}\n"), "its line 1 is not a map of a korvanel catalogue"}}) {
+    WriteFile(catalogue, old);
+    update = RunKorvanel({maps.string(), "--json", catalogue.string(), "--update"});
+    EXPECT_EQ(update.err, "korvanel: the catalogue " + catalogue.string() + " cannot be updated: " + why +
+                              "; every map is read anew\nkorvanel: catalogue " + catalogue.string() +
+                              ": 5 maps, 1 duplicate, 0 unchanged since the last run\n");
+    EXPECT_EQ(ReadFile(catalogue), updated);
+  }
+
+  // The update takes the time and size for the map's word: a map rewritten
+  // under its old size and time is not read again.
+  const auto time = fs::last_write_time(maps / "f_new.w3m");
+  WriteFile(maps / "f_new.w3m", std::string(fs::file_size(maps / "f_new.w3m"), 'x'));
+  fs::last_write_time(maps / "f_new.w3m", time);
+  update = RunKorvanel({maps.string(), "--json", catalogue.string(), "--update"});
+  EXPECT_EQ(update.err, "korvanel: catalogue " + catalogue.string() + ": 5 maps, 1 duplicate, 5 unchanged since the last run\n");
+  EXPECT_EQ(ReadFile(catalogue), updated);
+}
+
+// The catalogue is written beside the old one and put in place whole: a
+// run that cannot write it, or that finds another run at it, leaves the
+// old one as it was and touches nothing else.
+TEST(Pipeline, ACatalogueIsNeverLeftHalfWrittenOrMixed) {
+  TempDir dir;
+  SampleMap sample;
+  sample.pictureSize = 0;
+  ASSERT_TRUE(BuildMap(dir / "one.w3m", SampleMapFiles(sample)));
+  const std::string map = (dir / "one.w3m").string(), info = (dir / "info.txt").string();
+  const fs::path catalogue = dir / "maps.jsonl";
+  WriteFile(catalogue, "old\n");
+  {
+    CatalogueLock another(catalogue);
+    const ProcessResult r = RunKorvanel({map, "/i", info, "--json", catalogue.string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "korvanel: the catalogue " + catalogue.string() +
+                         " is being written by another run; try again when that one has ended\n");
+  }
+  EXPECT_EQ(ReadFile(catalogue), "old\n");
+  EXPECT_FALSE(fs::exists(info));
+
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  fs::create_directory(dir / "folder");
+  for (const auto& [target, why] : {std::pair{dir / "fifo", " is a fifo or socket, not a file; give a file's name, or - for standard output"},
+                                    std::pair{dir / "folder", " is a folder; give a file's name"}}) {
+    const ProcessResult r = RunKorvanel({map, "/i", info, "--json", target.string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "korvanel: the catalogue " + target.string() + why + "\n");
+  }
+  EXPECT_FALSE(fs::exists(info));
+
+  // Through a link the file it names is replaced, and the link stays.
+  fs::create_symlink(catalogue, dir / "link.jsonl");
+  EXPECT_EQ(RunKorvanel({map, "--json", (dir / "link.jsonl").string()}).status, 0);
+  EXPECT_TRUE(fs::is_symlink(dir / "link.jsonl"));
+  EXPECT_EQ(ParseCatalogue(ReadFile(catalogue)).size(), 1u);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 5);  // no new file left
+}
+
+// A run that cannot start changes no file: the source and the minimap
+// folder are checked before the info file or the catalogue is touched.
+TEST(Pipeline, ARunThatCannotStartTouchesNothing) {
+  TempDir dir;
+  SampleMap sample;
+  fs::create_directory(dir / "maps");
+  ASSERT_TRUE(BuildMap(dir / "maps" / "one.w3m", SampleMapFiles(sample)));
+  WriteFile(dir / "p.txt", "earlier\r\n");
+  WriteFile(dir / "p.jsonl", "earlier\n");
+  ProcessResult r = RunKorvanel({(dir / "maps").string(), "/i", (dir / "p.txt").string(), "/o", "/m",
+                                 (dir / "nosuch").string(), "--json", (dir / "p.jsonl").string()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "ERROR!\nYou entered an invalid path for the minimap directory! Please check the spelling and if the "
+                   "directory really (still?) exists." + (dir / "nosuch/").string() + "\n");
+  r = RunKorvanel({(dir / "nosuch").string(), "/i", (dir / "p.txt").string(), "/o", "--json", (dir / "p.jsonl").string()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "ERROR!\nUnable to open the map file :\n" + (dir / "nosuch").string() + "\n");
+  EXPECT_EQ(ReadFile(dir / "p.txt"), "earlier\r\n");
+  EXPECT_EQ(ReadFile(dir / "p.jsonl"), "earlier\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 3);
 }
 
 }  // namespace korvanel::test
