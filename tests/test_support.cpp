@@ -61,6 +61,26 @@ std::string Le32(std::int32_t value) {
   return s;
 }
 
+std::string MakeMmp(const std::vector<MmpEntry>& entries, std::optional<std::int32_t> count) {
+  std::string s = Le32(0) + Le32(count.value_or(static_cast<std::int32_t>(entries.size())));
+  for (const MmpEntry& e : entries) {
+    s += Le32(e.type) + Le32(e.x) + Le32(e.y);
+    s += {static_cast<char>(e.blue), static_cast<char>(e.green), static_cast<char>(e.red), static_cast<char>(e.alpha)};
+  }
+  return s;
+}
+
+std::string MakeMdx(const std::vector<std::string>& texturePaths) {
+  std::string textures;
+  for (const std::string& path : texturePaths) {
+    std::string padded = path;
+    padded.resize(260, '\0');
+    textures += Le32(0) + padded + Le32(0);
+  }
+  return "MDLX" + std::string("VERS") + Le32(4) + Le32(800) + "TEXS" +
+         Le32(static_cast<std::int32_t>(textures.size())) + textures;
+}
+
 fs::path FixturesDir() {
   if (const char* env = std::getenv("KORVANEL_FIXTURES")) return env;
   fs::path dir = KORVANEL_FIXTURES_DIR;

@@ -68,6 +68,17 @@ inline std::span<const std::byte> Bytes(std::string_view s) {
 // Little-endian 32-bit value as four bytes, for building map files in tests.
 std::string Le32(std::int32_t value);
 
+// A war3map.mmp entry and file: version 0 and the entries' count unless
+// `count` is given.
+struct MmpEntry {
+  std::int32_t type, x, y;
+  std::uint8_t blue, green, red, alpha;
+};
+std::string MakeMmp(const std::vector<MmpEntry>& entries, std::optional<std::int32_t> count = {});
+
+// A binary model with a version chunk and a texture chunk of these paths.
+std::string MakeMdx(const std::vector<std::string>& texturePaths);
+
 // The shared fixtures folder, or an empty path when it is not there.
 fs::path FixturesDir();
 // Path of one fixture file; the calling test is skipped with a message when
