@@ -29,7 +29,7 @@ constexpr Source kSources[] = {
     {"war3map.w3e", "environment"},         {"war3map.doo", "doodads"},
     {"war3mapUnits.doo", "doodads"},        {"war3map.j", "script_scan"},
     {"scripts\\war3map.j", "script_scan"},  {"war3map.lua", "script_scan"},
-    {"war3mapMap.blp", "minimap_convert"},
+    {"war3mapMap.blp", "minimap_convert"},  {"war3map.imp", "imports"},
 };
 
 bool Write(const fs::path& path, const std::vector<char>& bytes) {
