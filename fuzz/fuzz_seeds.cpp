@@ -30,6 +30,7 @@ constexpr Source kSources[] = {
     {"war3mapUnits.doo", "doodads"},        {"war3map.j", "script_scan"},
     {"scripts\\war3map.j", "script_scan"},  {"war3map.lua", "script_scan"},
     {"war3mapMap.blp", "minimap_convert"},  {"war3map.mmp", "minimap_icons"},
+    {"war3map.imp", "imports"},
 };
 
 bool Write(const fs::path& path, const std::vector<char>& bytes) {

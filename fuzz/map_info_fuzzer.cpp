@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "fuzz/fuzz_support.h"
@@ -44,10 +45,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     std::int32_t format = 0;
     std::memcpy(&format, data, 4);  // the fuzz hosts are little-endian
-    const bool readable = format == 18 || (formats == MapFormats::kLater && format >= 25);
+    const bool readable = format == 18 || (formats == MapFormats::kLater && format > 18);
     if (!readable && (!ok || out.Lines() != 1)) fuzz::Fail("other format must give its version line only");
     if (readable && ok && out.Lines() != 11) fuzz::Fail("complete walk must give eleven lines");
     if (readable && !ok && out.Lines() >= 11) fuzz::Fail("failed walk wrote every line");
+    if (info.endsAfterForces && !info.slotsComplete) fuzz::Fail("an end after forces not read");
+    // Fields are kept in file order: none after the first one missing.
+    const bool later[] = {info.loadingScreenBackground.has_value(), info.loadingScreenText.has_value(),
+                          info.loadingScreenTitle.has_value(),      info.loadingScreenSubtitle.has_value(),
+                          info.gameDataSet.has_value(),             info.prologueText.has_value(),
+                          info.prologueTitle.has_value(),           info.prologueSubtitle.has_value(),
+                          info.maxPlayers.has_value()};
+    for (std::size_t k = 1; k < std::size(later); ++k)
+      if (later[k] && !later[k - 1]) fuzz::Fail("a field kept after a missing one");
+    if (later[0] && !info.tileset) fuzz::Fail("loading screen kept without the tileset");
   }
   return 0;
 }

@@ -14,8 +14,16 @@ namespace korvanel {
 namespace {
 
 constexpr std::int32_t kReadableFormat = 18;
-// The formats of later editors, by the fields each added to the one before.
-constexpr std::int32_t kExpansionFormat = 25;    // loading screen, prologue, fog, weather, light and water
+// The formats of later editors, by the fields each added to the one before
+// (the version history of the community's map format documentation; no
+// map of 19 to 24, editors of the expansion's test phase, was at hand).
+constexpr std::int32_t kFogFormat = 19;
+constexpr std::int32_t kImportedScreensFormat = 20;  // a path for each screen's imported model or picture
+constexpr std::int32_t kWeatherFormat = 21;
+constexpr std::int32_t kSoundFormat = 22;            // custom sound environment
+constexpr std::int32_t kLightFormat = 23;            // custom light environment
+// 24 adds random item tables, after the forces.
+constexpr std::int32_t kExpansionFormat = 25;        // water colour
 constexpr std::int32_t kGameVersionFormat = 27;  // the game's version, after the editor's
 constexpr std::int32_t kScriptLanguageFormat = 28;
 constexpr std::int32_t kGameDataFormat = 31;     // supported modes and game data version; enemy priorities
@@ -56,15 +64,6 @@ constexpr std::string_view kMapTypeLabel = "Map Type:          ";
 constexpr std::string_view kTilesetLabel = "Main Tileset:      ";
 constexpr std::string_view kMaxPlayersLabel = "Max Players:       ";
 
-// Offset after a skipped NUL-ended string; a string that runs to the end of
-// the data leaves the offset at the end.
-std::int64_t SkipString(const ByteReader& in, std::int64_t offset) {
-  if (offset >= in.Size()) return offset;
-  std::int64_t next = 0;
-  in.CString(offset, next);
-  return next < in.Size() ? next : in.Size();
-}
-
 std::vector<std::string_view> FlagNames(std::int32_t flags, std::span<const std::pair<std::int32_t, std::string_view>> names) {
   std::vector<std::string_view> set;
   for (const auto& [bit, name] : names)
@@ -72,10 +71,13 @@ std::vector<std::string_view> FlagNames(std::int32_t flags, std::span<const std:
   return set;
 }
 
+MapText Resolved(std::string_view stored, const TriggerStringTable& table, MapFormats formats) {
+  return {std::string(stored), ResolveTriggerString(table, stored, formats)};
+}
+
 MapText ReadText(const ByteReader& in, std::int64_t offset, std::int64_t& next, const TriggerStringTable& table,
                  MapFormats formats) {
-  const std::string_view stored = in.CString(offset, next);
-  return {std::string(stored), ResolveTriggerString(table, stored, formats)};
+  return Resolved(in.CString(offset, next), table, formats);
 }
 
 std::optional<float> F32(const ByteReader& in, std::int64_t offset) {
@@ -85,8 +87,53 @@ std::optional<float> F32(const ByteReader& in, std::int64_t offset) {
 }
 
 bool IsReadable(std::int32_t format, MapFormats formats) {
-  return format == kReadableFormat || (formats == MapFormats::kLater && format >= kExpansionFormat);
+  return format == kReadableFormat || (formats == MapFormats::kLater && format > kReadableFormat);
 }
+
+// Reads fields one after another; once one is missing every later one is
+// too, so that a cut keeps exactly the fields before it.
+class FieldCursor {
+ public:
+  FieldCursor(const ByteReader& in, std::int64_t at) : in_(in), at_(at) {}
+
+  std::int64_t At() const { return at_; }
+
+  std::optional<std::int32_t> Int() {
+    const auto value = ended_ ? std::nullopt : in_.I32(at_);
+    Advance(value.has_value(), 4);
+    return value;
+  }
+
+  // A string without its NUL runs to the end of the data and is read as far
+  // as it goes; nothing follows it.
+  std::optional<std::string_view> String() {
+    if (ended_ || at_ >= in_.Size()) {
+      ended_ = true;
+      return std::nullopt;
+    }
+    std::int64_t next = 0;
+    const std::string_view text = in_.CString(at_, next);
+    at_ = next;
+    ended_ = next > in_.Size();
+    return text;
+  }
+
+  // Fields not kept.
+  void Skip(std::int64_t count) { Advance(!ended_ && in_.Has(at_, count), count); }
+
+ private:
+  void Advance(bool present, std::int64_t count) {
+    if (present) {
+      at_ += count;
+    } else {
+      ended_ = true;
+    }
+  }
+
+  const ByteReader& in_;
+  std::int64_t at_;
+  bool ended_ = false;
+};
 
 // The player and force tables after the maximum number of players, at
 // `offset`. From format 31 on, each player also has two enemy-priority
@@ -125,22 +172,40 @@ void ReadSlots(const ByteReader& in, std::int64_t offset, const TriggerStringTab
     offset = next;
   }
   info.slotsComplete = true;
+  info.endsAfterForces = offset == in.Size();
 }
 
-// Offset after what later formats hold between the loading screen's number
-// and the script language, from `q`, the offset of that number's end.
-// Skipped strings that run to the end leave the offset past the data, which
-// the caller's next read then fails.
-std::int64_t SkipLaterSettings(const ByteReader& in, std::int64_t q) {
-  auto skipStrings = [&](int count) {
-    for (int k = 0; k < count; ++k) q = SkipString(in, q);
+// What follows the tileset up to the maximum number of players: the
+// loading screen, the prologue and, in later formats, the settings between
+// them and the players, each from the format that added it.
+void ReadPreMatchFields(FieldCursor& at, const TriggerStringTable& table, MapInfo& info) {
+  const std::int32_t format = *info.format;
+  auto text = [&](std::optional<MapText>& field) {
+    if (const auto stored = at.String()) field = Resolved(*stored, table, info.formats);
   };
-  skipStrings(4);  // loading screen model and its three texts
-  q += 4;          // game data set
-  skipStrings(4);  // prologue picture and its three texts
-  q += 4 + 12 + 4 + 4;  // fog style, its heights and density, its colour; weather
-  skipStrings(1);  // sound environment
-  return q + 1 + 4;  // light environment letter, water colour
+  auto path = [&](std::optional<std::string>& field) {
+    if (format < kImportedScreensFormat) return;
+    if (const auto stored = at.String()) field = std::string(*stored);
+  };
+  info.loadingScreenBackground = at.Int();
+  path(info.loadingScreenPath);
+  text(info.loadingScreenText);
+  text(info.loadingScreenTitle);
+  text(info.loadingScreenSubtitle);
+  info.gameDataSet = at.Int();
+  path(info.prologuePath);
+  text(info.prologueText);
+  text(info.prologueTitle);
+  text(info.prologueSubtitle);
+
+  if (format >= kFogFormat) at.Skip(4 + 12 + 4);  // fog style, its heights and density, its colour
+  if (format >= kWeatherFormat) at.Skip(4);
+  if (format >= kSoundFormat) at.String();
+  if (format >= kLightFormat) at.Skip(1);
+  if (format >= kExpansionFormat) at.Skip(4);  // water colour
+  if (format >= kScriptLanguageFormat) info.scriptLanguage = at.Int();
+  if (format >= kGameDataFormat) at.Skip(8);
+  if (format >= kCameraFormat) at.Skip(12);
 }
 
 // Format 18, or a later one, from the map version on; `info.format` is read.
@@ -173,27 +238,10 @@ bool ReadFields(const ByteReader& in, const TriggerStringTable& table, MapInfo& 
   if (!(info.flags = in.I32(p + 56))) return false;
   if (!(info.tileset = in.U8(p + 60))) return false;
 
-  // Loading screen, prologue and the like, not kept.
-  std::int64_t q = p + 65;
-  if (in.Size() <= q) return false;
-  if (format == kReadableFormat) {
-    // A number and three texts each.
-    for (int k = 0; k < 3; ++k) q = SkipString(in, q);
-    q += 4;
-    if (in.Size() <= q) return false;
-    for (int k = 0; k < 3; ++k) q = SkipString(in, q);
-  } else {
-    q = SkipLaterSettings(in, q);
-    if (format >= kScriptLanguageFormat) {
-      if (!(info.scriptLanguage = in.I32(q))) return false;
-      q += 4;
-    }
-    if (format >= kGameDataFormat) q += 8;
-    if (format >= kCameraFormat) q += 12;
-  }
-
-  if (!(info.maxPlayers = in.I32(q))) return false;
-  ReadSlots(in, q + 4, table, info);
+  FieldCursor at(in, p + 61);
+  ReadPreMatchFields(at, table, info);
+  if (!(info.maxPlayers = at.Int())) return false;
+  ReadSlots(in, at.At(), table, info);
   return true;
 }
 
@@ -240,6 +288,23 @@ std::string_view EditorName(std::int32_t version) {
     case 4482: return "World Editor Retail 1.01";
     case 2703: return "War3 Quellan's Map Editor";
     default: return "unknown";
+  }
+}
+
+// The release each editor belongs to, as far as public notes on the map
+// format and real maps show it: the notes place 6060 in the 1.29 patches
+// and 6115 in the 1.35 test realm; maps saved for the game versions 1.31.1,
+// 1.33.0 and 2.0.3 (formats 27 on name it) carry 6072, 6114 and 6116. The
+// editors before these (6052 to 6059 among them) write format 25, which
+// names no game version, and no public source ties their numbers to a patch.
+std::optional<std::string_view> EditorReleaseName(std::int32_t version) {
+  switch (version) {
+    case 6060: return "World Editor 1.29";
+    case 6072: return "World Editor 1.31";
+    case 6114: return "World Editor 1.33";
+    case 6115: return "World Editor 1.35";
+    case 6116: return "World Editor 2.0";
+    default: return std::nullopt;
   }
 }
 

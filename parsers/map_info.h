@@ -67,6 +67,24 @@ struct MapInfo {
   std::optional<MapSize> playableSize;
   std::optional<std::int32_t> flags;  // see MapFlagNames
   std::optional<std::uint8_t> tileset;
+  // What the game shows before the match: the loading screen and the
+  // prologue. Formats 20 on can name an imported model or picture for each
+  // (empty when none); 18 and 19 have no such path.
+  std::optional<std::int32_t> loadingScreenBackground;  // format 18: campaign background number;
+                                                        // later: preset number, -1 = none or imported
+  std::optional<std::string> loadingScreenPath;
+  std::optional<MapText> loadingScreenText;
+  std::optional<MapText> loadingScreenTitle;
+  std::optional<MapText> loadingScreenSubtitle;
+  // 0 = default, 1 = custom (1.0), 2 = melee (latest patch). Older
+  // write-ups of format 18 call this int a "map loading screen number";
+  // it sits where formats 17 on keep the game data set, and editors that
+  // save format 18 write their game data set there.
+  std::optional<std::int32_t> gameDataSet;
+  std::optional<std::string> prologuePath;
+  std::optional<MapText> prologueText;
+  std::optional<MapText> prologueTitle;
+  std::optional<MapText> prologueSubtitle;
   std::optional<std::int32_t> scriptLanguage;  // format 28 on; see ScriptLanguageName
   std::optional<std::int32_t> maxPlayers;
   // The whole entries the data holds, up to the stored counts.
@@ -74,13 +92,16 @@ struct MapInfo {
   std::vector<Force> forces;
   // Both tables were read to their stored ends.
   bool slotsComplete = false;
+  // The data ends exactly after the forces, as map optimisers and
+  // protectors leave it (the editor always writes the tables that follow).
+  bool endsAfterForces = false;
 };
 
 // Reads the fields into `info` (emptied first). False when the data ends
 // before the maximum number of players; a format this parser does not know
 // gives the format only and true. The players and forces after it never
 // make it false: the record does not show them. The first release knows
-// format 18; later formats also know 25 and above, a format beyond the
+// format 18; later formats also know 19 and above, a format beyond the
 // last known read as far as its fields go.
 bool ParseMapInfo(std::span<const std::byte> data, const TriggerStringTable& table, MapInfo& info,
                   MapFormats formats = MapFormats::kFirstRelease);
@@ -97,6 +118,10 @@ std::string EscapeMapText(std::string_view text);
 
 // The names the record and the catalogue give to stored values.
 std::string_view EditorName(std::int32_t version);      // "unknown" for others
+// The game release whose editor writes `version`, for the editors from the
+// expansion's days on (the record's EditorName knows only the first ones);
+// nothing for a version no public source places.
+std::optional<std::string_view> EditorReleaseName(std::int32_t version);
 // "Unknown Tileset" for others; later formats know five more.
 std::string_view TilesetName(std::uint8_t letter, MapFormats formats);
 bool IsMeleeMap(std::int32_t flags);

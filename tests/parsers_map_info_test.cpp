@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "parsers/map_info.h"
+#include "map_builder.h"
 #include "sample_maps.h"
 #include "test_support.h"
 
@@ -26,12 +28,17 @@ struct W3i {
   std::int32_t height = 84;
   std::int32_t flags = 5;
   char tileset = 'L';
+  std::int32_t background = -1;
+  std::string screens[6] = {"load", "title", "sub", "pro", "logue", "text"};  // loading screen, prologue
+  std::int32_t gameDataSet = 0;
   std::int32_t maxPlayers = 4;
 
   std::string Bytes() const {
-    return Le32(format) + Le32(mapVersion) + Le32(editor) + name + '\0' + author + '\0' + description + '\0' +
-           players + '\0' + std::string(48, '\x7F') + Le32(width) + Le32(height) + Le32(flags) + tileset +
-           Le32(-1) + "load\0title\0sub\0"s + Le32(0) + "pro\0logue\0text\0"s + Le32(maxPlayers);
+    std::string w3i = Le32(format) + Le32(mapVersion) + Le32(editor) + name + '\0' + author + '\0' + description +
+                      '\0' + players + '\0' + std::string(48, '\x7F') + Le32(width) + Le32(height) + Le32(flags) +
+                      tileset + Le32(background);
+    for (int k = 0; k < 6; ++k) w3i += (k == 3 ? Le32(gameDataSet) : "") + screens[k] + '\0';
+    return w3i + Le32(maxPlayers);
   }
   // Offset just after the suggested players' NUL.
   std::size_t P() const { return 12 + name.size() + author.size() + description.size() + players.size() + 4; }
@@ -212,7 +219,7 @@ TEST(MapInfo, CutDataKeepsTheLinesBeforeTheCut) {
 // The same labels for every format the game has used; formats past the
 // last known are read as far as its fields go.
 TEST(MapInfo, LaterFormatsGiveEveryLine) {
-  for (std::int32_t format : {18, 25, 26, 27, 28, 31, 32, 33, 40}) {
+  for (std::int32_t format : {18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 31, 32, 33, 40}) {
     SCOPED_TRACE(format);
     SampleMap m;
     m.w3iFormat = format;
@@ -232,7 +239,7 @@ TEST(MapInfo, LaterFormatsGiveEveryLine) {
       EXPECT_EQ(first.out.Lines().at(3), "Map Name:          TRIGSTR_1018\r\n");
     }
   }
-  for (std::int32_t format : {19, 23, 24, -1}) {
+  for (std::int32_t format : {0, 17, -1}) {
     W3i w;
     w.format = format;
     EXPECT_EQ(RunLater(w.Bytes()).out.Lines().size(), 1u) << format;
@@ -260,7 +267,7 @@ TEST(MapInfo, LaterFormatsNameEveryTileset) {
 // Optimised maps end after the forces; any cut before the maximum number
 // of players keeps the lines before it and fails.
 TEST(MapInfo, LaterFormatsCutShort) {
-  for (std::int32_t format : {25, 28, 31, 33}) {
+  for (std::int32_t format : {19, 20, 21, 22, 23, 24, 25, 28, 31, 33}) {
     SCOPED_TRACE(format);
     SampleMap m;
     m.w3iFormat = format;
@@ -362,6 +369,203 @@ TEST(MapInfo, FactsHoldThePlayersForcesAndFlags) {
   w.maxPlayers = 0x7FFFFFFF;
   EXPECT_TRUE(ParseMapInfo(Bytes(w.Bytes() + Slots()), table, info));
   EXPECT_FALSE(info.slotsComplete);
+}
+
+// The loading screen and prologue facts in file order (the paths from
+// format 20 on), texts as stored.
+std::vector<std::optional<std::string>> PreMatchFacts(const MapInfo& info, std::int32_t format) {
+  auto number = [](const std::optional<std::int32_t>& v) {
+    return v ? std::optional<std::string>(std::to_string(*v)) : std::nullopt;
+  };
+  auto text = [](const std::optional<MapText>& t) { return t ? std::optional<std::string>(t->stored) : std::nullopt; };
+  const bool paths = format >= 20;
+  std::vector<std::optional<std::string>> facts = {number(info.loadingScreenBackground)};
+  if (paths) facts.push_back(info.loadingScreenPath);
+  facts.insert(facts.end(), {text(info.loadingScreenText), text(info.loadingScreenTitle),
+                             text(info.loadingScreenSubtitle), number(info.gameDataSet)});
+  if (paths) facts.push_back(info.prologuePath);
+  facts.insert(facts.end(), {text(info.prologueText), text(info.prologueTitle), text(info.prologueSubtitle)});
+  return facts;
+}
+
+// Every cut of `full` keeps the facts before it: the present ones come
+// first, each as in the whole file but the last, which may be a text cut
+// short; more bytes never keep fewer.
+void ExpectCutsKeepPreMatchFacts(const std::string& full, const TriggerStringTable& table, MapFormats formats) {
+  MapInfo info;
+  ParseMapInfo(Bytes(full), table, info, formats);
+  const std::int32_t format = info.format.value();
+  const auto whole = PreMatchFacts(info, format);
+  for (const auto& fact : whole) ASSERT_TRUE(fact);
+  std::size_t lastPresent = 0;
+  for (std::size_t cut = 0; cut < full.size(); ++cut) {
+    SCOPED_TRACE(cut);
+    ParseMapInfo(Bytes(std::string_view(full).substr(0, cut)), table, info, formats);
+    const auto facts = PreMatchFacts(info, format);
+    ASSERT_EQ(facts.size(), whole.size());
+    std::size_t present = 0;
+    while (present < facts.size() && facts[present]) ++present;
+    for (std::size_t k = present; k < facts.size(); ++k) EXPECT_FALSE(facts[k]) << k;
+    for (std::size_t k = 0; k + 1 < present; ++k) EXPECT_EQ(facts[k], whole[k]) << k;
+    if (present > 0) {
+      EXPECT_TRUE(whole[present - 1]->starts_with(*facts[present - 1]));
+    }
+    EXPECT_GE(present, lastPresent);
+    lastPresent = present;
+    EXPECT_FALSE(info.endsAfterForces);
+  }
+}
+
+TEST(MapInfo, Format18LoadingScreenAndPrologue) {
+  TriggerStringTable table;
+  table.Add("Welcome", 10);
+  table.Add("Chapter One", 11);
+  W3i w;
+  w.background = 7;
+  w.gameDataSet = 2;
+  w.screens[0] = "TRIGSTR_010";
+  w.screens[1] = "TRIGSTR_011";
+  w.screens[4] = "TRIGSTR_012";  // not in the table
+  for (MapFormats formats : {MapFormats::kFirstRelease, MapFormats::kLater}) {
+    MapInfo info;
+    ASSERT_TRUE(ParseMapInfo(Bytes(w.Bytes()), table, info, formats));
+    EXPECT_EQ(info.loadingScreenBackground, 7);
+    EXPECT_FALSE(info.loadingScreenPath);
+    EXPECT_EQ(info.loadingScreenText->stored, "TRIGSTR_010");
+    EXPECT_EQ(info.loadingScreenText->resolved, "Welcome");
+    EXPECT_EQ(info.loadingScreenTitle->resolved, "Chapter One");
+    EXPECT_EQ(info.loadingScreenSubtitle->resolved, "sub");
+    EXPECT_EQ(info.gameDataSet, 2);
+    EXPECT_FALSE(info.prologuePath);
+    EXPECT_EQ(info.prologueText->resolved, "pro");
+    EXPECT_EQ(info.prologueTitle->stored, "TRIGSTR_012");
+    EXPECT_EQ(info.prologueTitle->resolved, "");
+    EXPECT_EQ(info.prologueSubtitle->resolved, "text");
+    EXPECT_EQ(info.maxPlayers, 4);
+    ExpectCutsKeepPreMatchFacts(w.Bytes(), table, formats);
+  }
+}
+
+// Each format from 19 on, from the sample map built in it: the paths of
+// imported screens from 20 on, and the fields each later format added
+// between the prologue and the players (a misplaced read would give other
+// texts, player counts or tables).
+TEST(MapInfo, LaterFormatsLoadingScreenAndPrologue) {
+  for (std::int32_t format : {19, 20, 21, 22, 23, 24, 25, 27, 28, 31, 33}) {
+    SCOPED_TRACE(format);
+    SampleMap m;
+    m.w3iFormat = format;
+    m.maxPlayers = 2 + format % 3;
+    for (bool cut : {false, true}) {
+      m.w3iCutAfterForces = cut;
+      MapInfo info;
+      ASSERT_TRUE(ParseMapInfo(Bytes(SampleW3i(m)), SampleTexts(m), info, MapFormats::kLater));
+      EXPECT_EQ(info.loadingScreenBackground, -1);
+      EXPECT_EQ(info.loadingScreenPath, format >= 20 ? std::optional<std::string>("Loading.mdx") : std::nullopt);
+      EXPECT_EQ(info.loadingScreenText->resolved, "load text");
+      EXPECT_EQ(info.loadingScreenTitle->resolved, "load title");
+      EXPECT_EQ(info.loadingScreenSubtitle->resolved, "load sub");
+      EXPECT_EQ(info.gameDataSet, 3);
+      EXPECT_EQ(info.prologuePath, format >= 20 ? std::optional<std::string>("Prologue.blp") : std::nullopt);
+      EXPECT_EQ(info.prologueText->resolved, "pro text");
+      EXPECT_EQ(info.prologueTitle->resolved, "pro title");
+      EXPECT_EQ(info.prologueSubtitle->resolved, "pro sub");
+      EXPECT_EQ(info.scriptLanguage.has_value(), format >= 28);
+      EXPECT_EQ(info.players.size(), static_cast<std::size_t>(m.maxPlayers));
+      ASSERT_EQ(info.forces.size(), 1u);
+      EXPECT_EQ(info.forces[0].name.resolved, "Force 1");
+      EXPECT_TRUE(info.slotsComplete);
+      EXPECT_EQ(info.endsAfterForces, cut);
+    }
+    // The first release reads none of these formats.
+    MapInfo first;
+    ParseMapInfo(Bytes(SampleW3i(m)), SampleTexts(m), first);
+    EXPECT_FALSE(first.loadingScreenBackground);
+    ExpectCutsKeepPreMatchFacts(SampleW3i(m), SampleTexts(m), MapFormats::kLater);
+  }
+}
+
+TEST(MapInfo, EndsAfterForcesOnlyWhenNothingFollows) {
+  W3i w;
+  w.maxPlayers = 2;
+  const std::string data = w.Bytes() + Slots();
+  MapInfo info;
+  ParseMapInfo(Bytes(data), {}, info);
+  EXPECT_TRUE(info.endsAfterForces);
+  // The tables the editor writes after the forces, and a single byte more.
+  for (const std::string& more : {Le32(0) + Le32(0) + Le32(0) + Le32(0), std::string(1, '\0')}) {
+    ParseMapInfo(Bytes(data + more), {}, info);
+    EXPECT_TRUE(info.slotsComplete);
+    EXPECT_FALSE(info.endsAfterForces);
+  }
+  // Cut inside the forces: they were not all read.
+  for (std::size_t cut = w.Bytes().size(); cut < data.size(); ++cut) {
+    ParseMapInfo(Bytes(std::string_view(data).substr(0, cut)), {}, info);
+    EXPECT_FALSE(info.endsAfterForces) << cut;
+  }
+}
+
+TEST(MapInfo, EditorReleaseNames) {
+  const std::pair<std::int32_t, std::optional<std::string_view>> releases[] = {
+      {6060, "World Editor 1.29"}, {6072, "World Editor 1.31"}, {6114, "World Editor 1.33"},
+      {6115, "World Editor 1.35"}, {6116, "World Editor 2.0"},  {6059, std::nullopt},
+      {6052, std::nullopt},        {4482, std::nullopt},        {-1, std::nullopt}};
+  for (const auto& [version, name] : releases) {
+    EXPECT_EQ(EditorReleaseName(version), name) << version;
+    // The record's names stay the first release's.
+    if (name) {
+      EXPECT_EQ(EditorName(version), "unknown") << version;
+    }
+  }
+}
+
+// What the real maps show before a match, and how their data ends.
+TEST(MapInfo, FixturePreMatchFacts) {
+  struct Expected {
+    const char* map;
+    std::int32_t background;
+    std::string_view text, title, subtitle;  // resolved
+    std::int32_t gameDataSet;
+    std::size_t players;
+  };
+  const Expected maps[] = {
+      // Format 18, saved by editor 6059: no loading screen of its own, the
+      // default game data.
+      {"maps/smallest_roc.w3m", -1, "", "", "", 0, 1},
+      {"maps/small_tft.w3x", -1, "", "", "", 0, 2},           // format 25
+      {"w3x/format28_jass.w3x", -1, "", "", "", 0, 1},        // saved for 1.31.1
+      {"w3x/format31_lua.w3x", -1, "", "", "", 2, 4},         // melee game data
+      {"w3x/format33_w3e12.w3x", -1, "", "", "", 2, 2},
+      // Format 25 with campaign screen 40 and texts of its own: the text
+      // (string 673) comes first, then the title (671) and subtitle (672).
+      {"bench/forest_defense.w3x", 40, "|cffFFCC00Defend|r the |cffFFCC00magic Treasure|r", "Frotty presents",
+       "Forest Defense", 0, 10},
+  };
+  for (const Expected& e : maps) {
+    SCOPED_TRACE(e.map);
+    KVL_REQUIRE_FIXTURE(path, e.map);
+    const auto w3i = ReadEmbedded(path, "war3map.w3i");
+    const auto wts = ReadEmbedded(path, "war3map.wts");
+    ASSERT_TRUE(w3i && wts);
+    TriggerStringTable table;
+    ParseTriggerStrings(Bytes(*wts), table, MapFormats::kLater);
+    MapInfo info;
+    ASSERT_TRUE(ParseMapInfo(Bytes(*w3i), table, info, MapFormats::kLater));
+    EXPECT_EQ(info.loadingScreenBackground, e.background);
+    EXPECT_EQ(info.loadingScreenPath, *info.format >= 20 ? std::optional<std::string>("") : std::nullopt);
+    EXPECT_TRUE(info.loadingScreenText->resolved.starts_with(e.text));
+    EXPECT_EQ(info.loadingScreenTitle->resolved, e.title);
+    EXPECT_EQ(info.loadingScreenSubtitle->resolved, e.subtitle);
+    EXPECT_EQ(info.gameDataSet, e.gameDataSet);
+    EXPECT_EQ(info.prologuePath, *info.format >= 20 ? std::optional<std::string>("") : std::nullopt);
+    EXPECT_EQ(info.prologueText->stored, "");
+    EXPECT_EQ(info.prologueTitle->stored, "");
+    EXPECT_EQ(info.prologueSubtitle->stored, "");
+    EXPECT_EQ(info.players.size(), e.players);
+    EXPECT_TRUE(info.slotsComplete);
+    // Each holds the four empty tables the editor writes after the forces.
+    EXPECT_FALSE(info.endsAfterForces);
+  }
 }
 
 TEST(MapInfo, CutFactsAreAbsentFromTheCutOn) {

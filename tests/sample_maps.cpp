@@ -15,13 +15,17 @@ std::string Reference(int number) {
 }
 
 // What follows the tileset letter in the formats of later editors, up to
-// the maximum number of players; each field with a value of its own, so
-// that a misplaced read shows.
+// the maximum number of players, each field from the format that added it;
+// each with a value of its own, so that a misplaced read shows.
 std::string LaterW3iMiddle(std::int32_t format) {
-  std::string w3i = Le32(-1) + Str("Loading.mdx") + Str("load text") + Str("load title") + Str("load sub");
-  w3i += Le32(3) + Str("Prologue.blp") + Str("pro text") + Str("pro title") + Str("pro sub");
+  auto path = [&](const std::string& name) { return format >= 20 ? Str(name) : std::string(); };
+  std::string w3i = Le32(-1) + path("Loading.mdx") + Str("load text") + Str("load title") + Str("load sub");
+  w3i += Le32(3) + path("Prologue.blp") + Str("pro text") + Str("pro title") + Str("pro sub");
   w3i += Le32(1) + Le32(0x453B8000) + Le32(0x459C4000) + Le32(0x3F000000) + "\x10\x20\x30\xFF";
-  w3i += "RAlr" + Str("Lordaeron") + "L" + "\x40\x50\x60\xFF";
+  if (format >= 21) w3i += "RAlr";
+  if (format >= 22) w3i += Str("Lordaeron");
+  if (format >= 23) w3i += "L";
+  if (format >= 25) w3i += "\x40\x50\x60\xFF";
   if (format >= 28) w3i += Le32(1);  // Lua
   if (format >= 31) w3i += Le32(3) + Le32(1);
   if (format >= 32) w3i += Le32(1250) + Le32(1500) + Le32(1000);

@@ -35,7 +35,7 @@ struct SampleMap {
   int goldPerMine = 12500;
   int pictureSize = 64;  // 0: no war3mapMap.blp
   // The layouts of later editors (read with --w3x).
-  std::int32_t w3iFormat = 18;  // 18, or 25 and later: players and forces follow
+  std::int32_t w3iFormat = 18;  // 18, or 19 and later: players and forces follow
   bool w3iCutAfterForces = false;  // as optimised maps are
   std::int32_t environmentVersion = 11;
   std::int32_t doodadVersion = 7;  // 8 has subversion 11
