@@ -14,7 +14,7 @@ bool IsAnyOf(std::string_view token, std::initializer_list<std::string_view> nam
   return std::any_of(names.begin(), names.end(), [&](std::string_view n) { return EqualsNoCase(token, n); });
 }
 
-enum class Switch { kNone, kSubdirectories, kAppend, kOverwrite, kHelp, kLongHelp, kInfo, kMinimaps, kJson, kVersion, kJobs, kW3x, kUpdate };
+enum class Switch { kNone, kSubdirectories, kAppend, kOverwrite, kHelp, kLongHelp, kInfo, kMinimaps, kJson, kVersion, kJobs, kW3x, kUpdate, kPictures };
 
 // "-s -a -o -i -m" work as well as the slashed switches.
 Switch Classify(std::string_view token) {
@@ -30,6 +30,7 @@ Switch Classify(std::string_view token) {
   if (token == "--version") return Switch::kVersion;
   if (token == "--w3x") return Switch::kW3x;
   if (token == "--update") return Switch::kUpdate;
+  if (token == "--pictures") return Switch::kPictures;
   if (is("/i")) return Switch::kInfo;
   if (is("/m")) return Switch::kMinimaps;
   if (token == "--jobs" || token.starts_with("--jobs=")) return Switch::kJobs;
@@ -97,6 +98,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       case Switch::kUpdate:
         cl.options.updateCatalogue = true;
         break;
+      case Switch::kPictures:
+        if (!TakeValue(next, arguments.end(), cl.options.picturesDirectory)) {
+          cl.usage = true;
+          cl.problem = kPicturesWithoutFolder;
+        }
+        break;
       case Switch::kJson:
         if (!TakeValue(next, arguments.end(), cl.options.cataloguePath)) cl.usage = true;
         break;
@@ -124,7 +131,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   if (o.updateCatalogue && (o.cataloguePath.empty() || o.cataloguePath == CatalogueWriter::kStandardOutput)) {
     cl.usage = true;
     cl.problem = kUpdateWithoutCatalogue;
-  } else if (o.updateCatalogue && (o.writeInfoFile || o.writeMinimaps)) {
+  } else if (o.updateCatalogue && (o.writeInfoFile || o.writeMinimaps || !o.picturesDirectory.empty())) {
     cl.usage = true;
     cl.problem = kUpdateWithOtherOutputs;
   }
@@ -161,8 +168,10 @@ const std::string_view kExtensionsHelpText =
     "                          output, the messages then go to standard error)\n"
     " --jobs N               : read N maps at once (1 to 64; default: one for each processor)\n"
     " -h, --help             : print this help\n"
+    " --pictures DIR         : write every picture of each map (minimap, preview, minimap with its start\n"
+    "                          locations and gold mines) as DIR/<map file name>/*.png, *.jpg\n"
     " --update               : with --json FILE, keep the objects of the maps that did not change since FILE was\n"
-    "                          written, read the others, drop the maps that are gone (no /i, /m)\n"
+    "                          written, read the others, drop the maps that are gone (no /i, /m, --pictures)\n"
     " --version              : print the program's name and version\n"
     " --w3x                  : also read *.w3x maps and the file formats of later editors\n";
 

@@ -36,7 +36,8 @@ extern const std::string_view kUsageText;
 // The mistakes of an --update.
 inline constexpr std::string_view kUpdateWithoutCatalogue = "--update needs --json FILE, the catalogue to update";
 inline constexpr std::string_view kUpdateWithOtherOutputs =
-    "--update reads only the maps that changed, so it writes the catalogue alone: leave out /i and /m";
+    "--update reads only the maps that changed, so it writes the catalogue alone: leave out /i, /m and --pictures";
+inline constexpr std::string_view kPicturesWithoutFolder = "--pictures needs the folder to write the pictures into";
 // Printed after kUsageText for --help and -h.
 extern const std::string_view kExtensionsHelpText;
 // "korvanel" and the version, one line.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "archive/map_answer.h"
+#include "parsers/picture.h"
 #include "platform/file.h"
 
 namespace korvanel {
@@ -179,6 +180,35 @@ inline std::string MinimapNotCreatedWhy(int error) { return "cannot create the m
 inline constexpr char kMinimapInvalidBlpWhy[] = "not a picture of the kind the minimap is made from";
 inline constexpr char kMinimapNotDecodedWhy[] = "the picture cannot be decoded";
 inline constexpr char kMinimapNotWrittenWhy[] = "the minimap file cannot be written";
+
+// --- The pictures of --pictures ---
+
+inline std::string_view PictureErrorText(PictureError error) {
+  switch (error) {
+    case PictureError::kTruncated: return "the data ends before what its header announces";
+    case PictureError::kUnsupported: return "a kind of picture this program does not decode";
+    case PictureError::kTooLarge: return "it claims to be larger than 4096 x 4096 pixels";
+    case PictureError::kDamaged: return "damaged";
+    case PictureError::kNone: break;
+  }
+  return "";
+}
+inline std::string PictureNotMadeWhy(std::string_view kind, PictureError error) {
+  return "no " + std::string(kind) + " picture: " + std::string(PictureErrorText(error));
+}
+inline std::string PictureFolderWhy(const std::string& folder, int error) {
+  return "cannot make the pictures folder " + folder + ": " + ErrorText(error);
+}
+inline std::string PictureFolderDiagnostic(const std::string& folder, int error) { return PictureFolderWhy(folder, error); }
+inline std::string PictureExistsWhy(const std::string& file) {
+  return "the picture " + file + " exists already with other content (not replaced)";
+}
+inline std::string PictureNotWrittenWhy(const std::string& file, int error) {
+  return "cannot write the picture " + file + ": " + ErrorText(error);
+}
+inline std::string PicturesFolderMissing(const std::string& folder) {
+  return "the pictures folder " + folder + " does not exist; make it first";
+}
 
 // --- The dialog's summary of a run ---
 

@@ -10,7 +10,9 @@
 #include "archive/work_file.h"
 #include "output/minimap_export.h"
 #include "output/minimap_name.h"
+#include "output/new_file.h"
 #include "parsers/environment.h"
+#include "parsers/imports.h"
 #include "parsers/map_info.h"
 #include "parsers/script_scan.h"
 #include "platform/file.h"
@@ -24,19 +26,28 @@ using Data = std::span<const std::byte>;
 struct RunStep {
   const char* name;
   // Hands the file to its parser, which fills the map's record, and writes
-  // the record's lines from what it read; none for the picture, which
-  // becomes the minimap.
+  // the record's lines from what it read; none for the pictures.
   bool (*parse)(Data, TriggerStringTable&, MapRecord&, LineWriter&, MapFormats);
   // Another place of the step before's file, which only later editors
   // use: asked for only with --w3x, and read only when no earlier place
   // held the file.
   bool laterPlace = false;
+  // The preview picture, wanted only by --pictures; the other picture
+  // (parse none) becomes the minimap.
+  bool preview = false;
+  // Read for the catalogue alone: the info file shows nothing of it, and a
+  // map may well have none.
+  bool catalogueOnly = false;
 };
 
 namespace {
 
 // The map's preview picture, which becomes the minimap.
 constexpr char kPictureFile[] = "war3mapMap.blp";
+// Where the start locations and gold mines sit on the minimap.
+constexpr char kIconsFile[] = "war3map.mmp";
+// The picture later editors show for the map in the game's lists.
+constexpr char kPreviewFile[] = "war3mapPreview.tga";
 // The script's places: the first release's, and those of later editors.
 constexpr char kScript[] = "war3map.j";
 constexpr char kFolderScript[] = "scripts\\war3map.j";
@@ -83,12 +94,21 @@ constexpr RunStep kSteps[] = {
     {kLuaScript,
      [](Data d, TriggerStringTable&, MapRecord& r, LineWriter& w, MapFormats f) { return ScanScriptIn(kLuaScript, d, r, w, f); },
      true},
-    {"war3map.mmp", [](Data d, TriggerStringTable&, MapRecord&, LineWriter&, MapFormats) { return ParseMmpFile(d); }},
+    {"war3map.imp",
+     [](Data d, TriggerStringTable&, MapRecord& r, LineWriter&, MapFormats) { return ParseImportList(d, r.imports.emplace()); },
+     false, false, true},
+    {kIconsFile, [](Data d, TriggerStringTable&, MapRecord&, LineWriter&, MapFormats) { return ParseMmpFile(d); }},
+    {kPreviewFile, nullptr, false, true},
 };
 
 bool IsWanted(const RunStep& step, const RunOptions& options, bool catalogue) {
   if (step.laterPlace && !options.laterFormats) return false;
-  return step.parse ? options.writeInfoFile || catalogue : options.writeMinimaps;
+  const bool pictures = !options.picturesDirectory.empty();
+  if (step.preview) return pictures;
+  if (step.catalogueOnly) return catalogue;
+  // The pictures need the map information (for the loading screen) and the
+  // minimap's icons.
+  return step.parse ? options.writeInfoFile || catalogue || pictures : options.writeMinimaps || pictures;
 }
 
 // How long the run waits for any worker's answer while the map in turn is
@@ -216,6 +236,7 @@ RunSummary RunContext::Finish() {
   CloseInfoFile();
   CatalogueWritten(catalogue_.Close());
   firstWithChecksum_.clear();
+  pictureFolders_.clear();
   const RunSummary summary = summary_;
   summary_ = {};
   summary_.writeFailed = summary.writeFailed;
@@ -301,12 +322,25 @@ void RunContext::FinishMaps() {
 void RunContext::Collect(QueuedMap& map) {
   map.answer = archive_.CollectMapFiles(map.request, map.files);
   map.collected = true;
-  if (const ExtractedFile* picture = PictureOf(map)) {
-    // A picture that cannot be read back counts as unreadable data.
-    std::span<const std::byte> blp;
-    ReadExtracted(*picture, blp);
-    map.picture = minimaps_.Give(blp);
+  const bool pictures = !options.picturesDirectory.empty();
+  PictureWork work;
+  work.minimap = options.writeMinimaps;
+  work.pictures = pictures;
+  // A picture that cannot be read back counts as unreadable data.
+  auto take = [&](const char* name, std::vector<std::byte>& into) {
+    std::span<const std::byte> bytes;
+    if (const ExtractedFile* file = FileOf(map, name)) ReadExtracted(*file, bytes);
+    into.assign(bytes.begin(), bytes.end());
+    return FileOf(map, name) != nullptr;
+  };
+  bool any = take(kPictureFile, work.sources.minimap);
+  if (pictures) {
+    any = take(kPreviewFile, work.sources.preview) || any;
+    take(kIconsFile, work.sources.icons);
   }
+  if (!any) return;
+  map.picture = minimaps_.Give(std::move(work));
+  map.pictureGiven = true;
 }
 
 bool RunContext::CollectAnswered() {
@@ -319,16 +353,16 @@ bool RunContext::CollectAnswered() {
   return collected;
 }
 
-const ConvertedMinimap& RunContext::TakePicture(std::uint64_t number) {
+ConvertedMap& RunContext::TakePicture(std::uint64_t number) {
   while (!minimaps_.Converted(number, CollectAnswered() ? std::chrono::milliseconds(0) : kPictureGlance)) {
   }
   return minimaps_.Take(number);
 }
 
-const ExtractedFile* RunContext::PictureOf(const QueuedMap& map) {
+const ExtractedFile* RunContext::FileOf(const QueuedMap& map, const char* name) {
   if (!map.answer.opened) return nullptr;
   for (std::size_t i = 0; i < map.steps.size(); ++i)
-    if (!map.steps[i]->parse) return map.files[i].found ? &map.files[i] : nullptr;
+    if (std::string_view(map.steps[i]->name) == name) return map.files[i].found ? &map.files[i] : nullptr;
   return nullptr;
 }
 
@@ -356,7 +390,7 @@ void RunContext::ProcessInTurn(QueuedMap& map) {
   if (summary_.stopped) {
     if (!map.collected) {
       archive_.CollectMapFiles(map.request, map.files);
-    } else if (PictureOf(map)) {
+    } else if (map.pictureGiven) {
       minimaps_.Take(map.picture);
     }
     return;
@@ -394,18 +428,25 @@ void RunContext::ProcessInTurn(QueuedMap& map) {
   triggerStrings_.RemoveAll();
   // The archive answers with one file for each name asked, in that order.
   bool taken = false;  // the step before's file, at its place or an earlier one
+  ConvertedMap* converted = nullptr;
   for (std::size_t i = 0; i < map.steps.size(); ++i) {
     const RunStep& step = *map.steps[i];
     if (step.laterPlace && taken) continue;
     taken = Accept(path, step.name, map.files[i]);
-    if (!taken) continue;
+    if (!taken || step.preview) continue;
     if (step.parse) {
       Parse(path, step, map.files[i]);
-    } else {
-      ExportMinimap(path, TakePicture(map.picture));
+    } else if (options.writeMinimaps) {
+      converted = &TakePicture(map.picture);
+      ExportMinimap(path, converted->minimap);
     }
   }
   NoteMissingFiles(map);
+  if (record_.mapInfo && record_.mapInfo->endsAfterForces) record_.protection.push_back("map_info_cut_after_forces");
+  if (!options.picturesDirectory.empty()) {
+    MapPictures none;
+    PublishPictures(map, converted ? converted->pictures : map.pictureGiven ? TakePicture(map.picture).pictures : none);
+  }
   readBuffer_.Trim();
   InfoFileWritten(info_.Flush());
   WriteCatalogue();
@@ -414,7 +455,9 @@ void RunContext::ProcessInTurn(QueuedMap& map) {
 void RunContext::NoteMissingFiles(const QueuedMap& map) {
   // A file and its later places count as one, missing when none holds it.
   for (std::size_t i = 0; i < map.steps.size(); ++i) {
-    if (!map.steps[i]->parse || map.steps[i]->laterPlace) continue;
+    if (!map.steps[i]->parse || map.steps[i]->laterPlace || map.steps[i]->catalogueOnly ||
+        std::string_view(map.steps[i]->name) == kIconsFile)
+      continue;
     bool found = map.files[i].found;
     for (std::size_t k = i + 1; k < map.steps.size() && map.steps[k]->laterPlace; ++k) found = found || map.files[k].found;
     if (!found) record_.problems.push_back({map.steps[i]->name, kMissingFileWhy});
@@ -474,6 +517,42 @@ void RunContext::Parse(const std::string& path, const RunStep& step, const Extra
     record_.problems.push_back({step.name, kDamagedFileWhy});
     reporter_.Diagnose(FileDiagnostic(path, step.name, kDamagedFileWhy));
     summary_.readFailed = true;
+  }
+}
+
+std::string RunContext::PictureFolder(const std::string& path) {
+  const std::string name = path.substr(path.rfind(kPathSeparator) + 1);
+  const int count = ++pictureFolders_[name];
+  return options.picturesDirectory + name + (count > 1 ? " (" + std::to_string(count) + ")" : "") + kPathSeparator;
+}
+
+void RunContext::PublishPictures(const QueuedMap& map, MapPictures& pictures) {
+  const std::string& path = map.path;
+  for (const PictureFailure& failure : pictures.failures) {
+    record_.problems.push_back({failure.file, PictureNotMadeWhy(failure.kind, failure.error)});
+    reporter_.Diagnose(FileDiagnostic(path, failure.file, record_.problems.back().why));
+    summary_.picturesFailed = true;
+  }
+  if (pictures.pictures.empty()) return;
+  const std::string folder = PictureFolder(path);
+  if (const int error = MakeFolder(folder); error != 0) {
+    record_.problems.push_back({"", PictureFolderWhy(folder, error), true});
+    reporter_.Diagnose(PictureFolderDiagnostic(folder, error));
+    summary_.picturesFailed = true;
+    return;
+  }
+  for (const EncodedPicture& picture : pictures.pictures) {
+    const std::string file = folder + picture.fileName;
+    int error = 0;
+    const NewFile written = WriteNewFile(picture.bytes, file, error);
+    // What an earlier run wrote is found again, never replaced.
+    if (written == NewFile::kWritten || (written == NewFile::kExists && HoldsExactly(file, picture.bytes))) {
+      record_.pictures.push_back({std::string(picture.kind), file, picture.width, picture.height});
+      continue;
+    }
+    record_.problems.push_back({"", written == NewFile::kExists ? PictureExistsWhy(file) : PictureNotWrittenWhy(file, error), true});
+    reporter_.Diagnose(record_.problems.back().why);
+    summary_.picturesFailed = true;
   }
 }
 

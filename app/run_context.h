@@ -83,7 +83,8 @@ class RunContext : public LineWriter {
     bool collected = false;
     MapAnswer answer;
     std::vector<ExtractedFile> files;
-    std::uint64_t picture = 0;  // the pool's number for it, if PictureOf it
+    std::uint64_t picture = 0;  // the pool's number for its pictures
+    bool pictureGiven = false;
   };
 
   void QueueMap(const std::string& path, std::string_view name, const std::string& openPath);
@@ -97,9 +98,15 @@ class RunContext : public LineWriter {
   // Picture `number` from the pool, once converted; meanwhile the answers
   // that come are collected and their pictures given, so that neither the
   // workers nor the pool wait on the run.
-  const ConvertedMinimap& TakePicture(std::uint64_t number);
-  // The map's picture when it was asked for and found.
-  static const ExtractedFile* PictureOf(const QueuedMap& map);
+  ConvertedMap& TakePicture(std::uint64_t number);
+  // The map's file `name` when it was asked for and found.
+  static const ExtractedFile* FileOf(const QueuedMap& map, const char* name);
+  // Writes the map's pictures into its folder of the pictures folder and
+  // notes them, and those that could not be made, in the record.
+  void PublishPictures(const QueuedMap& map, MapPictures& pictures);
+  // The map's folder in the pictures folder: named after the map file, with
+  // a number for a second map of the same name in the run.
+  std::string PictureFolder(const std::string& path);
   void ProcessQueuedMap();
   void ProcessInTurn(QueuedMap& map);
   // The old catalogue's entry for the map when it holds one for the map as
@@ -134,6 +141,8 @@ class RunContext : public LineWriter {
   InfoWriter info_;
   CatalogueWriter catalogue_;
   PreviousCatalogue previous_;
+  // How many maps of each file name have a folder in the pictures folder.
+  std::unordered_map<std::string, int> pictureFolders_;
   // Each checksum met, with the first map that had it.
   std::unordered_map<std::string, std::string> firstWithChecksum_;
   TriggerStringTable triggerStrings_;

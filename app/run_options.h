@@ -25,6 +25,9 @@ struct RunOptions {
   // How many archive workers share the maps (--jobs); 0: one for each
   // processor the run may use.
   unsigned jobs = 0;
+  // --pictures: every picture of each map, in a folder of its own under
+  // this one (ends in a separator); empty for none.
+  std::string picturesDirectory;
   // --w3x: .w3x maps too, and the file layouts of later editors.
   bool laterFormats = false;
 };

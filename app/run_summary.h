@@ -11,6 +11,7 @@ struct RunSummary {
   bool readFailed = false;
   bool writeFailed = false;  // the info file's: cleared when it is opened
   bool catalogueFailed = false;
+  bool picturesFailed = false;  // a picture of --pictures that could not be made or written
   // Maps that could not be opened and folders that could not be read: no
   // latch exists for them, but the run did not analyse everything.
   int unread = 0;
@@ -25,7 +26,7 @@ struct RunSummary {
   // left out.
   bool stopped = false;
 
-  bool Failed() const { return minimapFailed || extractFailed || readFailed || writeFailed || catalogueFailed || unread > 0; }
+  bool Failed() const { return minimapFailed || extractFailed || readFailed || writeFailed || catalogueFailed || picturesFailed || unread > 0; }
 };
 
 }  // namespace korvanel

@@ -12,28 +12,6 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-// Well-formed UTF-8: no stray continuation byte, no overlong form, no
-// surrogate, nothing beyond U+10FFFF.
-bool IsValidUtf8(std::string_view text) {
-  for (std::size_t i = 0; i < text.size();) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t length = 0;
-    unsigned min = 0, max = 0xBF;  // bounds of the second byte
-    if (lead < 0x80) length = 1;
-    else if (lead >= 0xC2 && lead <= 0xDF) length = 2, min = 0x80;
-    else if (lead >= 0xE0 && lead <= 0xEF) length = 3, min = lead == 0xE0 ? 0xA0 : 0x80, max = lead == 0xED ? 0x9F : 0xBF;
-    else if (lead >= 0xF0 && lead <= 0xF4) length = 4, min = lead == 0xF0 ? 0x90 : 0x80, max = lead == 0xF4 ? 0x8F : 0xBF;
-    else return false;
-    if (text.size() - i < length) return false;
-    for (std::size_t k = 1; k < length; ++k) {
-      const auto byte = static_cast<unsigned char>(text[i + k]);
-      if (byte < (k == 1 ? min : 0x80) || byte > (k == 1 ? max : 0xBF)) return false;
-    }
-    i += length;
-  }
-  return true;
-}
-
 std::string Base64(std::string_view bytes) {
   static constexpr char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   std::string out;
@@ -84,7 +62,11 @@ Json MapInfoJson(const MapInfo& info) {
   Json object = Json::object();
   if (info.format) object["format"] = *info.format;
   if (info.mapVersion) object["map_version"] = *info.mapVersion;
-  if (info.editorVersion) object["editor"] = {{"version", *info.editorVersion}, {"name", EditorName(*info.editorVersion)}};
+  if (info.editorVersion) {
+    object["editor"] = {{"version", *info.editorVersion}, {"name", EditorName(*info.editorVersion)}};
+    const auto release = EditorReleaseName(*info.editorVersion);
+    object["editor"]["release"] = release ? Json(*release) : Json();
+  }
   if (const auto& v = info.gameVersion)
     object["game_version"] = {{"major", v->major}, {"minor", v->minor}, {"patch", v->patch}, {"build", v->build}};
   const std::pair<const char*, const std::optional<MapText>*> texts[] = {
@@ -102,6 +84,22 @@ Json MapInfoJson(const MapInfo& info) {
     PutText(tileset, "letter", std::string(1, static_cast<char>(*info.tileset)));
     object["tileset"] = std::move(tileset);
   }
+  Json loading = Json::object();
+  if (info.loadingScreenBackground) loading["background"] = *info.loadingScreenBackground;
+  if (info.loadingScreenPath) PutText(loading, "path", *info.loadingScreenPath);
+  const std::pair<const char*, const std::optional<MapText>*> loadingTexts[] = {
+      {"text", &info.loadingScreenText}, {"title", &info.loadingScreenTitle}, {"subtitle", &info.loadingScreenSubtitle}};
+  for (const auto& [key, text] : loadingTexts)
+    if (*text) loading[key] = MapTextJson(**text);
+  if (!loading.empty()) object["loading_screen"] = std::move(loading);
+  if (info.gameDataSet) object["game_data_set"] = *info.gameDataSet;
+  Json prologue = Json::object();
+  if (info.prologuePath) PutText(prologue, "path", *info.prologuePath);
+  const std::pair<const char*, const std::optional<MapText>*> prologueTexts[] = {
+      {"text", &info.prologueText}, {"title", &info.prologueTitle}, {"subtitle", &info.prologueSubtitle}};
+  for (const auto& [key, text] : prologueTexts)
+    if (*text) prologue[key] = MapTextJson(**text);
+  if (!prologue.empty()) object["prologue"] = std::move(prologue);
   if (info.scriptLanguage)
     object["script_language"] = CodeJson(*info.scriptLanguage, ScriptLanguageName(*info.scriptLanguage));
   if (!info.maxPlayers) return object;
@@ -251,6 +249,17 @@ std::string CatalogueLine(const MapRecord& record) {
     minimap["height"] = record.minimap->height;
     map["minimap"] = std::move(minimap);
   }
+  if (!record.pictures.empty()) {
+    Json pictures = Json::array();
+    for (const WrittenPicture& p : record.pictures) {
+      Json picture = {{"kind", p.kind}};
+      PutText(picture, "file", p.path);
+      picture["width"] = p.width;
+      picture["height"] = p.height;
+      pictures.push_back(std::move(picture));
+    }
+    map["pictures"] = std::move(pictures);
+  }
   if (record.mapInfo) map["map_info"] = MapInfoJson(*record.mapInfo);
   if (record.environment) {
     Json environment = VersionedJson(record.environment->version);
@@ -266,6 +275,18 @@ std::string CatalogueLine(const MapRecord& record) {
     map[key] = std::move(object);
   }
   if (record.script) map["script"] = ScriptJson(*record.script, record.scriptFile);
+  if (record.imports) {
+    Json imports = {{"count", record.imports->count ? Json(*record.imports->count) : Json()}};
+    Json files = Json::array();
+    for (const ImportedFile& f : record.imports->files) {
+      Json file = Json::object();
+      PutText(file, "path", f.archiveName);
+      PutText(file, "stored", f.stored);
+      files.push_back(std::move(file));
+    }
+    imports["files"] = std::move(files);
+    map["imports"] = std::move(imports);
+  }
   // Never throws: the texts that are not UTF-8 are replaced in the dump.
   std::string line = map.dump(-1, ' ', false, Json::error_handler_t::replace);
   line.pop_back();  // the closing brace, which the tail brings

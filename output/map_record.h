@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "parsers/environment.h"
+#include "parsers/imports.h"
 #include "parsers/map_formats.h"
 #include "parsers/map_identity.h"
 #include "parsers/map_info.h"
@@ -32,6 +33,13 @@ struct WrittenMinimap {
   std::int32_t height = 0;
 };
 
+struct WrittenPicture {
+  std::string kind;
+  std::string path;
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+};
+
 // A file's facts are absent when the map lacks the file or it was not read.
 struct MapRecord {
   std::string path;
@@ -48,10 +56,13 @@ struct MapRecord {
   std::optional<DoodadFacts> treeDoodads;
   std::optional<DoodadFacts> unitDoodads;
   std::optional<ScriptFacts> script;
+  std::optional<ImportList> imports;
   // The embedded file the script facts come from; named only by runs that
   // read later formats, where it may be any of three.
   std::string scriptFile;
   std::optional<WrittenMinimap> minimap;
+  // The pictures written for --pictures.
+  std::vector<WrittenPicture> pictures;
   // The first map of the run with the same checksum; empty for none.
   std::string duplicateOf;
 };

@@ -8,6 +8,7 @@
 #include <span>
 #include <vector>
 
+#include "parsers/blp_picture.h"
 #include "platform/scratch_buffer.h"
 
 namespace korvanel {
@@ -46,7 +47,8 @@ class MinimapConverter {
  private:
   struct Codec;
   std::unique_ptr<Codec> codec_;
-  ScratchBuffer stream_, pixels_, colours_, jpeg_;
+  BlpDecoder decoder_;  // shared with the picture export, so both see the same pixels
+  ScratchBuffer colours_, jpeg_;
 };
 
 }  // namespace korvanel

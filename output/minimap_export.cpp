@@ -1,94 +1,20 @@
 #include "output/minimap_export.h"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <vector>
-
-#include "platform/cleanup.h"
-#include "platform/file.h"
+#include "output/new_file.h"
 
 namespace korvanel {
-namespace {
-
-// Where the file system has no unnamed files: created under its name,
-// exclusively, so a file made by someone else since the existence check is
-// still not overwritten, and removed should a signal stop the run.
-int CreateNamed(const std::string& path, File& file) {
-  int error = 0;
-  HoldingSignals([&] {
-    file = File(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    error = file.IsOpen() ? 0 : errno;
-    if (file.IsOpen()) RemovePartialOnSignal(path);
-  });
-  return error;
-}
-
-// Gives the finished unnamed picture its name; where the file system has
-// no hard links, copies it into a file created under the name instead.
-// Returns 0 or the error number; on error nothing is left under the name
-// but what was there.
-int NamePicture(File& picture, const std::string& path) {
-  int error = NameUnnamedFile(picture, path);
-  if (!IsUnsupported(error)) return error;
-  File named;
-  error = CreateNamed(path, named);
-  if (error != 0) return error;
-  std::uint64_t size = 0;
-  std::size_t got = 0;
-  std::vector<std::byte> bytes;
-  error = picture.Size(size);
-  if (error == 0) {
-    bytes.resize(size);
-    error = picture.ReadAt(0, bytes, got);
-  }
-  if (error == 0) error = named.WriteAll(std::span(bytes).first(got));
-  if (error == 0) {
-    picture = std::move(named);
-    return 0;
-  }
-  named.Close();
-  ::unlink(path.c_str());
-  ForgetPartial();
-  return error;
-}
-
-}  // namespace
 
 MinimapStage WriteMinimap(const ConvertedMinimap& picture, const std::string& path, int& error) {
-  // A link in the way counts as taken too: it is never followed.
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) == 0) return MinimapStage::kExists;
-  File output;
-  error = CreateUnnamedFile(path.substr(0, path.rfind('/') + 1), 0666, output);
-  // Whether `path` is ours, to be removed should the picture fail.
-  bool named = false;
-  if (IsUnsupported(error)) {
-    error = CreateNamed(path, output);
-    named = error == 0;
+  // A failed conversion is told only after the taken name and the
+  // uncreatable file, as the file is made first.
+  const NewFile made = picture.stage == MinimapStage::kDone ? WriteNewFile(picture.jpeg, path, error) : ProbeNewFile(path, error);
+  switch (made) {
+    case NewFile::kWritten: return picture.stage;
+    case NewFile::kExists: return MinimapStage::kExists;
+    case NewFile::kNotCreated: return MinimapStage::kCreate;
+    case NewFile::kNotWritten: break;
   }
-  if (error == EEXIST) return MinimapStage::kExists;
-  if (error != 0) return MinimapStage::kCreate;
-
-  // A failed conversion is told only now, as the taken name and the
-  // uncreatable file come first.
-  MinimapStage stage = picture.stage;
-  if (stage == MinimapStage::kDone && output.WriteAll(picture.jpeg) != 0) stage = MinimapStage::kEncode;
-  if (stage == MinimapStage::kDone && !named) {
-    const int nameError = NamePicture(output, path);
-    // Made by someone else since the check above: kept, as then.
-    if (nameError == EEXIST) return MinimapStage::kExists;
-    named = nameError == 0;
-    if (!named) stage = MinimapStage::kEncode;
-  }
-  if (stage == MinimapStage::kDone && output.Close() != 0) stage = MinimapStage::kEncode;
-  ForgetPartial();
-  if (stage == MinimapStage::kDone) return stage;
-  output.Close();
-  if (named) ::unlink(path.c_str());
-  return stage;
+  return MinimapStage::kEncode;
 }
 
 }  // namespace korvanel

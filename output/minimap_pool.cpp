@@ -10,6 +10,18 @@ namespace {
 
 constexpr int kQuality = 85;
 
+ConvertedMap Convert(const PictureWork& work, MinimapConverter& converter, PictureMaker& maker) {
+  ConvertedMap result;
+  // The pictures' minimap of the JPEG kind is the /m minimap itself.
+  if (work.minimap || (work.pictures && !work.sources.minimap.empty()))
+    result.minimap = converter.Convert(work.sources.minimap, kQuality);
+  if (work.pictures) {
+    const bool made = result.minimap.stage == MinimapStage::kDone;
+    result.pictures = maker.Make(work.sources, made ? &result.minimap : nullptr);
+  }
+  return result;
+}
+
 }  // namespace
 
 MinimapPool::~MinimapPool() { Stop(); }
@@ -47,13 +59,19 @@ void MinimapPool::Stop() {
 }
 
 std::uint64_t MinimapPool::Give(std::span<const std::byte> blp) {
+  PictureWork work;
+  work.sources.minimap.assign(blp.begin(), blp.end());
+  return Give(std::move(work));
+}
+
+std::uint64_t MinimapPool::Give(PictureWork work) {
   if (wanted_ > 0) Start();
   const std::uint64_t number = nextNumber_++;
   {
     const std::lock_guard lock(mutex_);
     Job& job = jobs_.emplace_back();
     job.number = number;
-    job.blp.assign(blp.begin(), blp.end());
+    job.work = std::move(work);
   }
   given_.notify_one();
   return number;
@@ -69,12 +87,12 @@ bool MinimapPool::Converted(std::uint64_t number, std::chrono::milliseconds time
   return threads_.empty() || job == jobs_.end() || finished_.wait_for(lock, timeout, [&] { return job->done; });
 }
 
-const ConvertedMinimap& MinimapPool::Take(std::uint64_t number) {
+ConvertedMap& MinimapPool::Take(std::uint64_t number) {
   std::unique_lock lock(mutex_);
   const auto job = Find(number);
   if (job == jobs_.end()) return taken_ = {};
   if (threads_.empty()) {
-    job->result = converter_.Convert(job->blp, kQuality);
+    job->result = Convert(job->work, converter_, maker_);
   } else {
     finished_.wait(lock, [&] { return job->done; });
   }
@@ -100,8 +118,9 @@ void MinimapPool::ReleaseAfterFork() {
 }
 
 void MinimapPool::Work() {
-  // Each thread its own codec: the library's handles are not shared.
+  // Each thread its own codecs: the libraries' handles are not shared.
   MinimapConverter converter;
+  PictureMaker maker;
   std::unique_lock lock(mutex_);
   for (;;) {
     std::list<Job>::iterator job;
@@ -112,7 +131,7 @@ void MinimapPool::Work() {
     if (stopping_) return;
     job->started = true;
     lock.unlock();
-    ConvertedMinimap result = converter.Convert(job->blp, kQuality);
+    ConvertedMap result = Convert(job->work, converter, maker);
     lock.lock();
     job->result = std::move(result);
     job->done = true;

@@ -15,9 +15,23 @@
 #include <vector>
 
 #include "output/minimap_convert.h"
+#include "output/picture_set.h"
 #include "platform/process.h"
 
 namespace korvanel {
+
+// What a map gives to be converted: its pictures, and what is made of them.
+struct PictureWork {
+  PictureSources sources;
+  bool minimap = true;    // the /m minimap, from sources.minimap
+  bool pictures = false;  // every picture, for --pictures
+};
+
+// What became of them.
+struct ConvertedMap {
+  ConvertedMinimap minimap;
+  MapPictures pictures;
+};
 
 class MinimapPool {
  public:
@@ -31,21 +45,23 @@ class MinimapPool {
   // only while no result is waiting to be taken. Where no thread can be
   // started, Take converts on the caller's thread.
   void SetThreads(std::size_t count);
-  // Queues a copy of `blp` (war3mapMap.blp) for conversion, and returns
-  // the number to take it back by.
+  // Queues `work` for conversion, and returns the number to take it back
+  // by.
+  std::uint64_t Give(PictureWork work);
+  // The /m minimap alone, from a copy of `blp` (war3mapMap.blp).
   std::uint64_t Give(std::span<const std::byte> blp);
   // Whether picture `number` is converted, waiting at most `timeout` for
   // it; true also when Take would convert it on the caller's thread.
   bool Converted(std::uint64_t number, std::chrono::milliseconds timeout);
-  // Picture `number`, once converted; each is taken once. It stays valid
+  // Pictures `number`, once converted; each is taken once. They stay valid
   // until the next Take.
-  const ConvertedMinimap& Take(std::uint64_t number);
+  ConvertedMap& Take(std::uint64_t number);
 
  private:
   struct Job {
     std::uint64_t number = 0;
-    std::vector<std::byte> blp;
-    ConvertedMinimap result;
+    PictureWork work;
+    ConvertedMap result;
     bool started = false;
     bool done = false;
   };
@@ -67,9 +83,10 @@ class MinimapPool {
   std::uint64_t nextNumber_ = 0;
   bool forking_ = false;
   bool stopping_ = false;
-  ConvertedMinimap taken_;
+  ConvertedMap taken_;
   // For Take when there are no threads.
   MinimapConverter converter_;
+  PictureMaker maker_;
   // Last, so that it ends first.
   HeldAroundForks forks_{[this] { HoldForFork(); }, [this] { ReleaseAfterFork(); }};
 };

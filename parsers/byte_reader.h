@@ -27,6 +27,12 @@ class ByteReader {
     return std::to_integer<std::uint8_t>(data_[static_cast<std::size_t>(offset)]);
   }
 
+  std::optional<std::uint16_t> U16(std::int64_t offset) const {
+    if (!Has(offset, 2)) return std::nullopt;
+    return static_cast<std::uint16_t>(std::to_integer<std::uint16_t>(data_[static_cast<std::size_t>(offset)]) |
+                                      std::to_integer<std::uint16_t>(data_[static_cast<std::size_t>(offset + 1)]) << 8);
+  }
+
   std::optional<std::int32_t> I32(std::int64_t offset) const {
     if (!Has(offset, 4)) return std::nullopt;
     std::uint32_t v = 0;

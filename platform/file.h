@@ -26,6 +26,10 @@ bool IsSameFile(const std::string& a, const std::string& b);
 // ("new.txt" and "./new.txt").
 bool IsSamePlace(const std::string& a, const std::string& b);
 
+// Makes the folder `path` unless it is one already (a link to one is
+// not taken). Returns 0 or the error number.
+int MakeFolder(const std::string& path);
+
 // What tells whether a file changed: its size and modification time.
 struct FileStamp {
   std::uint64_t size = 0;

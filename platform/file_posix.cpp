@@ -50,6 +50,13 @@ bool IsSamePlace(const std::string& a, const std::string& b) {
   return !ea && !eb && !a.empty() && x == y;
 }
 
+int MakeFolder(const std::string& path) {
+  if (::mkdir(path.c_str(), 0777) == 0) return 0;
+  if (errno != EEXIST) return errno;
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? 0 : EEXIST;
+}
+
 int ReadFileStamp(const std::string& path, FileStamp& stamp) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return errno;

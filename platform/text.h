@@ -42,4 +42,40 @@ constexpr bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
   return text.size() >= suffix.size() && EqualsNoCase(text.substr(text.size() - suffix.size()), suffix);
 }
 
+// The UTF-8 sequence that starts at `at`: its length and whether it is
+// well formed (no stray continuation byte, no overlong form, no surrogate,
+// nothing beyond U+10FFFF). A bad one's length is that of its longest
+// beginning that could still have been good, at least one byte, so that
+// each bad sequence counts once, as browsers and decoders count it.
+struct Utf8Sequence {
+  std::size_t length = 0;
+  bool valid = false;
+};
+
+constexpr Utf8Sequence Utf8SequenceAt(std::string_view text, std::size_t at) {
+  const auto lead = static_cast<unsigned char>(text[at]);
+  std::size_t length = 0;
+  unsigned min = 0x80, max = 0xBF;  // bounds of the second byte
+  if (lead < 0x80) return {1, true};
+  if (lead >= 0xC2 && lead <= 0xDF) length = 2;
+  else if (lead >= 0xE0 && lead <= 0xEF) length = 3, min = lead == 0xE0 ? 0xA0 : 0x80, max = lead == 0xED ? 0x9F : 0xBF;
+  else if (lead >= 0xF0 && lead <= 0xF4) length = 4, min = lead == 0xF0 ? 0x90 : 0x80, max = lead == 0xF4 ? 0x8F : 0xBF;
+  else return {1, false};
+  for (std::size_t k = 1; k < length; ++k) {
+    if (at + k >= text.size()) return {k, false};
+    const auto byte = static_cast<unsigned char>(text[at + k]);
+    if (byte < (k == 1 ? min : 0x80) || byte > (k == 1 ? max : 0xBF)) return {k, false};
+  }
+  return {length, true};
+}
+
+constexpr bool IsValidUtf8(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const Utf8Sequence sequence = Utf8SequenceAt(text, i);
+    if (!sequence.valid) return false;
+    i += sequence.length;
+  }
+  return true;
+}
+
 }  // namespace korvanel

@@ -91,6 +91,7 @@ std::string MakeBlpFromJpeg(int width, int height, const std::string& jpeg,
   const std::size_t split = SharedHeaderEnd(jpeg);
   std::string blp = BlpHeader(overrides.compression.value_or(0), width, height);
   if (overrides.magic) blp.replace(0, 4, overrides.magic->substr(0, 4));
+  if (overrides.alphaBits) Put(blp, 8, *overrides.alphaBits);
   if (overrides.width) Put(blp, 12, *overrides.width);
   if (overrides.height) Put(blp, 16, *overrides.height);
   Put(blp, 28, overrides.mipmapOffset.value_or(static_cast<std::int32_t>(kHeaderLength + split)));
@@ -104,18 +105,69 @@ std::string MakeBlp(int width, int height, const BgraPicture& bgra, const BlpOve
   return MakeBlpFromJpeg(width, height, EncodeBgraJpeg(width, height, bgra), overrides);
 }
 
-std::string MakePalettedBlp(int width, int height, const std::array<Bgra, 256>& palette,
-                            const std::function<std::uint8_t(int x, int y)>& index) {
+std::string MakePalettedBlp(int width, int height, const std::array<Bgra, 256>& palette, const PixelValue& index,
+                            const PalettedAlpha& alpha) {
   std::string blp = BlpHeader(1, width, height);
+  Put(blp, 8, alpha.depth);
   blp.resize(156);
   for (const Bgra& colour : palette) blp.append(colour.begin(), colour.end());
-  const auto pixels = static_cast<std::int32_t>(width) * height;
-  Put(blp, 28, static_cast<std::int32_t>(blp.size()));
-  Put(blp, 92, pixels * 2);
+  const auto pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  std::string values((pixels * static_cast<std::size_t>(alpha.depth) + 7) / 8, '\0');
+  const unsigned all = (1u << alpha.depth) - 1;
   for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) blp += static_cast<char>(index(x, y));
-  blp.append(static_cast<std::size_t>(pixels), '\xFF');  // alpha
-  return blp;
+    for (int x = 0; x < width; ++x) {
+      blp += static_cast<char>(index(x, y));
+      if (alpha.depth == 0) continue;
+      const std::size_t bit = (static_cast<std::size_t>(y) * width + x) * alpha.depth;
+      const unsigned value = (alpha.value ? alpha.value(x, y) : all) & all;
+      values[bit / 8] = static_cast<char>(static_cast<unsigned char>(values[bit / 8]) | value << (bit % 8));
+    }
+  Put(blp, 28, static_cast<std::int32_t>(blp.size() - pixels));
+  Put(blp, 92, static_cast<std::int32_t>(pixels + values.size()));
+  return blp + values;
+}
+
+std::string MakeTga(int width, int height, const BgraPicture& bgra, const TgaLayout& layout) {
+  const int bytes = layout.bits / 8;
+  std::string tga(18, '\0');
+  tga[0] = static_cast<char>(layout.id.size());
+  tga[2] = static_cast<char>(layout.runLength ? 10 : 2);
+  tga.replace(12, 2, Le32(width).substr(0, 2));
+  tga.replace(14, 2, Le32(height).substr(0, 2));
+  tga[16] = static_cast<char>(layout.bits);
+  tga[17] = static_cast<char>((layout.topRowFirst ? 0x20 : 0) | (bytes == 4 ? 8 : 0));
+  tga += layout.id;
+
+  std::vector<std::string> pixels;  // in stored order
+  for (int row = 0; row < height; ++row) {
+    const int y = layout.topRowFirst ? row : height - 1 - row;
+    for (int x = 0; x < width; ++x) {
+      const Bgra p = bgra(x, y);
+      pixels.emplace_back(reinterpret_cast<const char*>(p.data()), static_cast<std::size_t>(bytes));
+    }
+  }
+  if (!layout.runLength) {
+    for (const std::string& p : pixels) tga += p;
+    return tga;
+  }
+  for (std::size_t i = 0; i < pixels.size();) {
+    std::size_t run = 1;
+    while (i + run < pixels.size() && run < 128 && pixels[i + run] == pixels[i]) ++run;
+    if (run > 1) {
+      tga += static_cast<char>(0x80 | (run - 1));
+      tga += pixels[i];
+      i += run;
+      continue;
+    }
+    std::size_t raw = 1;  // up to the next pair of equal pixels
+    while (i + raw < pixels.size() && raw < 128 &&
+           (i + raw + 1 >= pixels.size() || pixels[i + raw] != pixels[i + raw + 1]))
+      ++raw;
+    tga += static_cast<char>(raw - 1);
+    for (std::size_t k = 0; k < raw; ++k) tga += pixels[i + k];
+    i += raw;
+  }
+  return tga;
 }
 
 }  // namespace korvanel::test

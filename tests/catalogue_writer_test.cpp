@@ -91,7 +91,7 @@ TEST(Catalogue, FactsAsTypedValues) {
 
   const Json map = OneLine(record);
   EXPECT_EQ(map["minimap"], Json::parse(R"({"file":"/out/a.jpg","width":256,"height":128})"));
-  EXPECT_EQ(map["map_info"]["editor"], Json::parse(R"({"version":4482,"name":"World Editor Retail 1.01"})"));
+  EXPECT_EQ(map["map_info"]["editor"], Json::parse(R"({"version":4482,"name":"World Editor Retail 1.01","release":null})"));
   EXPECT_EQ(map["map_info"]["playable_size"], Json::parse(R"({"width":116,"height":84})"));
   EXPECT_EQ(map["map_info"]["flags"], Json::parse(R"({"value":68,"names":["melee","custom_forces"]})"));
   EXPECT_EQ(map["map_info"]["melee"], true);

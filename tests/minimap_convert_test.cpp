@@ -360,7 +360,7 @@ TEST(ConvertMinimap, OneConverterForManyPictures) {
     std::reverse(given.begin(), given.begin() + static_cast<std::ptrdiff_t>(std::size(sequence)));
     for (const auto& [number, i] : given) {
       const Conversion fresh = Convert(sequence[i], 85);
-      const ConvertedMinimap& taken = pool.Take(number);
+      const ConvertedMinimap& taken = pool.Take(number).minimap;
       EXPECT_EQ(taken.stage, fresh.stage) << "picture " << i;
       EXPECT_EQ(std::string(reinterpret_cast<const char*>(taken.jpeg.data()), taken.jpeg.size()), fresh.output)
           << "picture " << i;
@@ -397,7 +397,7 @@ TEST(ConvertMinimap, ChildrenMadeWhileThePoolConvertsCanAllocate) {
     }
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child " << i << " stuck";
   }
-  for (std::uint64_t number : given) EXPECT_EQ(pool.Take(number).stage, MinimapStage::kDone);
+  for (std::uint64_t number : given) EXPECT_EQ(pool.Take(number).minimap.stage, MinimapStage::kDone);
 }
 
 TEST(ConvertMinimap, FailsToEncodeAtAQualityOutOfRange) {

@@ -725,3 +725,63 @@ TEST(Pipeline, ARunThatCannotStartTouchesNothing) {
 }
 
 }  // namespace korvanel::test
+
+namespace korvanel::test {
+
+// --pictures: a folder of every picture for each map, the minimap of the
+// JPEG kind the same file /m writes; a picture that cannot be decoded is
+// named and the others are still written; a second run finds its own files.
+TEST(Pipeline, EveryPictureOfEachMapInAFolderOfItsOwn) {
+  TempDir dir;
+  const fs::path maps = dir / "maps", pictures = dir / "pictures", minimaps = dir / "minimaps";
+  for (const fs::path& folder : {maps, maps / "sub", pictures, minimaps}) fs::create_directories(folder);
+  SampleMap sample;
+  ASSERT_TRUE(BuildMap(maps / "a.w3m", SampleMapFiles(sample)));
+  fs::copy_file(maps / "a.w3m", maps / "sub" / "a.w3m");
+  ASSERT_TRUE(BuildMap(maps / "b_bad.w3m", Replace(SampleMapFiles(sample), "war3mapMap.blp", "BLP1 but nothing else")));
+  if (const fs::path roc = FixturesDir() / "maps/smallest_roc.w3m"; !FixturesDir().empty() && fs::exists(roc))
+    fs::copy_file(roc, maps / "roc.w3m");
+
+  const std::vector<std::string> run = {maps.string(), "/s", "/m", minimaps.string(), "--pictures", pictures.string(),
+                                        "--json", (dir / "maps.jsonl").string()};
+  const ProcessResult r = RunKorvanel(run);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find((maps / "b_bad.w3m").string() + ": war3mapMap.blp: no minimap picture: "), std::string::npos) << r.err;
+  EXPECT_EQ(ReadFile(pictures / "a.w3m" / "minimap.jpg"), ReadFile(minimaps / "a.jpg"));
+  // The second map of the name gets a folder of its own.
+  EXPECT_EQ(ReadFile(pictures / "a.w3m (2)" / "minimap.jpg"), ReadFile(minimaps / "a.jpg"));
+  EXPECT_FALSE(fs::exists(pictures / "b_bad.w3m"));
+  if (fs::exists(maps / "roc.w3m")) {
+    EXPECT_EQ(ReadFile(pictures / "roc.w3m" / "minimap.jpg"), ReadFile(minimaps / "roc.jpg"));
+  }
+
+  std::vector<Json> catalogue = ParseCatalogue(ReadFile(dir / "maps.jsonl"));
+  ASSERT_GE(catalogue.size(), 3u);
+  EXPECT_EQ(catalogue[0]["pictures"], Json::parse(R"([{"kind":"minimap","file":")" + (pictures / "a.w3m" / "minimap.jpg").string() +
+                                                  R"(","width":64,"height":64}])"));
+  EXPECT_EQ(catalogue[1]["status"], "partial");
+  EXPECT_EQ(catalogue[1]["errors"].back()["file"], "war3mapMap.blp");
+
+  // Again: the pictures there are this run's own, found and named again.
+  fs::remove_all(minimaps);
+  fs::create_directory(minimaps);
+  const std::string before = ReadFile(pictures / "a.w3m" / "minimap.jpg");
+  const ProcessResult second = RunKorvanel(run);
+  EXPECT_EQ(second.err, r.err);
+  EXPECT_EQ(ReadFile(pictures / "a.w3m" / "minimap.jpg"), before);
+  EXPECT_EQ(ParseCatalogue(ReadFile(dir / "maps.jsonl"))[0]["pictures"], catalogue[0]["pictures"]);
+  // One of other content is never replaced, and said so.
+  WriteFile(pictures / "a.w3m" / "minimap.jpg", "mine");
+  const ProcessResult third = RunKorvanel({(maps / "a.w3m").string(), "--pictures", pictures.string()});
+  EXPECT_EQ(third.status, 1);
+  EXPECT_EQ(third.err, "korvanel: the picture " + (pictures / "a.w3m" / "minimap.jpg").string() +
+                           " exists already with other content (not replaced)\n");
+  EXPECT_EQ(ReadFile(pictures / "a.w3m" / "minimap.jpg"), "mine");
+
+  // No folder, no run.
+  const ProcessResult missing = RunKorvanel({maps.string(), "--pictures", (dir / "nosuch").string()});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.err, "korvanel: the pictures folder " + (dir / "nosuch/").string() + " does not exist; make it first\n");
+}
+
+}  // namespace korvanel::test

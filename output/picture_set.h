@@ -1,0 +1,65 @@
+// Every picture of a map that --pictures writes, decoded and encoded as
+// files' bytes, ready to publish: the minimap (war3mapMap.blp, every kind
+// of BLP1 the game writes), the preview (war3mapPreview.tga) and the
+// minimap with the start locations and gold mines of war3map.mmp drawn on
+// it. Writes no file: the run publishes them.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "parsers/picture.h"
+
+namespace korvanel {
+
+struct ConvertedMinimap;
+
+struct EncodedPicture {
+  std::string_view kind;  // "minimap", "preview", "minimap-icons"
+  std::string fileName;   // e.g. "minimap.png"
+  std::vector<std::byte> bytes;
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+};
+
+// A picture the map holds that could not be made, and why.
+struct PictureFailure {
+  std::string_view kind;
+  std::string file;  // the embedded file
+  PictureError error = PictureError::kDamaged;
+};
+
+struct MapPictures {
+  std::vector<EncodedPicture> pictures;
+  std::vector<PictureFailure> failures;
+};
+
+// The map's embedded pictures, each empty when the map lacks it.
+struct PictureSources {
+  std::vector<std::byte> minimap;  // war3mapMap.blp
+  std::vector<std::byte> preview;  // war3mapPreview.tga
+  std::vector<std::byte> icons;    // war3map.mmp
+};
+
+// Keeps the codecs' handles and buffers from one map to the next.
+class PictureMaker {
+ public:
+  PictureMaker();
+  ~PictureMaker();
+  PictureMaker(const PictureMaker&) = delete;
+  PictureMaker& operator=(const PictureMaker&) = delete;
+
+  // `jpegMinimap`, the /m minimap made of the same picture, is reused: a
+  // minimap of the JPEG kind without alpha is that very file.
+  MapPictures Make(const PictureSources& sources, const ConvertedMinimap* jpegMinimap = nullptr);
+
+ private:
+  struct Codecs;
+  std::unique_ptr<Codecs> codecs_;
+};
+
+}  // namespace korvanel
