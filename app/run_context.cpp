@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <string_view>
 
 #include "app/map_walk.h"
 #include "app/messages.h"
@@ -57,7 +58,8 @@ bool ScanScriptIn(const char* file, Data d, MapRecord& r, LineWriter& w, MapForm
   // With later formats the script may come from any of its places, so the
   // record keeps which.
   if (f == MapFormats::kLater) r.scriptFile = file;
-  return ScanScript(d, r.script.emplace(), w, f);
+  const ScriptLanguage language = std::string_view(file) == kLuaScript ? ScriptLanguage::kLua : ScriptLanguage::kJass;
+  return ScanScript(d, r.script.emplace(), w, f, language);
 }
 
 // Every file the run may want from a map, in the order it is used: the

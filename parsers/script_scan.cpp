@@ -5,10 +5,12 @@
 #include <limits>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "parsers/byte_reader.h"
 #include "parsers/decimal.h"
 #include "parsers/key_search.h"
+#include "parsers/lua_tokens.h"
 #include "parsers/record_line.h"
 #include "platform/text.h"
 
@@ -49,6 +51,19 @@ constexpr std::string_view kLuaGoldMineKey = "\"ngol\"";
 constexpr std::string_view kLuaResourceKey = "SetResourceAmount(";
 // Whichever key is found, the text after it starts at the same distance.
 static_assert(kLuaDateKey.size() == kDateKey.size() && kLuaResourceKey.size() == kResourceKey.size());
+
+// The names of the editor's functions and calls, as a Lua script's tokens
+// give them: the JASS keys without the blanks and brackets around them.
+// " CreateUnit" finds the calls whose names begin with it.
+constexpr std::string_view kPlayerFunctionName = "CreateUnitsForPlayer";
+constexpr std::string_view kHostileName = "CreateNeutralHostile";
+constexpr std::string_view kPassiveName = "CreateNeutralPassive";
+constexpr std::string_view kBuildingsName = "CreateNeutralPassiveBuildings";
+constexpr std::string_view kDropItemsSuffix = "_DropItems";
+constexpr std::string_view kCreateUnitName = "CreateUnit";
+constexpr std::string_view kSkinCreateUnitName = "BlzCreateUnitWithSkin";
+constexpr std::string_view kResourceName = "SetResourceAmount";
+constexpr std::string_view kGoldMineCode = "ngol";
 
 bool Contains(std::string_view line, std::string_view key) { return line.find(key) != kNone; }
 
@@ -161,10 +176,9 @@ auto CountUnitsInto(const Keys& keys, std::uint32_t& count) {
   };
 }
 
-// The number right after " CreateUnitsForPlayer"; false when it cannot be
-// read as a player number.
-bool ReadPlayerNumber(std::string_view header, std::int32_t& number) {
-  const std::string_view rest = header.substr(header.find(kPlayerUnitsKey) + kPlayerUnitsKey.size());
+// The number at the front of what follows "CreateUnitsForPlayer"; false
+// when it cannot be read as a player number.
+bool ReadPlayerNumber(std::string_view rest, std::int32_t& number) {
   number = ReadDecimal(rest);
   if (number < 0) return false;
   return number != 0 || rest.empty() || rest.front() == '0';
@@ -212,23 +226,13 @@ bool TakePrefix(std::string_view& text, std::string_view prefix) {
   return true;
 }
 
-}  // namespace
-
-bool ScanScript(std::span<const std::byte> data, ScriptFacts& facts, MapFormats formats) {
-  facts = {};
-  const ByteReader in(data);
-  // The count handed over is a signed 32-bit number; beyond it, it would
-  // have read as negative.
-  if (in.Size() > std::numeric_limits<std::int32_t>::max()) return false;
-
-  LineCursor cursor(in.All());
-  const Keys keys{formats == MapFormats::kLater};
-  Totals totals;
-
+// A JASS script, line by line.
+void ScanJass(std::string_view script, const Keys& keys, ScriptFacts& facts, Totals& totals) {
+  LineCursor cursor(script);
   // Outside bodies only a line that holds a function header matters, or
   // the date while none is found: the lines between are passed over. No
   // key holds a line feed or a NUL, so none spans two lines.
-  KeySearch headers(in.All(), kFunctionKey), dates(in.All(), kDateKey), luaDates(in.All(), kLuaDateKey);
+  KeySearch headers(script, kFunctionKey), dates(script, kDateKey), luaDates(script, kLuaDateKey);
   std::size_t pos = 0;
   while (pos < cursor.Size()) {
     std::size_t wanted = headers.From(pos);
@@ -250,7 +254,8 @@ bool ScanScript(std::span<const std::byte> data, ScriptFacts& facts, MapFormats 
       ++totals.items;
     } else if (Contains(line, kPlayerUnitsKey)) {
       std::int32_t number = 0;
-      const bool resolved = ReadPlayerNumber(line, number);
+      const bool resolved =
+          ReadPlayerNumber(line.substr(line.find(kPlayerUnitsKey) + kPlayerUnitsKey.size()), number);
       std::uint32_t units = 0;
       pos = WalkBody(cursor, keys, pos, CountUnitsInto(keys, units));
       facts.players.push_back({resolved ? std::optional(number) : std::nullopt, Wrapped(units)});
@@ -262,6 +267,132 @@ bool ScanScript(std::span<const std::byte> data, ScriptFacts& facts, MapFormats 
       pos = WalkBody(cursor, keys, pos, [&](std::string_view body) { CountMineLine(body, keys, totals); });
     }
   }
+}
+
+// What a Lua function's body creates: its unit creation calls, those of
+// them that create a gold mine, and the gold SetResourceAmount gives.
+struct LuaBody {
+  std::uint32_t units = 0;
+  std::uint32_t mines = 0;
+  std::uint32_t gold = 0;
+};
+
+// How a Lua name changes the depth of blocks: "function", "if", "do" (which
+// opens the bodies of "while" and "for" too) and "repeat" open one, "end"
+// and "until" close one; "then", "else" and "elseif" change nothing.
+int BlockChange(std::string_view name) {
+  if (name == "function" || name == "if" || name == "do" || name == "repeat") return 1;
+  return name == "end" || name == "until" ? -1 : 0;
+}
+
+// The calls a Lua body's count looks into.
+enum class LuaCall { kNone, kCreateUnit, kSetResourceAmount };
+
+LuaCall CallOf(std::string_view name) {
+  if (name.starts_with(kCreateUnitName) || name == kSkinCreateUnitName) return LuaCall::kCreateUnit;
+  return name == kResourceName ? LuaCall::kSetResourceAmount : LuaCall::kNone;
+}
+
+// Walks the body of the function whose header `tokens` has just handed
+// out, up to its matching "end" or the script's end. A unit creation call
+// counts once, and as a gold mine when "ngol" is among its arguments; the
+// gold is the number after a SetResourceAmount call's first comma. A call
+// within another's arguments is part of that one, as it is of its line in
+// JASS.
+LuaBody WalkLuaBody(LuaTokens& tokens, std::string_view script) {
+  LuaBody body;
+  std::size_t depth = 1;
+  LuaCall named = LuaCall::kNone;  // a call's name, until its "(" follows
+  LuaCall open = LuaCall::kNone;   // the call whose arguments these are
+  std::size_t parentheses = 0;     // open within that call
+  bool mine = false;
+  for (LuaToken t = tokens.NextCode(); t.kind != LuaTokenKind::kEnd; t = tokens.NextCode()) {
+    const LuaCall before = std::exchange(named, LuaCall::kNone);
+    if (t.kind == LuaTokenKind::kName) {
+      const int change = BlockChange(t.text);
+      if (change < 0 && --depth == 0) break;
+      if (change > 0) ++depth;
+      if (open == LuaCall::kNone) named = CallOf(t.text);
+    } else if (t.kind == LuaTokenKind::kString) {
+      if (open == LuaCall::kCreateUnit && !mine && t.inner == kGoldMineCode) {
+        mine = true;
+        ++body.mines;
+      }
+    } else if (t.kind == LuaTokenKind::kSymbol) {
+      const char symbol = t.text.front();
+      if (open == LuaCall::kNone) {
+        if (symbol != '(' || before == LuaCall::kNone) continue;
+        open = before;
+        parentheses = 1;
+        mine = false;
+        if (open == LuaCall::kCreateUnit) ++body.units;
+      } else if (symbol == '(') {
+        ++parentheses;
+      } else if (symbol == ')') {
+        if (--parentheses == 0) open = LuaCall::kNone;
+      } else if (symbol == ',' && open == LuaCall::kSetResourceAmount) {
+        body.gold += static_cast<std::uint32_t>(ReadDecimal(script.substr(t.offset + 1)));
+        open = LuaCall::kNone;
+      }
+    }
+  }
+  return body;
+}
+
+// The date comment, at a line start as the editor writes it; its text runs
+// through the line's end, as that of the JASS date line does.
+void TakeLuaDate(std::string_view script, const LuaToken& comment, ScriptFacts& facts) {
+  if (!comment.text.starts_with(kLuaDateKey) || (comment.offset > 0 && script[comment.offset - 1] != '\n')) return;
+  const std::size_t feed = script.find('\n', comment.offset);
+  if (feed == kNone) return;
+  const std::size_t text = comment.offset + kLuaDateKey.size();
+  facts.dateText = script.substr(text, feed + 1 - text);
+  facts.playersBeforeDate = facts.players.size();
+}
+
+// A Lua script, by its tokens: outside the bodies counted, function
+// definitions by their names, and the date comment.
+void ScanLua(std::string_view script, ScriptFacts& facts, Totals& totals) {
+  LuaTokens tokens(script);
+  for (LuaToken t = tokens.Next(); t.kind != LuaTokenKind::kEnd; t = tokens.Next()) {
+    if (t.kind == LuaTokenKind::kComment && !facts.dateText) TakeLuaDate(script, t, facts);
+    if (t.kind != LuaTokenKind::kName || t.text != "function" || tokens.PeekCode().kind != LuaTokenKind::kName) continue;
+    const std::string_view name = tokens.NextCode().text;
+    // A table's function ("function t.f()", "function t:f()") is none of
+    // the editor's.
+    if (const LuaToken after = tokens.PeekCode(); after.text == "." || after.text == ":") continue;
+    if (name.ends_with(kDropItemsSuffix)) {
+      ++totals.items;
+    } else if (name.starts_with(kPlayerFunctionName)) {
+      std::int32_t number = 0;
+      const std::size_t rest = static_cast<std::size_t>(name.data() - script.data()) + kPlayerFunctionName.size();
+      const bool resolved = ReadPlayerNumber(script.substr(rest), number);
+      const LuaBody body = WalkLuaBody(tokens, script);
+      facts.players.push_back({resolved ? std::optional(number) : std::nullopt, Wrapped(body.units)});
+    } else if (name == kHostileName) {
+      totals.aggressive += WalkLuaBody(tokens, script).units;
+    } else if (name == kPassiveName) {
+      totals.passive += WalkLuaBody(tokens, script).units;
+    } else if (name == kBuildingsName) {
+      const LuaBody body = WalkLuaBody(tokens, script);
+      totals.mines += body.mines;
+      totals.mineAmounts += body.gold;
+    }
+  }
+}
+
+}  // namespace
+
+bool ScanScript(std::span<const std::byte> data, ScriptFacts& facts, MapFormats formats, ScriptLanguage language) {
+  facts = {};
+  const ByteReader in(data);
+  // The count handed over is a signed 32-bit number; beyond it, it would
+  // have read as negative.
+  if (in.Size() > std::numeric_limits<std::int32_t>::max()) return false;
+
+  Totals totals;
+  if (language == ScriptLanguage::kLua) ScanLua(in.All(), facts, totals);
+  else ScanJass(in.All(), Keys{formats == MapFormats::kLater}, facts, totals);
 
   facts.mines = Wrapped(totals.mines);
   facts.mineAmounts = Wrapped(totals.mineAmounts);
@@ -284,8 +415,9 @@ void WriteScriptLines(const ScriptFacts& facts, LineWriter& out) {
   WriteTotal(out, "Items:             ", facts.items);
 }
 
-bool ScanScript(std::span<const std::byte> data, ScriptFacts& facts, LineWriter& out, MapFormats formats) {
-  const bool ok = ScanScript(data, facts, formats);
+bool ScanScript(std::span<const std::byte> data, ScriptFacts& facts, LineWriter& out, MapFormats formats,
+                ScriptLanguage language) {
+  const bool ok = ScanScript(data, facts, formats, language);
   WriteScriptLines(facts, out);
   return ok;
 }

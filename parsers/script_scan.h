@@ -20,6 +20,8 @@ namespace korvanel {
 struct PlayerUnits {
   std::optional<std::int32_t> player;  // absent when its number cannot be read
   std::int32_t units = 0;
+
+  bool operator==(const PlayerUnits&) const = default;
 };
 
 // A date and time as the script's date line gives them.
@@ -41,20 +43,26 @@ struct ScriptFacts {
   std::int32_t aggressiveUnits = 0;
   std::int32_t passiveUnits = 0;
   std::int32_t items = 0;
+
+  bool operator==(const ScriptFacts&) const = default;
 };
 
+// The language of a map's script: war3map.j holds JASS, war3map.lua Lua.
+enum class ScriptLanguage { kJass, kLua };
+
 // Fills `facts` (emptied first). Runs in time linear in the script's size;
-// true for any script. Later formats also know the Lua forms of the same
-// texts, and the unit creation of later editors, so a Lua script gives the
-// facts of the same script in JASS.
+// true for any script. JASS is read line by line; later formats also know
+// the unit creation of later editors there. Lua, which only later editors
+// write, is read by its tokens and blocks, wherever its line breaks are or
+// are not, and gives the facts of the same script in JASS.
 bool ScanScript(std::span<const std::byte> data, ScriptFacts& facts,
-                MapFormats formats = MapFormats::kFirstRelease);
+                MapFormats formats = MapFormats::kFirstRelease, ScriptLanguage language = ScriptLanguage::kJass);
 
 // The date line, one unit line per player function and the non-zero totals.
 void WriteScriptLines(const ScriptFacts& facts, LineWriter& out);
 // Both, as a run does for the info file.
 bool ScanScript(std::span<const std::byte> data, ScriptFacts& facts, LineWriter& out,
-                MapFormats formats = MapFormats::kFirstRelease);
+                MapFormats formats = MapFormats::kFirstRelease, ScriptLanguage language = ScriptLanguage::kJass);
 
 // The date of a date text as the editor writes it, "Sun Jan 10 04:43:58
 // 2010"; absent for any other text.

@@ -1,7 +1,6 @@
 #include "parsers/trigger_strings.h"
 
 #include <algorithm>
-#include <optional>
 #include <utility>
 
 #include "parsers/byte_reader.h"
@@ -42,32 +41,44 @@ std::string_view LineAt(std::string_view text, std::size_t at, std::size_t& next
   return text.substr(at, end - at);
 }
 
+// Passes over blank and comment lines from `pos`. Returns the trimmed
+// content of the next line (empty at the end), with `pos` at its start and
+// `next` at the start of the line after it.
+std::string_view ContentLine(std::string_view all, std::size_t& pos, std::size_t& next) {
+  while (pos < all.size()) {
+    const std::string_view content = TrimWhiteSpace(LineAt(all, pos, next));
+    if (!content.empty() && !content.starts_with("//")) return content;
+    pos = next;
+  }
+  return {};
+}
+
+// Before the first line's content the game passes over byte-order marks,
+// also those whose bytes were taken for Latin-1 text and encoded again
+// (EF BB BF becomes C3 AF C2 BB C2 BF), once or more: bytes outside ASCII,
+// which no keyword holds.
+std::size_t MarksSize(std::string_view all) {
+  const auto content = std::find_if(all.begin(), all.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  return static_cast<std::size_t>(content - all.begin());
+}
+
 // Later editors' files, line by line: "STRING <number>" on a line of its
 // own, comment lines skipped, then a line that opens with "{". Keywords
 // inside comments and texts are not entries.
 void ParseTriggerStringLines(std::string_view all, TriggerStringTable& table) {
-  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-  std::size_t pos = all.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
-  std::optional<std::int32_t> number;
-  while (pos < all.size()) {
-    std::size_t next = 0;
-    const std::string_view line = LineAt(all, pos, next);
-    const std::string_view content = TrimWhiteSpace(line);
-    if (content.empty() || content.starts_with("//")) {
-      pos = next;
-      continue;
-    }
-    if (number && content.front() == '{') {
-      pos = AddText(all, pos + static_cast<std::size_t>(content.data() - line.data()), *number, table);
-      number.reset();
-      continue;
-    }
-    number.reset();
-    if (content.size() > kKeyword.size() && EqualsNoCase(content.substr(0, kKeyword.size()), kKeyword) &&
-        IsWhiteSpace(content[kKeyword.size()])) {
-      number = ReadDecimal(content.substr(kKeyword.size()));
-    }
+  std::size_t pos = MarksSize(all);
+  std::size_t next = 0;
+  for (std::string_view content = ContentLine(all, pos, next); !content.empty();
+       content = ContentLine(all, pos, next)) {
     pos = next;
+    if (content.size() <= kKeyword.size() || !EqualsNoCase(content.substr(0, kKeyword.size()), kKeyword) ||
+        !IsWhiteSpace(content[kKeyword.size()]))
+      continue;
+    const std::int32_t number = ReadDecimal(content.substr(kKeyword.size()));
+    // Any other line after the number leaves the entry out, and is read
+    // again for a keyword of its own.
+    const std::string_view opener = ContentLine(all, pos, next);
+    if (opener.starts_with('{')) pos = AddText(all, static_cast<std::size_t>(opener.data() - all.data()), number, table);
   }
 }
 

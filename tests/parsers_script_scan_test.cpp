@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -24,6 +25,18 @@ Lines Scan(std::string_view script, MapFormats formats = MapFormats::kFirstRelea
 }
 
 Lines ScanLater(std::string_view script) { return Scan(script, MapFormats::kLater); }
+
+ScriptFacts FactsOf(std::string_view script, ScriptLanguage language, MapFormats formats = MapFormats::kLater) {
+  ScriptFacts facts;
+  EXPECT_TRUE(ScanScript(Bytes(script), facts, formats, language));
+  return facts;
+}
+
+Lines ScanLua(std::string_view script) {
+  CollectingWriter out;
+  WriteScriptLines(FactsOf(script, ScriptLanguage::kLua), out);
+  return out.Lines();
+}
 
 // Joins lines with CR LF after each.
 std::string Script(std::initializer_list<std::string_view> lines) {
@@ -167,6 +180,7 @@ TEST(ScriptScan, LuaGivesTheLinesOfTheSameJass) {
   m.goldPerMine = 9000;
   const Lines jass = Scan(SampleScript(m));
   ASSERT_EQ(jass.size(), 7u);
+  EXPECT_EQ(ScanLua(SampleLuaScript(m)), jass);
   EXPECT_EQ(ScanLater(SampleLuaScript(m)), jass);
   EXPECT_EQ(ScanLater(SampleScript(m)), jass);
   // Without the later formats: no date, and one body that never ends.
@@ -192,9 +206,126 @@ TEST(ScriptScan, LuaGivesTheLinesOfTheSameJass) {
       "    SetResourceAmount(u, 2500)",
       "end",
   });
-  EXPECT_EQ(ScanLater(lua), (Lines{"Date Of Creation:  Tue Jun 18 22:58:04 2019\r\n", "Mines:             1\r\n",
-                                   "Mines Amounts:     12500\r\n", "Passive Units:     2\r\n",
-                                   "Items:             2\r\n"}));
+  const Lines expected{"Date Of Creation:  Tue Jun 18 22:58:04 2019\r\n", "Mines:             1\r\n",
+                       "Mines Amounts:     12500\r\n", "Passive Units:     2\r\n", "Items:             2\r\n"};
+  EXPECT_EQ(ScanLater(lua), expected);
+  EXPECT_EQ(ScanLua(lua), expected);
+}
+
+// As map optimisers leave Lua: on one line, the editor's statements inside
+// blocks of every kind, among strings and comments holding "end" and
+// "function". The facts are those of the same map's JASS.
+TEST(ScriptScan, OptimisedLuaGivesTheFactsOfTheSameJass) {
+  SampleMap plain;
+  SampleMap many;
+  many.playerUnits = {3, 0, 12, 1, 0, 0, 0, 0, 0, 0, 0, 7};
+  many.hostileUnits = 9;
+  many.mines = 5;
+  many.goldPerMine = 9000;
+  SampleMap none;
+  none.playerUnits = {0};
+  none.hostileUnits = 0;
+  none.mines = 0;
+  for (SampleMap m : {plain, many, none}) {
+    m.luaOptimised = true;
+    const std::string lua = SampleLuaScript(m);
+    ASSERT_LE(std::count(lua.begin(), lua.end(), '\n'), 11);  // the date comment's lines and one of code
+    const ScriptFacts jass = FactsOf(SampleScript(m), ScriptLanguage::kJass, MapFormats::kFirstRelease);
+    ASSERT_EQ(jass.players.size(), m.playerUnits.size());
+    EXPECT_EQ(FactsOf(lua, ScriptLanguage::kLua), jass) << lua;
+    // Read as lines, the whole code would be one body.
+    if (m.hostileUnits) {
+      EXPECT_NE(FactsOf(lua, ScriptLanguage::kJass), jass);
+    }
+  }
+}
+
+// A Lua function's body ends at its matching "end", by the depth of the
+// blocks opened in it, wherever the line breaks are.
+TEST(ScriptScan, LuaBodiesEndAtTheirMatchingEnd) {
+  const std::string u = " u=CreateUnit(p,FourCC(\"nfor\"),1,2,3) ";
+  auto hostile = [](std::string_view body) { return "function CreateNeutralHostile()" + std::string(body) + "end"; };
+  const Lines one{"Agressive Units:   1\r\n"}, two{"Agressive Units:   2\r\n"};
+  // Blocks on lines of their own, as the editor indents them and without.
+  EXPECT_EQ(ScanLua("function CreateNeutralHostile()\nif a then\n" + u + "\nend\n" + u + "\nend\n" + u + "\n"), two);
+  EXPECT_EQ(ScanLua(hostile("if a then" + u + "elseif b then x() else y() end" + u) + u), two);
+  // "while" and "for" open their block through "do".
+  EXPECT_EQ(ScanLua(hostile("while a do for i=1,2 do" + u + "end end" + u) + u), two);
+  EXPECT_EQ(ScanLua(hostile("for k,v in pairs(t) do end do" + u + "end" + u) + u), two);
+  EXPECT_EQ(ScanLua(hostile("repeat" + u + "until a" + u) + u), two);
+  // Nested and anonymous functions belong to the body.
+  EXPECT_EQ(ScanLua(hostile("local function g() if a then return end end f=function()" + u + "end" + u) + u), two);
+  // Strings and comments hold no keywords; escapes do not end a string.
+  EXPECT_EQ(ScanLua(hostile("s='end' t=\"it\\\"s end\" q=[[end]] r=[==[ ]] end ]=] ]==]" + u +
+                            "--[[ end ]] --[=[ until ]] ]=]\n-- end\n" + u) + u),
+            two);
+  EXPECT_EQ(ScanLua(hostile("s='\\\nend'" + u) + u), one);  // an escaped line break continues the string
+  // Names that only hold a keyword are names.
+  EXPECT_EQ(ScanLua(hostile("local endless, done, until_ = 1" + u) + u), one);
+  // Without its "end" a body runs to the script's end.
+  EXPECT_EQ(ScanLua("function CreateNeutralHostile() if a then" + u + "end" + u), two);
+  // Several definitions on one line; the date comment keeps its place.
+  EXPECT_EQ(ScanLua("function CreateUnitsForPlayer0()" + u + "end\n--   Date: x\r\n"
+                    "function CreateUnitsForPlayer1()" + u + u + "end function CreateNeutralPassive()" + u + "end"),
+            (Lines{"Player 00 Units:   1\r\n", "Date Of Creation:  x\r\n", "Player 01 Units:   2\r\n",
+                   "Passive Units:     1\r\n"}));
+  // Definitions only: no calls, no table functions, none in strings or
+  // comments; a comment may stand between keyword and name.
+  EXPECT_EQ(ScanLua("CreateNeutralHostile()" + u + "end function t.CreateNeutralHostile()" + u +
+                    "end function t:CreateNeutralHostile()" + u + "end s=\"function CreateNeutralHostile()\"" + u +
+                    "--function CreateNeutralHostile()\n" + u),
+            Lines{});
+  EXPECT_EQ(ScanLua("function --[[ x ]] CreateUnitsForPlayer2()" + u + "end"), Lines{"Player 02 Units:   1\r\n"});
+}
+
+// Units, mines, gold, item drops, player numbers and the date as the JASS
+// scan gives them for the same script in JASS.
+TEST(ScriptScan, LuaCountsWhatTheJassScanCounts) {
+  // A creation call counts once, another inside its arguments with it.
+  EXPECT_EQ(ScanLua("function CreateNeutralPassive() u=CreateUnit u=CreateUnitAtLoc(p) u=BlzCreateUnitWithSkin(p,"
+                    "CreateUnit(q)) x=\"CreateUnit(\" CreateUnit (p) end"),
+            Lines{"Passive Units:     3\r\n"});
+  // A gold mine is a creation call with "ngol" among its arguments; the gold
+  // the number after SetResourceAmount's first comma.
+  EXPECT_EQ(ScanLua("function CreateNeutralPassiveBuildings()"
+                    "u=BlzCreateUnitWithSkin(p,FourCC(\"ngol\"),1,2,3,FourCC(\"ngol\"))SetResourceAmount(u,12500)"
+                    "u=CreateUnit(p,FourCC('ngol'))SetResourceAmount(u, -500)SetResourceAmount(u)x=\"ngol\""
+                    "u=CreateUnit(p,FourCC(\"ntav\")) SetResourceAmount(f(u,1),7) end"),
+            (Lines{"Mines:             2\r\n", "Mines Amounts:     12001\r\n"}));
+  // Gold outside the buildings function is not counted, nor units there.
+  EXPECT_EQ(ScanLua("function CreateNeutralHostile() u=CreateUnit(p) SetResourceAmount(u,5) end "
+                    "function CreateNeutralPassiveBuildings() u=CreateUnit(p,FourCC(\"nshe\")) end"),
+            Lines{"Agressive Units:   1\r\n"});
+  // Item drop functions count, their bodies are not walked.
+  EXPECT_EQ(ScanLua("function Unit000001_DropItems() u=CreateUnit(p) end function _DropItems() end "
+                    "function Unit_DropItemsX() end function t.Unit_DropItems() end"),
+            Lines{"Items:             2\r\n"});
+  // Player numbers read as in JASS.
+  for (std::string_view suffix : {"12", "8", "007x", "123", "X", "-3", "-0", "", "99999999999"}) {
+    std::string lua = "function CreateUnitsForPlayer" + std::string(suffix) + "() local u u=CreateUnit(p) end";
+    EXPECT_EQ(ScanLua(lua), Scan(PlayerFunction(suffix, 1))) << suffix;
+  }
+  // The first date comment at a line start, its line end kept; none inside
+  // a counted body, none in a long comment.
+  EXPECT_EQ(ScanLua(" --   Date: early\n--[[   Date: long]]\nfunction CreateUnitsForPlayer1()\n--   Date: inside\nend\n"
+                    "--   Date:x\n--   Date: Mon\n--   Date: Tue\r\n"),
+            (Lines{"Player 01 Units:   0\r\n", "Date Of Creation:  Mon\n"}));
+  EXPECT_EQ(ScanLua("--   Date: no line end"), Lines{});
+}
+
+// What Lua would refuse still scans, to the script's end.
+TEST(ScriptScan, BrokenLuaScans) {
+  const std::string body = "function CreateNeutralHostile() u=CreateUnit(p) ";
+  EXPECT_EQ(ScanLua(body + "s='unfinished\n u=CreateUnit(p) end u=CreateUnit(p)"), Lines{"Agressive Units:   2\r\n"});
+  EXPECT_EQ(ScanLua(body + "s=[==[ ]] ]=] end u=CreateUnit(p)"), Lines{"Agressive Units:   1\r\n"});
+  EXPECT_EQ(ScanLua(body + "--[[ end u=CreateUnit(p)"), Lines{"Agressive Units:   1\r\n"});
+  EXPECT_EQ(ScanLua(body + "end end end u=CreateUnit(p) until"), Lines{"Agressive Units:   1\r\n"});
+  EXPECT_EQ(ScanLua(body + "u=CreateUnit(p,(((( end"), Lines{"Agressive Units:   2\r\n"});
+  EXPECT_EQ(ScanLua(body + "x=0x1e+1..2 e=1e-5 u=CreateUnit(p)\0 end \xC3\xA9"s), Lines{"Agressive Units:   2\r\n"});
+  for (std::string_view tail : {"'", "\"\\", "[", "[=", "[==[", "--", "--[", "--[=", "0x", "1e", ".", "..", "\\"})
+    EXPECT_EQ(ScanLua(body + std::string(tail)), Lines{"Agressive Units:   1\r\n"}) << tail;
+  EXPECT_EQ(ScanLua(""), Lines{});
+  EXPECT_EQ(ScanLua("function"), Lines{});
 }
 
 // JASS of later editors: units created with a skin, and compiled scripts

@@ -154,6 +154,29 @@ TEST(TriggerStrings, LaterFormatsReadLinesWithCommentsAndAnyLineEnds) {
   EXPECT_EQ(ParseLater("STRING 1\n{a}\nSTRING 2\0\n{b}"s).Size(), 1u);
 }
 
+// Some localised maps the game ships hold their byte-order mark encoded
+// twice (as if its bytes had been Latin-1 text). The game still shows their
+// first entry: whatever run of marks, in whatever encoding, stands before
+// the first line's content is passed over.
+TEST(TriggerStrings, LaterFormatsPassOverByteOrderMarksBeforeTheFirstLine) {
+  const std::string entries = "STRING 1\r\n{\r\nName\r\n}\r\nSTRING 2\r\n{\r\nAuthor\r\n}\r\n";
+  for (std::string_view marks : {"\xC3\xAF\xC2\xBB\xC2\xBF", "\xEF\xBB\xBF\xEF\xBB\xBF",
+                                 "\xC3\xAF\xC2\xBB\xC2\xBF\xEF\xBB\xBF",
+                                 "\xC3\x83\xC2\xAF\xC3\x82\xC2\xBB\xC3\x82\xC2\xBF", "\xEF\xBB\xBF \t"}) {
+    const std::string wts = std::string(marks) + entries;
+    TriggerStringTable t = ParseLater(wts);
+    EXPECT_EQ(t.Lookup(1), "Name") << ::testing::PrintToString(std::string(marks));
+    EXPECT_EQ(t.Lookup(2), "Author") << ::testing::PrintToString(std::string(marks));
+    EXPECT_EQ(t.Size(), 2u) << ::testing::PrintToString(std::string(marks));
+  }
+  // Only before the first line: a mark later on still spoils its line.
+  EXPECT_EQ(ParseLater("STRING 1\n{a}\n\xC3\xAF\xC2\xBB\xC2\xBFSTRING 2\n{b}\n").Size(), 1u);
+  EXPECT_EQ(ParseLater("\n\xEF\xBB\xBFSTRING 2\n{b}\n").Size(), 0u);
+  // Nor do other bytes become a mark.
+  EXPECT_EQ(ParseLater("xSTRING 1\n{a}\n").Size(), 0u);
+  EXPECT_EQ(ParseLater("\xC3\xAF\xC2\xBB\xC2\xBF").Size(), 0u);
+}
+
 TEST(TriggerStrings, LaterFormatsResolveReferencesOfAnyLength) {
   TriggerStringTable t = ParseLater("STRING 12\n{twelve}\nSTRING 1302\n{long}\nSTRING 0\n{zero}\n");
   auto resolve = [&](std::string_view text) { return ResolveTriggerString(t, text, MapFormats::kLater); };

@@ -385,15 +385,25 @@ TEST(Pipeline, W3xReadsEveryLaterLayout) {
   SampleMap other;
   other.hostileUnits = 40;
   bothFiles.push_back({"war3map.lua", SampleLuaScript(other)});  // war3map.j comes first
+  // A localised map's trigger strings behind a byte-order mark encoded
+  // twice, and its script as an optimiser leaves it.
+  SampleMap optimised = lua;
+  optimised.name = "Optimised";
+  optimised.wtsStart = "\xC3\xAF\xC2\xBB\xC2\xBF";
+  optimised.luaOptimised = true;
+  optimised.playerUnits = {2, 0, 5};
+  optimised.mines = 3;
   ASSERT_TRUE(BuildMap(maps / "a_lua.w3x", SampleMapFiles(lua)));
   ASSERT_TRUE(BuildMap(maps / "B_FOLDER.W3X", SampleMapFiles(folder)));
   ASSERT_TRUE(BuildMap(maps / "c_both.w3x", bothFiles));
+  ASSERT_TRUE(BuildMap(maps / "d_optimised.w3x", SampleMapFiles(optimised)));
 
   ProcessResult r = RunKorvanel({maps.string(), "/i", (dir / "info.txt").string(), "--w3x", "/s"});
   EXPECT_EQ(r.status, 0) << r.out << r.err;
   EXPECT_EQ(ReadFile(dir / "info.txt"), RecordHead(maps / "a_lua.w3x") + SampleMapLines(lua) +
                                             RecordHead(maps / "B_FOLDER.W3X") + SampleMapLines(folder) +
-                                            RecordHead(maps / "c_both.w3x") + SampleMapLines(both));
+                                            RecordHead(maps / "c_both.w3x") + SampleMapLines(both) +
+                                            RecordHead(maps / "d_optimised.w3x") + SampleMapLines(optimised));
 
   // Without the option the folder holds no maps; named alone, a .w3x map
   // is read in the first release's formats: its version lines only.

@@ -118,6 +118,32 @@ SampleMap LaterLayoutsMap() {
   return m;
 }
 
+namespace {
+
+// One Lua function of the sample script: its name and statements.
+struct LuaFunction {
+  std::string name;
+  std::vector<std::string> body;
+};
+
+// The statement as an optimiser may leave it: inside a block of a kind
+// chosen by `k`, next to strings and comments that hold "end" and
+// "function". The statement is there once, and so is every call in it.
+std::string Nested(const std::string& statement, std::size_t k) {
+  switch (k % 8) {
+    case 0: return "if u==nil then " + statement + " elseif x then y() else z() end";
+    case 1: return "for i=1,2 do if i>1 then " + statement + " end end";
+    case 2: return "while false do repeat " + statement + " until true end";
+    case 3: return "do local f=function()return \"end\" end " + statement + " end";
+    case 4: return "local s='end\\' function CreateUnitsForPlayer9()' " + statement + " --[[ end ]]";
+    case 5: return "local t=[[end]]local q=[==[ ]] end ]=] function CreateNeutralHostile() ]==]" + statement;
+    case 6: return "local function g(a)if a then return end end " + statement + " --[==[ until ]] ]==]";
+    default: return "for k,v in pairs(t)do " + statement + " end";
+  }
+}
+
+}  // namespace
+
 std::string SampleLuaScript(const SampleMap& m) {
   std::string lua =
       "--===========================================================================\r\n"
@@ -129,31 +155,50 @@ std::string SampleLuaScript(const SampleMap& m) {
       "--   Date: " + m.date + "\r\n"
       "--   Map Author: " + m.author + "\r\n"
       "-- \r\n"
-      "--===========================================================================\r\n"
-      "gg_trg_Melee_Initialization = nil\r\n\r\n";
-  lua += "function CreateNeutralHostile()\r\n"
-         "    local p = Player(PLAYER_NEUTRAL_AGGRESSIVE)\r\n"
-         "    local u\r\n";
+      "--===========================================================================\r\n";
+  // The editor's blanks, which optimisers drop.
+  const std::string comma = m.luaOptimised ? "," : ", ";
+  auto create = [&](std::string_view call, std::string_view code, std::string_view rest) {
+    std::string args = "p" + comma + "FourCC(\"" + std::string(code) + "\")" + std::string(rest);
+    if (call == "BlzCreateUnitWithSkin") args += comma + "FourCC(\"" + std::string(code) + "\")";
+    if (m.luaOptimised) std::erase(args, ' ');
+    return std::string(m.luaOptimised ? "u=" : "u = ") + std::string(call) + "(" + args + ")";
+  };
+  std::vector<LuaFunction> functions;
+  functions.push_back({"CreateNeutralHostile", {"local p = Player(PLAYER_NEUTRAL_AGGRESSIVE)", "local u"}});
   for (int i = 0; i < m.hostileUnits; ++i)
-    lua += "    u = BlzCreateUnitWithSkin(p, FourCC(\"nfor\"), 10.0, 20.0, 270.000, FourCC(\"nfor\"))\r\n";
-  lua += "end\r\n\r\n";
-  lua += "function CreateNeutralPassiveBuildings()\r\n"
-         "    local p = Player(PLAYER_NEUTRAL_PASSIVE)\r\n";
-  for (int i = 0; i < m.mines; ++i)
-    lua += "    u = BlzCreateUnitWithSkin(p, FourCC(\"ngol\"), -512.0, 256.0, 270.000, FourCC(\"ngol\"))\r\n"
-           "    SetResourceAmount(u, " + std::to_string(m.goldPerMine) + ")\r\n";
-  lua += "end\r\n\r\n";
+    functions.back().body.push_back(create("BlzCreateUnitWithSkin", "nfor", ", 10.0, 20.0, 270.000"));
+  functions.push_back({"CreateNeutralPassiveBuildings", {"local p = Player(PLAYER_NEUTRAL_PASSIVE)"}});
+  for (int i = 0; i < m.mines; ++i) {
+    functions.back().body.push_back(create("BlzCreateUnitWithSkin", "ngol", ", -512.0, 256.0, 270.000"));
+    functions.back().body.push_back("SetResourceAmount(u" + comma + std::to_string(m.goldPerMine) + ")");
+  }
   for (std::size_t p = 0; p < m.playerUnits.size(); ++p) {
-    lua += "function CreateUnitsForPlayer" + std::to_string(p) + "()\r\n"
-           "    local p = Player(" + std::to_string(p) + ")\r\n";
+    functions.push_back({"CreateUnitsForPlayer" + std::to_string(p), {"local p = Player(" + std::to_string(p) + ")"}});
     // The 1.31 editor's call and the later one's.
     for (int i = 0; i < m.playerUnits[p]; ++i)
-      lua += i % 2 ? "    u = CreateUnit(p, FourCC(\"hfoo\"), 1.0, 2.0, 90.0)\r\n"
-                   : "    u = BlzCreateUnitWithSkin(p, FourCC(\"hfoo\"), 1.0, 2.0, 90.0, FourCC(\"hfoo\"))\r\n";
-    lua += "end\r\n\r\n";
+      functions.back().body.push_back(i % 2 ? create("CreateUnit", "hfoo", ", 1.0, 2.0, 90.0")
+                                            : create("BlzCreateUnitWithSkin", "hfoo", ", 1.0, 2.0, 90.0"));
   }
-  lua += "function main()\r\n    CreateAllUnits()\r\nend\r\n";
-  return lua;
+  functions.push_back({"main", {"CreateAllUnits()"}});
+
+  if (!m.luaOptimised) {
+    lua += "gg_trg_Melee_Initialization = nil\r\n\r\n";
+    for (std::size_t f = 0; f < functions.size(); ++f) {
+      lua += "function " + functions[f].name + "()\r\n";
+      for (const std::string& statement : functions[f].body) lua += "    " + statement + "\r\n";
+      lua += f + 1 < functions.size() ? "end\r\n\r\n" : "end\r\n";
+    }
+    return lua;
+  }
+  lua += "gg_trg_Melee_Initialization=nil ";
+  std::size_t k = 0;
+  for (const LuaFunction& f : functions) {
+    lua += "function " + f.name + "()";
+    for (const std::string& statement : f.body) lua += Nested(statement, k++) + " ";
+    lua += "end ";
+  }
+  return lua + "\r\n";
 }
 
 std::vector<EmbeddedFile> SampleMapFiles(const SampleMap& m) {
@@ -163,7 +208,7 @@ std::vector<EmbeddedFile> SampleMapFiles(const SampleMap& m) {
   for (int k = 0; k < 4; ++k)
     wts += "STRING " + std::to_string(m.firstTriggerString + k) + "\r\n" + comment + "{\r\n" + texts[k] + "\r\n}\r\n\r\n";
   std::vector<EmbeddedFile> files = {
-      {"war3map.wts", "\xEF\xBB\xBF" + wts},
+      {"war3map.wts", m.wtsStart + wts},
       {"war3map.w3i", SampleW3i(m)},
       {"war3map.w3e", SampleW3e(m)},
       {"war3map.doo", SampleDoodads(m.trees, m.doodadVersion)},

@@ -41,7 +41,12 @@ struct SampleMap {
   std::int32_t doodadVersion = 7;  // 8 has subversion 11
   int firstTriggerString = 1;      // 1000: four-digit references
   bool wtsComments = false;        // comment lines between number and brace
+  std::string wtsStart = "\xEF\xBB\xBF";  // before the first entry: a byte-order mark
   std::string scriptName = "war3map.j";  // or "scripts\\war3map.j", "war3map.lua" (Lua)
+  // Lua as map optimisers leave it: the code on one line without
+  // indentation, the editor's statements inside blocks of every kind,
+  // among strings and comments that hold "end" and "function".
+  bool luaOptimised = false;
 };
 
 // The sample map in the layouts of later editors: map information format
@@ -67,7 +72,8 @@ std::string SampleW3i(const SampleMap& map);
 std::string SampleW3e(const SampleMap& map);
 std::string SampleDoodads(std::int32_t count, std::int32_t version = 7);
 std::string SampleScript(const SampleMap& map);
-// The same script as a later editor writes it in Lua.
+// The same script as a later editor writes it in Lua (or as an optimiser
+// leaves it, with luaOptimised).
 std::string SampleLuaScript(const SampleMap& map);
 
 }  // namespace korvanel::test
