@@ -757,9 +757,12 @@ TEST(Pipeline, EveryPictureOfEachMapInAFolderOfItsOwn) {
   const ProcessResult r = RunKorvanel(run);
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find((maps / "b_bad.w3m").string() + ": war3mapMap.blp: no minimap picture: "), std::string::npos) << r.err;
-  EXPECT_EQ(ReadFile(pictures / "a.w3m" / "minimap.jpg"), ReadFile(minimaps / "a.jpg"));
+  // The sample's minimap has alpha: a PNG, and one with its icons.
+  const std::string png = ReadFile(pictures / "a.w3m" / "minimap.png");
+  EXPECT_TRUE(png.starts_with("\x89PNG\r\n"));
+  EXPECT_TRUE(fs::exists(pictures / "a.w3m" / "minimap-icons.png"));
   // The second map of the name gets a folder of its own.
-  EXPECT_EQ(ReadFile(pictures / "a.w3m (2)" / "minimap.jpg"), ReadFile(minimaps / "a.jpg"));
+  EXPECT_EQ(ReadFile(pictures / "a.w3m (2)" / "minimap.png"), png);
   EXPECT_FALSE(fs::exists(pictures / "b_bad.w3m"));
   if (fs::exists(maps / "roc.w3m")) {
     EXPECT_EQ(ReadFile(pictures / "roc.w3m" / "minimap.jpg"), ReadFile(minimaps / "roc.jpg"));
@@ -767,26 +770,27 @@ TEST(Pipeline, EveryPictureOfEachMapInAFolderOfItsOwn) {
 
   std::vector<Json> catalogue = ParseCatalogue(ReadFile(dir / "maps.jsonl"));
   ASSERT_GE(catalogue.size(), 3u);
-  EXPECT_EQ(catalogue[0]["pictures"], Json::parse(R"([{"kind":"minimap","file":")" + (pictures / "a.w3m" / "minimap.jpg").string() +
-                                                  R"(","width":64,"height":64}])"));
+  EXPECT_EQ(catalogue[0]["pictures"],
+            Json::parse(R"([{"kind":"minimap","file":")" + (pictures / "a.w3m" / "minimap.png").string() +
+                        R"(","width":64,"height":64},{"kind":"minimap-icons","file":")" +
+                        (pictures / "a.w3m" / "minimap-icons.png").string() + R"(","width":64,"height":64}])"));
   EXPECT_EQ(catalogue[1]["status"], "partial");
   EXPECT_EQ(catalogue[1]["errors"].back()["file"], "war3mapMap.blp");
 
   // Again: the pictures there are this run's own, found and named again.
   fs::remove_all(minimaps);
   fs::create_directory(minimaps);
-  const std::string before = ReadFile(pictures / "a.w3m" / "minimap.jpg");
   const ProcessResult second = RunKorvanel(run);
   EXPECT_EQ(second.err, r.err);
-  EXPECT_EQ(ReadFile(pictures / "a.w3m" / "minimap.jpg"), before);
+  EXPECT_EQ(ReadFile(pictures / "a.w3m" / "minimap.png"), png);
   EXPECT_EQ(ParseCatalogue(ReadFile(dir / "maps.jsonl"))[0]["pictures"], catalogue[0]["pictures"]);
   // One of other content is never replaced, and said so.
-  WriteFile(pictures / "a.w3m" / "minimap.jpg", "mine");
+  WriteFile(pictures / "a.w3m" / "minimap.png", "mine");
   const ProcessResult third = RunKorvanel({(maps / "a.w3m").string(), "--pictures", pictures.string()});
   EXPECT_EQ(third.status, 1);
-  EXPECT_EQ(third.err, "korvanel: the picture " + (pictures / "a.w3m" / "minimap.jpg").string() +
+  EXPECT_EQ(third.err, "korvanel: the picture " + (pictures / "a.w3m" / "minimap.png").string() +
                            " exists already with other content (not replaced)\n");
-  EXPECT_EQ(ReadFile(pictures / "a.w3m" / "minimap.jpg"), "mine");
+  EXPECT_EQ(ReadFile(pictures / "a.w3m" / "minimap.png"), "mine");
 
   // No folder, no run.
   const ProcessResult missing = RunKorvanel({maps.string(), "--pictures", (dir / "nosuch").string()});
