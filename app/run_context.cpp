@@ -147,6 +147,7 @@ void RunContext::InfoFileWritten(int error) {
   if (error == 0 || summary_.writeFailed) return;
   summary_.writeFailed = true;
   reporter_.Report(InfoFileWriteError(error), Icon::kExclamation);
+  reporter_.Diagnose(InfoFileWriteDiagnostic(options.infoFilePath, error));
 }
 
 // --- The catalogue ---
@@ -355,7 +356,7 @@ void RunContext::ProcessInTurn(QueuedMap& map) {
     }
   }
   readBuffer_.Trim();
-  InfoFileWritten(info_.Flush());
+  InfoFileWritten(info_.EndRecord());
   WriteCatalogue();
 }
 
