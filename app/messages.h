@@ -69,6 +69,11 @@ inline constexpr char kInfoFileExistsQuestion[] =
 inline std::string InfoFileWriteError(int error) {
   return "ERROR!\nAn error occured while trying to write in the output file:\n" + ErrorReason(error);
 }
+// The standard-error line that goes with InfoFileWriteError.
+inline std::string InfoFileWriteDiagnostic(const std::string& path, int error) {
+  return "cannot write the info file " + path + ": " + ErrorText(error) +
+         "; it ends with the last record written whole";
+}
 
 // --- Each map ---
 

@@ -184,6 +184,7 @@ void RunContext::InfoFileWritten(int error) {
   if (error == 0 || summary_.writeFailed) return;
   summary_.writeFailed = true;
   reporter_.Report(InfoFileWriteError(error), Icon::kExclamation);
+  reporter_.Diagnose(InfoFileWriteDiagnostic(options.infoFilePath, error));
 }
 
 // --- The catalogue ---
@@ -450,7 +451,7 @@ void RunContext::ProcessInTurn(QueuedMap& map) {
     PublishPictures(map, converted ? converted->pictures : map.pictureGiven ? TakePicture(map.picture).pictures : none);
   }
   readBuffer_.Trim();
-  InfoFileWritten(info_.Flush());
+  InfoFileWritten(info_.EndRecord());
   WriteCatalogue();
 }
 

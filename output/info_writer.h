@@ -4,6 +4,7 @@
 // so the run never asks whether the info output is on.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -34,20 +35,31 @@ class InfoWriter {
   // Creates the file at `path`, or opens it as `existing` says when it
   // exists already; `existing` is asked only for a file that may be written.
   InfoFileOpenResult Open(const std::string& path, const std::function<ExistingInfoFile()>& existing);
-  // Collects the text and writes what was collected once it is much.
-  // Returns 0 or the error number of that write.
+  // Collects the text of a record and writes what was collected once it
+  // is much. Returns 0 or the error number of that write; after a failed
+  // write the rest of the record is dropped.
   int Write(std::string_view text);
-  // Writes what was collected. Returns 0 or the error number.
-  int Flush();
-  // Flushes and closes: some file systems report a failed write only here.
+  // Ends the record: writes what was collected. Returns 0 or the error
+  // number. A record that could not be written whole is cut off again, so
+  // the file always ends with a whole record (a full disk, a quota), and
+  // the next record is tried afresh.
+  int EndRecord();
+  // Ends the record and closes: some file systems report a failed write
+  // only here.
   int Close();
   bool IsOpen() const { return file_.IsOpen(); }
 
  private:
   InfoFileOpenResult OpenExisting(const std::string& path, ExistingInfoFile how);
 
+  int WritePending();
+
   File file_;
   std::string pending_;
+  // The file's size after its last whole record, to cut back to.
+  std::uint64_t whole_ = 0;
+  // A write of the record in hand failed: its rest is dropped.
+  bool dropping_ = false;
 };
 
 }  // namespace korvanel

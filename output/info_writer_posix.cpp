@@ -33,6 +33,7 @@ InfoFileOpenResult InfoWriter::Open(const std::string& path, const std::function
   File file(fd);
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return {InfoFileOpen::kInUse};
   file_ = std::move(file);
+  whole_ = 0;
   return {InfoFileOpen::kOpened};
 }
 
@@ -47,25 +48,40 @@ InfoFileOpenResult InfoWriter::OpenExisting(const std::string& path, ExistingInf
   if (how == ExistingInfoFile::kStartAnew && ::fstat(file.Descriptor(), &st) == 0 && S_ISREG(st.st_mode)) {
     if (int error = file.Truncate()) return {InfoFileOpen::kFailed, error};
   }
+  whole_ = 0;
+  file.Size(whole_);
   file_ = std::move(file);
   return {InfoFileOpen::kOpened};
 }
 
 int InfoWriter::Write(std::string_view text) {
-  if (!file_.IsOpen()) return 0;
+  if (!file_.IsOpen() || dropping_) return 0;
   pending_.append(text);
-  return pending_.size() >= kFlushSize ? Flush() : 0;
+  return pending_.size() >= kFlushSize ? WritePending() : 0;
 }
 
-int InfoWriter::Flush() {
+int InfoWriter::WritePending() {
   if (pending_.empty()) return 0;
-  int error = file_.IsOpen() ? file_.WriteAll(pending_) : 0;
+  const int error = file_.WriteAll(pending_);
   pending_.clear();
+  if (error != 0) {
+    dropping_ = true;
+    // Not every file can be cut (a device): then the bytes stay as written.
+    file_.Resize(whole_);
+  }
+  return error;
+}
+
+int InfoWriter::EndRecord() {
+  if (!file_.IsOpen()) return 0;
+  const int error = WritePending();
+  if (!dropping_) file_.Size(whole_);
+  dropping_ = false;
   return error;
 }
 
 int InfoWriter::Close() {
-  const int error = Flush();
+  const int error = EndRecord();
   const int closeError = file_.Close();
   return error != 0 ? error : closeError;
 }

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -171,6 +174,33 @@ TEST(InfoWriter, OpenWriteAndCloseReturnWhatHappened) {
   ASSERT_EQ(writer.Open("/dev/full", choose(ExistingInfoFile::kStartAnew)).status, InfoFileOpen::kOpened);
   EXPECT_EQ(writer.Write("small\r\n"), 0);
   EXPECT_EQ(writer.Close(), ENOSPC);
+}
+
+// A record that does not fit (a full disk, a quota; here `ulimit -f`) is
+// cut off again, so the file ends with a whole record, and the next one
+// that fits is written whole.
+TEST(InfoWriter, ARecordThatDoesNotFitIsCutOffAndLaterOnesStillWritten) {
+  TempDir dir;
+  const fs::path info = dir / "info.txt";
+  WriteFile(info, "earlier\r\n");
+  const std::string first = "first record\r\n", second(100 * 1024, 's'), third = "third record\r\n";
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{32 * 1024, 32 * 1024};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    InfoWriter writer;
+    if (writer.Open(info.string(), [] { return ExistingInfoFile::kAppend; }).status != InfoFileOpen::kOpened) ::_exit(10);
+    if (writer.Write(first) != 0 || writer.EndRecord() != 0) ::_exit(11);
+    // Written in parts, the first of them at once: the failure comes mid-record.
+    if (writer.Write(second) != EFBIG || writer.Write("rest of it\r\n") != 0 || writer.EndRecord() != 0) ::_exit(12);
+    if (writer.Write(third) != 0 || writer.Close() != 0) ::_exit(13);
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(ReadFile(info), "earlier\r\n" + first + third);
 }
 
 }  // namespace korvanel::test

@@ -271,12 +271,15 @@ TEST(NothingLost, AnAppendedInfoFileKeepsItsEarlierContent) {
     r = RunKorvanel({maps.string(), "/i", (disk / "info.txt").string(), "/a"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, std::string(kWriteFailed) + "No space left on device.\n");
+    EXPECT_EQ(r.err, "korvanel: cannot write the info file " + (disk / "info.txt").string() +
+                         ": No space left on device; it ends with the last record written whole\n");
     const std::string now = ReadFile(disk / "info.txt");
     ASSERT_GE(now.size(), big.size());
     EXPECT_EQ(now.substr(0, big.size()), big);
     const std::string added = now.substr(big.size());
     EXPECT_LT(added.size(), records.size());
     EXPECT_EQ(added, records.substr(0, added.size()));
+    EXPECT_EQ(records.compare(added.size(), kRecordStart.size(), kRecordStart), 0) << "cut inside a record";
 
     // The work file on a full disk: extraction fails once, reported once,
     // and the file is gone afterwards.
@@ -294,6 +297,7 @@ TEST(NothingLost, AnAppendedInfoFileKeepsItsEarlierContent) {
     r = RunKorvanel({maps.string(), "/i", "/dev/full", "/o"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, std::string(kWriteFailed) + "No space left on device.\n");
+    EXPECT_EQ(r.err, "korvanel: cannot write the info file /dev/full: No space left on device; it ends with the last record written whole\n");
   }
 }
 
