@@ -56,23 +56,30 @@ int NamePicture(File& picture, const std::string& path) {
   return error;
 }
 
-}  // namespace
-
-NewFile WriteNewFile(std::span<const std::byte> bytes, const std::string& path, int& error) {
+// Opens the file to be `path`: unnamed where the file system allows,
+// else created under the name, then `named` is set. kWritten when open.
+NewFile OpenNewFile(const std::string& path, File& output, bool& named, int& error) {
   error = 0;
+  named = false;
   // A link in the way counts as taken too: it is never followed.
   struct stat st {};
   if (::lstat(path.c_str(), &st) == 0) return NewFile::kExists;
-  File output;
   error = CreateUnnamedFile(path.substr(0, path.rfind('/') + 1), 0666, output);
-  // Whether `path` is ours, to be removed should the writing fail.
-  bool named = false;
   if (IsUnsupported(error)) {
     error = CreateNamed(path, output);
     named = error == 0;
   }
   if (error == EEXIST) return NewFile::kExists;
-  if (error != 0) return NewFile::kNotCreated;
+  return error == 0 ? NewFile::kWritten : NewFile::kNotCreated;
+}
+
+}  // namespace
+
+NewFile WriteNewFile(std::span<const std::byte> bytes, const std::string& path, int& error) {
+  File output;
+  // Whether `path` is ours, to be removed should the writing fail.
+  bool named = false;
+  if (const NewFile opened = OpenNewFile(path, output, named, error); opened != NewFile::kWritten) return opened;
   error = output.WriteAll(bytes);
   if (error == 0 && !named) {
     error = NamePicture(output, path);
@@ -98,22 +105,13 @@ bool HoldsExactly(const std::string& path, std::span<const std::byte> bytes) {
 }
 
 NewFile ProbeNewFile(const std::string& path, int& error) {
-  error = 0;
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) == 0) return NewFile::kExists;
   File output;
-  error = CreateUnnamedFile(path.substr(0, path.rfind('/') + 1), 0666, output);
   bool named = false;
-  if (IsUnsupported(error)) {
-    error = CreateNamed(path, output);
-    named = error == 0;
-  }
-  if (error == EEXIST) return NewFile::kExists;
-  if (error != 0) return NewFile::kNotCreated;
+  const NewFile opened = OpenNewFile(path, output, named, error);
   output.Close();
   if (named) ::unlink(path.c_str());
   ForgetPartial();
-  return NewFile::kWritten;
+  return opened;
 }
 
 }  // namespace korvanel
