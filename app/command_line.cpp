@@ -4,7 +4,6 @@
 #include <charconv>
 
 #include "archive/map_archive.h"
-#include "output/catalogue_writer.h"
 #include "platform/text.h"
 
 namespace korvanel {
@@ -125,15 +124,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     }
   }
   if (cl.source.empty()) cl.usage = true;
-  // An update reads only the maps that changed, so it can write nothing
-  // but the catalogue, which must be a file to be read back.
-  const RunOptions& o = cl.options;
-  if (o.updateCatalogue && (o.cataloguePath.empty() || o.cataloguePath == CatalogueWriter::kStandardOutput)) {
+  if (const std::string_view problem = UpdateProblem(cl.options); !problem.empty()) {
     cl.usage = true;
-    cl.problem = kUpdateWithoutCatalogue;
-  } else if (o.updateCatalogue && (o.writeInfoFile || o.writeMinimaps || !o.picturesDirectory.empty())) {
-    cl.usage = true;
-    cl.problem = kUpdateWithOtherOutputs;
+    cl.problem = problem;
   }
   return cl;
 }

@@ -33,10 +33,6 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 bool IsBlankCommandLine(const std::vector<std::string>& arguments);
 
 extern const std::string_view kUsageText;
-// The mistakes of an --update.
-inline constexpr std::string_view kUpdateWithoutCatalogue = "--update needs --json FILE, the catalogue to update";
-inline constexpr std::string_view kUpdateWithOtherOutputs =
-    "--update reads only the maps that changed, so it writes the catalogue alone: leave out /i, /m and --pictures";
 inline constexpr std::string_view kPicturesWithoutFolder = "--pictures needs the folder to write the pictures into";
 // Printed after kUsageText for --help and -h.
 extern const std::string_view kExtensionsHelpText;

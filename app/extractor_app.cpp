@@ -81,13 +81,7 @@ int ExtractorApp::RunCommandLine(const std::vector<std::string>& arguments) {
     console.Report("\n", Icon::kStop);
     return kExitErrors;
   }
-  if (std::string& pictures = run.options.picturesDirectory; !pictures.empty()) {
-    pictures = EndWithSeparator(AsTypedOrTrimmed(pictures));
-    if (!IsExistingDirectory(pictures)) {
-      console.Diagnose(PicturesFolderMissing(pictures));
-      return kExitErrors;
-    }
-  }
+  if (!run.options.picturesDirectory.empty() && !run.SettlePicturesFolder()) return kExitErrors;
   if (const int error = PathError(source)) {
     // Reported as a map that cannot be opened, as a missing one always was.
     console.Diagnose(SourceDiagnostic(source, error));

@@ -151,6 +151,10 @@ inline std::string PreviousCatalogueRejectedDiagnostic(const std::string& path, 
   return "the catalogue " + path + " cannot be updated: its line " + std::to_string(line) + " " + why +
          "; every map is read anew";
 }
+// The mistakes of an --update (RunOptions' UpdateProblem).
+inline constexpr std::string_view kUpdateWithoutCatalogue = "--update needs --json FILE, the catalogue to update";
+inline constexpr std::string_view kUpdateWithOtherOutputs =
+    "--update reads only the maps that changed, so it writes the catalogue alone: leave out /i, /m and --pictures";
 // The end of a run that wrote a catalogue.
 inline std::string CatalogueSummaryDiagnostic(const std::string& path, int maps, int duplicates, int kept,
                                               bool updated) {

@@ -22,6 +22,10 @@ class Reporter {
   // embedded file, why); the command line puts it on standard error, with
   // the line end added. The dialog shows none.
   virtual void Diagnose(std::string_view /*line*/) {}
+  // Why a run cannot start as asked (a catalogue or pictures folder it
+  // refuses): on the command line a line on standard error like Diagnose;
+  // the dialog, whose user sees no standard error, shows it in a box.
+  virtual void Explain(std::string_view line) { Diagnose(line); }
   // Asked before each map of a walk: false stops the run there, the maps
   // not yet processed left out. Only the dialog's user can stop a run.
   virtual bool GoOn() { return true; }

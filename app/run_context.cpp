@@ -193,24 +193,24 @@ bool RunContext::OpenCatalogue(const std::string& source) {
   const std::string& path = options.cataloguePath;
   if (path != CatalogueWriter::kStandardOutput) {
     if (IsSameFile(path, source) || IsMapName(path)) {
-      reporter_.Diagnose(CatalogueRefusedDiagnostic(path));
+      reporter_.Explain(CatalogueRefusedDiagnostic(path));
       return false;
     }
     // Replacing the info file would lose what /a keeps, and the two would
     // mix their lines; also under two names for one file yet to be made.
     if (options.writeInfoFile && IsSamePlace(path, options.infoFilePath)) {
-      reporter_.Diagnose(CatalogueIsInfoFileDiagnostic(path));
+      reporter_.Explain(CatalogueIsInfoFileDiagnostic(path));
       return false;
     }
   }
   const CatalogueOpenResult opened = catalogue_.Open(path);
   switch (opened.status) {
     case CatalogueOpen::kOpened: break;
-    case CatalogueOpen::kFolder: reporter_.Diagnose(CatalogueIsFolderDiagnostic(path)); return false;
-    case CatalogueOpen::kNotRegular: reporter_.Diagnose(CatalogueNotRegularDiagnostic(path)); return false;
-    case CatalogueOpen::kReadOnly: reporter_.Diagnose(CatalogueReadOnlyDiagnostic(path)); return false;
-    case CatalogueOpen::kInUse: reporter_.Diagnose(CatalogueInUseDiagnostic(path)); return false;
-    case CatalogueOpen::kFailed: reporter_.Diagnose(CatalogueNotCreatedDiagnostic(path, opened.error)); return false;
+    case CatalogueOpen::kFolder: reporter_.Explain(CatalogueIsFolderDiagnostic(path)); return false;
+    case CatalogueOpen::kNotRegular: reporter_.Explain(CatalogueNotRegularDiagnostic(path)); return false;
+    case CatalogueOpen::kReadOnly: reporter_.Explain(CatalogueReadOnlyDiagnostic(path)); return false;
+    case CatalogueOpen::kInUse: reporter_.Explain(CatalogueInUseDiagnostic(path)); return false;
+    case CatalogueOpen::kFailed: reporter_.Explain(CatalogueNotCreatedDiagnostic(path, opened.error)); return false;
   }
   if (!options.updateCatalogue || catalogue_.Replaced().empty()) return true;
   const PreviousCatalogue::ReadResult read = previous_.Read(catalogue_.Replaced());
@@ -223,6 +223,18 @@ bool RunContext::OpenCatalogue(const std::string& source) {
     reporter_.Diagnose(PreviousCatalogueRejectedDiagnostic(path, read.line, why));
   }
   return true;
+}
+
+// --- The pictures ---
+
+bool RunContext::SettlePicturesFolder() {
+  std::string& pictures = options.picturesDirectory;
+  const std::string folder = AsTypedOrTrimmed(pictures);
+  // With a separator added, a name of blanks would be the root.
+  if (!folder.empty()) pictures = EndWithSeparator(folder);
+  if (!folder.empty() && IsExistingDirectory(pictures)) return true;
+  reporter_.Explain(PicturesFolderMissing(pictures));
+  return false;
 }
 
 void RunContext::WriteCatalogue() {

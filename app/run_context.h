@@ -46,12 +46,20 @@ class RunContext : public LineWriter {
   // through here, so that a failed write is reported.
   void WriteInfoText(std::string_view text) override;
 
-  // Starts the catalogue at options.cataloguePath, or says on standard
-  // error why not. `source`, the map this run reads, is never taken. To
+  // Starts the catalogue at options.cataloguePath, or explains why not
+  // (Reporter::Explain). `source`, the map this run reads, is never taken. To
   // update it, the old catalogue is read: the maps it holds that have not
   // changed since are not read again.
   bool OpenCatalogue(const std::string& source);
   bool IsCatalogueOpen() const { return catalogue_.IsOpen(); }
+  // Drops the catalogue begun, the old one left whole, for a run that does
+  // not take place after all.
+  void AbandonCatalogue() { catalogue_.Abandon(); }
+
+  // Takes options.picturesDirectory as typed or trimmed, ending in a
+  // separator, or says why not: the folder must exist, and blanks name
+  // none.
+  bool SettlePicturesFolder();
 
   // Each walks or processes to the end, so every map is reported when they
   // return.

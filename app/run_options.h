@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "output/info_writer.h"
 
@@ -30,6 +31,14 @@ struct RunOptions {
   std::string picturesDirectory;
   // --w3x: .w3x maps too, and the file layouts of later editors.
   bool laterFormats = false;
+  // --gallery: the page of the pictures, written as index.html in this
+  // folder (ends in a separator); empty for none.
+  std::string gallery;
 };
+
+// What is wrong with an update asked for with these options (a text of
+// app/messages.h), or "" when nothing is: the command line and the dialog
+// refuse the same combinations.
+std::string_view UpdateProblem(const RunOptions& options);
 
 }  // namespace korvanel

@@ -3,6 +3,8 @@
 #include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +13,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QToolButton>
+#include <QUrl>
 #include <algorithm>
 
 #include "app/extractor_app.h"
@@ -22,7 +25,7 @@
 #include "ui/about_dialog.h"
 #include "ui/dialog_units.h"
 #include "ui/folder_browser.h"
-#include "ui/info_file_picker.h"
+#include "ui/file_pickers.h"
 #include "ui/text_conversion.h"
 #include "ui/window_icon.h"
 
@@ -67,6 +70,7 @@ void SetText(QLineEdit* edit, const std::string& text) {
 MainDialog::MainDialog(ExtractorApp& app, QWidget* parent)
     : QDialog(parent),
       reporter_(this, ShowMessageBox, [this](std::string_view name) { OnMap(name); }),
+      openUrl_([](const QUrl& url) { QDesktopServices::openUrl(url); }),
       run_(app.Archive(), app.Work(), reporter_) {
   runner_.moveToThread(&runThread_);
   runThread_.start();
@@ -108,42 +112,60 @@ void MainDialog::BuildControls() {
     WidenToText(c);
     return c;
   };
+  auto label = [&](const char* text, const char* name, int x, int y, int width, int height, QWidget* buddy) {
+    auto* l = new QLabel(QString::fromLatin1(text), this);
+    place(l, name, x, y, width, height);
+    l->setBuddy(buddy);
+    WidenToText(l);
+  };
 
   // Created in the order of the tab chain; the group boxes are frames only.
   place(new QGroupBox(QStringLiteral(" Input "), this), "inputGroup", 2, 2, 270, 50);
-  auto* mapsLabel = new QLabel(QStringLiteral("Maps &directory:"), this);
-  place(mapsLabel, "mapsDirectoryLabel", 8, 12, 49, 8);
   mapsDirectoryEdit_ = edit("mapsDirectoryEdit", 8, 22, 242, 14);
-  mapsLabel->setBuddy(mapsDirectoryEdit_);
-  WidenToText(mapsLabel);
+  label("Maps &directory:", "mapsDirectoryLabel", 8, 12, 49, 8, mapsDirectoryEdit_);
   browseMapsButton_ = button("...", "browseMapsButton", 250, 22, 15, 14);
   includeSubdirectoriesCheck_ = check("Include subdirectories", "includeSubdirectoriesCheck", 16, 38, 85, 10);
+  laterFormatsCheck_ = check("Also read .&w3x maps", "laterFormatsCheck", 120, 38, 85, 10);
 
-  place(new QGroupBox(QStringLiteral(" Output "), this), "outputGroup", 2, 56, 270, 76);
+  // Below the minimap rows, the catalogue's and the pictures' in the same
+  // measures: a label over its field, its check box under it.
+  place(new QGroupBox(QStringLiteral(" Output "), this), "outputGroup", 2, 56, 270, 164);
   writeInfoFileCheck_ = check("Output &info file:", "writeInfoFileCheck", 8, 67, 63, 10);
   infoFileEdit_ = edit("infoFileEdit", 8, 79, 242, 14);
   browseInfoFileButton_ = button("...", "browseInfoFileButton", 250, 79, 15, 14);
   writeMinimapsCheck_ = check("Output directory for &minimaps:", "writeMinimapsCheck", 8, 101, 109, 10);
   minimapDirectoryEdit_ = edit("minimapDirectoryEdit", 8, 113, 242, 14);
   browseMinimapButton_ = button("...", "browseMinimapButton", 250, 113, 15, 14);
+  catalogueEdit_ = edit("catalogueEdit", 8, 145, 242, 14);
+  label("&Catalogue file (JSON Lines):", "catalogueLabel", 8, 135, 100, 8, catalogueEdit_);
+  browseCatalogueButton_ = button("...", "browseCatalogueButton", 250, 145, 15, 14);
+  updateCatalogueCheck_ = check("&Update the catalogue", "updateCatalogueCheck", 16, 161, 85, 10);
+  picturesEdit_ = edit("picturesEdit", 8, 189, 242, 14);
+  label("&Pictures and gallery folder:", "picturesLabel", 8, 179, 100, 8, picturesEdit_);
+  browsePicturesButton_ = button("...", "browsePicturesButton", 250, 189, 15, 14);
+  openGalleryCheck_ = check("Open the &gallery when the run ends", "openGalleryCheck", 16, 205, 130, 10);
 
-  extractButton_ = button("E&xtract Info!", "extractButton", 4, 138, 50, 14);
+  constexpr int kGrown = 88;  // the output group's new rows
+  extractButton_ = button("E&xtract Info!", "extractButton", 4, 138 + kGrown, 50, 14);
   extractButton_->setDefault(true);
-  quitButton_ = button("&Quit", "quitButton", 220, 138, 50, 14);
+  quitButton_ = button("&Quit", "quitButton", 220, 138 + kGrown, 50, 14);
   // The About entry in sight; F1 and the context menu open it too.
   aboutButton_ = new QToolButton(this);
   aboutButton_->setText(QStringLiteral("?"));
   aboutButton_->setToolTip(QStringLiteral("About Korvanel (F1)"));
-  place(aboutButton_, "aboutButton", 202, 138, 14, 14);
-  statusEdit_ = edit("statusEdit", 2, 158, 270, 14);
+  place(aboutButton_, "aboutButton", 202, 138 + kGrown, 14, 14);
+  statusEdit_ = edit("statusEdit", 2, 158 + kGrown, 270, 14);
   statusEdit_->setReadOnly(true);
   // Not in the tab chain, but a click still lets the text be copied.
   statusEdit_->setFocusPolicy(Qt::ClickFocus);
 
-  QWidget* chain[] = {mapsDirectoryEdit_,   browseMapsButton_,     includeSubdirectoriesCheck_,
-                      writeInfoFileCheck_,  infoFileEdit_,         browseInfoFileButton_,
-                      writeMinimapsCheck_,  minimapDirectoryEdit_, browseMinimapButton_,
-                      extractButton_,       quitButton_,           aboutButton_};
+  QWidget* chain[] = {mapsDirectoryEdit_,     browseMapsButton_,     includeSubdirectoriesCheck_,
+                      laterFormatsCheck_,     writeInfoFileCheck_,   infoFileEdit_,
+                      browseInfoFileButton_,  writeMinimapsCheck_,   minimapDirectoryEdit_,
+                      browseMinimapButton_,   catalogueEdit_,        browseCatalogueButton_,
+                      updateCatalogueCheck_,  picturesEdit_,         browsePicturesButton_,
+                      openGalleryCheck_,      extractButton_,        quitButton_,
+                      aboutButton_};
   for (std::size_t i = 1; i < std::size(chain); ++i) setTabOrder(chain[i - 1], chain[i]);
 
   connect(extractButton_, &QPushButton::clicked, this, &MainDialog::OnExtract);
@@ -151,10 +173,14 @@ void MainDialog::BuildControls() {
   connect(browseMapsButton_, &QPushButton::clicked, this, &MainDialog::OnBrowseMapsDirectory);
   connect(browseInfoFileButton_, &QPushButton::clicked, this, &MainDialog::OnBrowseInfoFile);
   connect(browseMinimapButton_, &QPushButton::clicked, this, &MainDialog::OnBrowseMinimapDirectory);
+  connect(browseCatalogueButton_, &QPushButton::clicked, this, &MainDialog::OnBrowseCatalogueFile);
+  connect(browsePicturesButton_, &QPushButton::clicked, this, &MainDialog::OnBrowsePicturesDirectory);
+  connect(catalogueEdit_, &QLineEdit::textChanged, this, &MainDialog::OnCatalogueTextChanged);
+  OnCatalogueTextChanged();
   connect(aboutButton_, &QToolButton::clicked, this, &MainDialog::OnAbout);
   connect(new QShortcut(QKeySequence(Qt::Key_F1), this), &QShortcut::activated, this, &MainDialog::OnAbout);
 
-  setFixedSize(du.Size(274, 175) + QSize(0, MakeRoomUnderGroupTitles()));
+  setFixedSize(du.Size(274, 175 + kGrown) + QSize(0, MakeRoomUnderGroupTitles()));
 }
 
 int MainDialog::MakeRoomUnderGroupTitles() {
@@ -191,6 +217,11 @@ void MainDialog::ReadControls() {
   statusText_ = ToBytes(statusEdit_->text());
   options.writeInfoFile = writeInfoFileCheck_->isChecked();
   options.writeMinimaps = writeMinimapsCheck_->isChecked();
+  options.laterFormats = laterFormatsCheck_->isChecked();
+  options.cataloguePath = ToBytes(catalogueEdit_->text());
+  options.updateCatalogue = updateCatalogueCheck_->isChecked();
+  options.picturesDirectory = ToBytes(picturesEdit_->text());
+  openGallery = openGalleryCheck_->isChecked();
 }
 
 void MainDialog::RefreshControls() {
@@ -201,6 +232,12 @@ void MainDialog::RefreshControls() {
   SetText(statusEdit_, statusText_);
   writeInfoFileCheck_->setChecked(options.writeInfoFile);
   writeMinimapsCheck_->setChecked(options.writeMinimaps);
+  laterFormatsCheck_->setChecked(options.laterFormats);
+  // The path first: it enables the update box.
+  SetText(catalogueEdit_, options.cataloguePath);
+  updateCatalogueCheck_->setChecked(options.updateCatalogue);
+  SetText(picturesEdit_, options.picturesDirectory);
+  openGalleryCheck_->setChecked(openGallery);
   if (running_ && isVisible()) repaint();
 }
 
@@ -221,7 +258,7 @@ void MainDialog::OnExtract() {
   RefreshControls();
 
   std::string readyText = kReady;
-  QLineEdit* focused = ExtractChecked(readyText);
+  QWidget* focused = ExtractChecked(readyText);
 
   extractButton_->setEnabled(true);
   running_ = false;
@@ -231,10 +268,10 @@ void MainDialog::OnExtract() {
   if (!focused && focus) focus->setFocus();
 }
 
-QLineEdit* MainDialog::ExtractChecked(std::string& readyText) {
-  auto focusOn = [](QLineEdit* edit) {
-    edit->setFocus();
-    return edit;
+QWidget* MainDialog::ExtractChecked(std::string& readyText) {
+  auto focusOn = [](QWidget* control) {
+    control->setFocus();
+    return control;
   };
   if (mapsDirectoryText.empty()) {
     Report(kMapsDirectoryNotSet, Icon::kExclamation);
@@ -249,9 +286,14 @@ QLineEdit* MainDialog::ExtractChecked(std::string& readyText) {
       Report(kMinimapDirectoryNotSet, Icon::kExclamation);
       return focusOn(minimapDirectoryEdit_);
     }
-  } else if (!options.writeInfoFile) {
+  } else if (!options.writeInfoFile && options.cataloguePath.empty() && options.picturesDirectory.empty()) {
     Report(kNothingToDo, Icon::kInformation);
     return focusOn(minimapDirectoryEdit_);
+  }
+  // The command line's rule, and its words.
+  if (const std::string_view problem = UpdateProblem(options); !problem.empty()) {
+    reporter_.Explain(problem);
+    return focusOn(updateCatalogueCheck_);
   }
   // The folders are checked before the info file is asked about or opened,
   // so a mistyped one leaves every file as it was.
@@ -271,9 +313,18 @@ QLineEdit* MainDialog::ExtractChecked(std::string& readyText) {
     return selectAll(minimapDirectoryEdit_);
   }
   run_.options = options;
+  if (!options.picturesDirectory.empty() && !run_.SettlePicturesFolder()) return selectAll(picturesEdit_);
+  // The gallery page goes with the pictures.
+  run_.options.gallery = run_.options.picturesDirectory;
+  // The dialog reads a folder, never a map, so no source is compared. The
+  // catalogue, which can refuse, comes before the info file, which may be
+  // emptied when opened.
+  if (!options.cataloguePath.empty() && !run_.OpenCatalogue({})) return selectAll(catalogueEdit_);
   // An unticked info file is neither asked about nor touched.
-  // The dialog reads a folder, never a map, so no source is compared.
-  if (options.writeInfoFile && !run_.OpenInfoFile(options.infoFilePath, {})) return nullptr;
+  if (options.writeInfoFile && !run_.OpenInfoFile(options.infoFilePath, {})) {
+    run_.AbandonCatalogue();
+    return nullptr;
+  }
   readyText = Walk(source);
   return nullptr;
 }
@@ -298,7 +349,16 @@ std::string MainDialog::Walk(const std::string& source) {
   MessageBoxRequest request = ReportRequest(summary.Failed() ? kRunHadErrors : kRunSucceeded, Icon::kInformation);
   request.details = ToQString(RunCounts(summary, reporter_.NoticesNotShown(), "\n"));
   reporter_.Show(request);
+  OpenGallery();
   return kReady;
+}
+
+// After the summary, so the browser does not come up under its box; a run
+// stopped halfway opens nothing, as its user asked it to end.
+void MainDialog::OpenGallery() {
+  if (!openGallery || run_.options.gallery.empty()) return;
+  const QString page = ToQString(run_.options.gallery + "index.html");
+  if (QFileInfo(page).isFile()) openUrl_(QUrl::fromLocalFile(page));
 }
 
 void MainDialog::OnQuit() {
@@ -315,25 +375,33 @@ void MainDialog::done(int result) {
   }
 }
 
-void MainDialog::BrowseFolder(QLineEdit* edit, std::string& field) {
-  FolderBrowser browser(InitialBrowseFolder(ToBytes(edit->text()), GetInstallPath()), this);
-  if (browser.DoModal() != 1) return;
+void MainDialog::TakePicked(const std::optional<std::string>& picked, std::string& field) {
+  if (!picked) return;
   // Read first, so what was typed into the other fields survives.
   ReadControls();
-  field = browser.GetSelectedPath();
+  field = *picked;
   RefreshControls();
+}
+
+void MainDialog::BrowseFolder(QLineEdit* edit, std::string& field) {
+  FolderBrowser browser(InitialBrowseFolder(ToBytes(edit->text()), GetInstallPath()), this);
+  TakePicked(browser.DoModal() == 1 ? std::optional(browser.GetSelectedPath()) : std::nullopt, field);
 }
 
 void MainDialog::OnBrowseMapsDirectory() { BrowseFolder(mapsDirectoryEdit_, mapsDirectoryText); }
 
 void MainDialog::OnBrowseMinimapDirectory() { BrowseFolder(minimapDirectoryEdit_, minimapDirectoryText); }
 
-void MainDialog::OnBrowseInfoFile() {
-  const std::optional<std::string> path = PickInfoFile(this);
-  if (!path) return;
-  ReadControls();
-  options.infoFilePath = *path;
-  RefreshControls();
+void MainDialog::OnBrowsePicturesDirectory() { BrowseFolder(picturesEdit_, options.picturesDirectory); }
+
+void MainDialog::OnBrowseInfoFile() { TakePicked(PickInfoFile(this), options.infoFilePath); }
+
+void MainDialog::OnBrowseCatalogueFile() { TakePicked(PickCatalogueFile(this), options.cataloguePath); }
+
+void MainDialog::OnCatalogueTextChanged() {
+  const bool given = !catalogueEdit_->text().isEmpty();
+  updateCatalogueCheck_->setEnabled(given);
+  if (!given) updateCatalogueCheck_->setChecked(false);
 }
 
 void MainDialog::OnAbout() {

@@ -7,6 +7,8 @@
 
 #include <QDialog>
 #include <QThread>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,6 +20,7 @@ class QCheckBox;
 class QLineEdit;
 class QPushButton;
 class QToolButton;
+class QUrl;
 
 namespace korvanel {
 
@@ -31,6 +34,10 @@ class MainDialog : public QDialog {
 
   // Replaces how message boxes are shown; tests answer them this way.
   void SetMessageBoxFunction(MessageBoxFunction show) { reporter_.SetShowFunction(std::move(show)); }
+  // Replaces how the gallery is opened (the desktop's browser); tests
+  // record the page asked for.
+  using UrlOpener = std::function<void(const QUrl&)>;
+  void SetUrlOpener(UrlOpener open) { openUrl_ = std::move(open); }
 
   // Every field takes its control's state.
   void ReadControls();
@@ -42,13 +49,18 @@ class MainDialog : public QDialog {
   void OnBrowseMapsDirectory();
   void OnBrowseInfoFile();
   void OnBrowseMinimapDirectory();
+  void OnBrowseCatalogueFile();
+  void OnBrowsePicturesDirectory();
   void OnAbout();
 
   const RunContext& Run() const { return run_; }
   bool IsRunning() const { return running_; }
 
-  // The fields; a run works on a copy, so they may change during one.
+  // The fields; a run works on a copy, so they may change during one. The
+  // catalogue's path and the pictures folder are as typed.
   RunOptions options;
+  // The gallery is opened in the desktop's browser when a run ends.
+  bool openGallery = false;
   // The two directories exactly as typed; the run works on normalised
   // copies.
   std::string mapsDirectoryText;
@@ -70,17 +82,26 @@ class MainDialog : public QDialog {
   void OnQuit();
   // The status line names the map the run has reached.
   void OnMap(std::string_view name);
-  // The checks, the info file and the walk; the caller restores the ready
-  // state, showing `readyText`. Returns the edit to focus, or null to keep
-  // the focus.
-  QLineEdit* ExtractChecked(std::string& readyText);
+  // The checks, the catalogue, the info file and the walk; the caller
+  // restores the ready state, showing `readyText`. Returns the control to
+  // focus, or null to keep the focus.
+  QWidget* ExtractChecked(std::string& readyText);
   // Walks the maps folder, closes the info file and sums up; returns the
   // status text for the ready state.
   std::string Walk(const std::string& source);
+  // The run's gallery page, when it was asked for and is there.
+  void OpenGallery();
   void Report(std::string_view text, Icon icon) { reporter_.Report(text, icon); }
   void BrowseFolder(QLineEdit* edit, std::string& field);
+  // A picker's choice, if any, into `field`; what was typed into the other
+  // fields survives.
+  void TakePicked(const std::optional<std::string>& picked, std::string& field);
+  // An update needs a catalogue to update: its box is enabled only with
+  // one named, and cleared without.
+  void OnCatalogueTextChanged();
 
   MessageBoxReporter reporter_;
+  UrlOpener openUrl_;
   RunContext run_;
   // Walks run here, all of them: the archive's worker process is ended
   // when the thread that started it ends.
@@ -93,12 +114,19 @@ class MainDialog : public QDialog {
   QLineEdit* mapsDirectoryEdit_ = nullptr;
   QPushButton* browseMapsButton_ = nullptr;
   QCheckBox* includeSubdirectoriesCheck_ = nullptr;
+  QCheckBox* laterFormatsCheck_ = nullptr;
   QCheckBox* writeInfoFileCheck_ = nullptr;
   QLineEdit* infoFileEdit_ = nullptr;
   QPushButton* browseInfoFileButton_ = nullptr;
   QCheckBox* writeMinimapsCheck_ = nullptr;
   QLineEdit* minimapDirectoryEdit_ = nullptr;
   QPushButton* browseMinimapButton_ = nullptr;
+  QLineEdit* catalogueEdit_ = nullptr;
+  QPushButton* browseCatalogueButton_ = nullptr;
+  QCheckBox* updateCatalogueCheck_ = nullptr;
+  QLineEdit* picturesEdit_ = nullptr;
+  QPushButton* browsePicturesButton_ = nullptr;
+  QCheckBox* openGalleryCheck_ = nullptr;
   QPushButton* extractButton_ = nullptr;
   QPushButton* quitButton_ = nullptr;
   QToolButton* aboutButton_ = nullptr;

@@ -39,6 +39,8 @@ class MessageBoxReporter : public Reporter {
   // once ticked, that kind is counted instead of shown.
   void Report(std::string_view text, Icon icon) override;
   Answer Ask(std::string_view text) override;
+  // A refusal is an error box, as the info file's are.
+  void Explain(std::string_view line) override { Report(line, Icon::kStop); }
   void ShowMap(std::string_view name) override;
   // Waits while the user is asked whether to stop.
   bool GoOn() override;

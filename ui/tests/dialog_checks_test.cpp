@@ -5,6 +5,8 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
+#include <algorithm>
 
 #include "dialog_test_support.h"
 #include "dialog_texts.h"
@@ -231,6 +233,109 @@ TEST(DialogChecks, AnUntickedInfoFileIsNeitherAskedAboutNorTouched) {
   h.Extract();
   EXPECT_EQ(h.BoxTexts(), Strings{"ERROR!\nUnable to create output file!\nThe filename you gave is already used by a "
                                   "directory!\nPlease try another name."});
+}
+
+TEST(DialogChecks, UpdateBoxNeedsACatalogueFile) {
+  DialogHarness h;
+  QCheckBox* update = h.Check("updateCatalogueCheck");
+  EXPECT_FALSE(update->isEnabled());
+  QTest::mouseClick(update, Qt::LeftButton);
+  EXPECT_FALSE(update->isChecked());
+
+  h.Edit("catalogueEdit")->setText(QStringLiteral("maps.jsonl"));
+  EXPECT_TRUE(update->isEnabled());
+  QTest::mouseClick(update, Qt::LeftButton);
+  EXPECT_TRUE(update->isChecked());
+  // The path gone, the tick goes too, so no update is asked without one.
+  h.Edit("catalogueEdit")->clear();
+  EXPECT_FALSE(update->isEnabled());
+  EXPECT_FALSE(update->isChecked());
+  h.Dialog().ReadControls();
+  EXPECT_FALSE(h.Dialog().options.updateCatalogue);
+  // Set from the fields, the box follows the path the same way.
+  h.Dialog().options.cataloguePath = "again.jsonl";
+  h.Dialog().options.updateCatalogue = true;
+  h.Dialog().RefreshControls();
+  EXPECT_TRUE(update->isEnabled());
+  EXPECT_TRUE(update->isChecked());
+}
+
+// Each refusal is the command line's standard-error line, in an error box,
+// and nothing is read, created or emptied.
+TEST(DialogChecks, RefusedCatalogueAndPicturesFolderRunNothing) {
+  TempDir dir;
+  fs::create_directories(dir / "maps");
+  fs::create_directories(dir / "a folder");
+  BuildTestMap(dir / "maps" / "one.w3m");
+  const std::string maps = (dir / "maps").string();
+  const std::string info = (dir / "info.txt").string();
+  const std::string catalogue = (dir / "maps.jsonl").string();
+  WriteFile(info, "old");
+  DialogHarness h;
+  auto expectNothingRun = [&] {
+    EXPECT_EQ(std::count(h.statuses.begin(), h.statuses.end(), "Processing one.w3m"), 0);
+    EXPECT_EQ(ReadFile(info), "old");
+    EXPECT_FALSE(fs::exists(catalogue));
+    EXPECT_FALSE(h.Dialog().Run().IsCatalogueOpen());
+    ExpectReady(h);
+  };
+
+  // A folder: the box says what the command line says on standard error.
+  const std::string folder = (dir / "a folder").string();
+  h.Fill(maps, false, true, info, false, "");
+  h.FillCatalogue(folder, false, false);
+  h.Extract();
+  EXPECT_EQ(h.BoxTexts(), Strings{CatalogueIsFolder(folder)});
+  EXPECT_EQ(h.boxes[0].icon, QMessageBox::Critical);
+  EXPECT_EQ(h.Dialog().focusWidget(), h.Edit("catalogueEdit"));
+  EXPECT_EQ(h.Edit("catalogueEdit")->selectedText(), ToQString(folder));
+  expectNothingRun();
+  const ProcessResult cli = RunKorvanel({maps, "--json", folder});
+  EXPECT_EQ(cli.status, kExitErrors);
+  EXPECT_EQ(cli.err, "korvanel: " + CatalogueIsFolder(folder) + "\n");
+
+  // The info file, and a map's name.
+  for (const auto& [path, text] : {std::pair{info, CatalogueIsInfoFile(info)},
+                                   std::pair{(dir / "new.w3x").string(), CatalogueIsMap((dir / "new.w3x").string())}}) {
+    h.Clear();
+    h.FillCatalogue(path, false, false);
+    h.Extract();
+    EXPECT_EQ(h.BoxTexts(), Strings{text});
+    expectNothingRun();
+  }
+
+  // A pictures folder that does not exist, or of blanks (not the root), is
+  // refused before the catalogue is begun.
+  const std::string missing = (dir / "no pictures").string();
+  for (const auto& [typed, named] : {std::pair<std::string, std::string>{missing, missing + "/"}, {"  ", "  "}}) {
+    h.Clear();
+    h.FillCatalogue(catalogue, false, false);
+    h.FillPictures(typed, true);
+    h.Extract();
+    EXPECT_EQ(h.BoxTexts(), Strings{PicturesFolderMissing(named)});
+    EXPECT_EQ(h.Dialog().focusWidget(), h.Edit("picturesEdit"));
+    EXPECT_EQ(h.Edit("picturesEdit")->selectedText(), ToQString(typed));
+    EXPECT_TRUE(h.opened.empty());
+    expectNothingRun();
+  }
+  const ProcessResult pictures = RunKorvanel({maps, "--pictures", missing});
+  EXPECT_EQ(pictures.err, "korvanel: " + PicturesFolderMissing(missing + "/") + "\n");
+
+  // An update writes the catalogue alone, which must be a file.
+  h.Clear();
+  h.FillPictures("", false);
+  h.FillCatalogue(catalogue, true, false);
+  FocusElsewhere(h);
+  h.Extract();
+  EXPECT_EQ(h.BoxTexts(), Strings{kUpdateAlone});
+  EXPECT_EQ(h.Dialog().focusWidget(), h.Check("updateCatalogueCheck"));
+  expectNothingRun();
+  h.Clear();
+  h.Fill(maps, false, false, "", false, "");
+  h.FillCatalogue("-", true, false);
+  h.Extract();
+  EXPECT_EQ(h.BoxTexts(), Strings{kUpdateNeedsCatalogue});
+  expectNothingRun();
 }
 
 }  // namespace korvanel::test

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
+#include <tuple>
 
 #include "dialog_test_support.h"
 #include "dialog_texts.h"
@@ -77,7 +78,33 @@ TEST(MainDialogLayout, TemplateTextsPlacesAndTabOrder) {
   EXPECT_EQ(h.Check("includeSubdirectoriesCheck")->text(), "Include subdirectories");
   EXPECT_EQ(h.Check("writeInfoFileCheck")->text(), "Output &info file:");
   EXPECT_EQ(h.Check("writeMinimapsCheck")->text(), "Output directory for &minimaps:");
-  for (const char* name : {"browseMapsButton", "browseInfoFileButton", "browseMinimapButton"})
+  EXPECT_EQ(h.Check("laterFormatsCheck")->text(), "Also read .&w3x maps");
+  EXPECT_EQ(h.Check("updateCatalogueCheck")->text(), "&Update the catalogue");
+  EXPECT_EQ(h.Check("openGalleryCheck")->text(), "Open the &gallery when the run ends");
+  for (const auto& [name, text, buddy] :
+       {std::tuple{"catalogueLabel", "&Catalogue file (JSON Lines):", "catalogueEdit"},
+        std::tuple{"picturesLabel", "&Pictures and gallery folder:", "picturesEdit"}}) {
+    auto* l = dialog.findChild<QLabel*>(QString::fromLatin1(name));
+    ASSERT_TRUE(l) << name;
+    EXPECT_EQ(l->text(), text);
+    EXPECT_EQ(l->buddy(), h.Edit(buddy));
+    // Level with the field it names, as the maps folder's label is.
+    EXPECT_EQ(l->x(), h.Edit(buddy)->x()) << name;
+  }
+  // The new rows' fields and buttons stand in the first rows' columns, each
+  // button level with its field (heights may round one pixel apart).
+  for (const auto& [field, button] : {std::pair{"catalogueEdit", "browseCatalogueButton"},
+                                      std::pair{"picturesEdit", "browsePicturesButton"}}) {
+    EXPECT_EQ(h.Edit(field)->x(), h.Edit("infoFileEdit")->x()) << field;
+    EXPECT_EQ(h.Edit(field)->width(), h.Edit("infoFileEdit")->width()) << field;
+    EXPECT_EQ(h.Button(button)->x(), h.Button("browseInfoFileButton")->x()) << button;
+    EXPECT_EQ(h.Button(button)->width(), h.Button("browseInfoFileButton")->width()) << button;
+    EXPECT_EQ(h.Button(button)->y(), h.Edit(field)->y()) << button;
+    EXPECT_EQ(h.Button(button)->height(), h.Edit(field)->height()) << button;
+  }
+  EXPECT_EQ(h.Check("laterFormatsCheck")->y(), h.Check("includeSubdirectoriesCheck")->y());
+  for (const char* name : {"browseMapsButton", "browseInfoFileButton", "browseMinimapButton", "browseCatalogueButton",
+                           "browsePicturesButton"})
     EXPECT_EQ(h.Button(name)->text(), "...") << name;
   EXPECT_EQ(h.Button("extractButton")->text(), "E&xtract Info!");
   EXPECT_TRUE(h.Button("extractButton")->isDefault());
@@ -87,9 +114,13 @@ TEST(MainDialogLayout, TemplateTextsPlacesAndTabOrder) {
   // Each group frames its own controls, below the room its title and frame
   // take in the style: nothing touches them.
   for (const auto& [frame, names] : std::vector<std::pair<const char*, std::vector<const char*>>>{
-           {"inputGroup", {"mapsDirectoryLabel", "mapsDirectoryEdit", "browseMapsButton", "includeSubdirectoriesCheck"}},
+           {"inputGroup",
+            {"mapsDirectoryLabel", "mapsDirectoryEdit", "browseMapsButton", "includeSubdirectoriesCheck",
+             "laterFormatsCheck"}},
            {"outputGroup", {"writeInfoFileCheck", "infoFileEdit", "browseInfoFileButton", "writeMinimapsCheck",
-                            "minimapDirectoryEdit", "browseMinimapButton"}}}) {
+                            "minimapDirectoryEdit", "browseMinimapButton", "catalogueLabel", "catalogueEdit",
+                            "browseCatalogueButton", "updateCatalogueCheck", "picturesLabel", "picturesEdit",
+                            "browsePicturesButton", "openGalleryCheck"}}}) {
     const QRect inside = group(frame)->geometry().marginsRemoved(group(frame)->contentsMargins());
     for (const char* name : names) {
       const QRect control = dialog.findChild<QWidget*>(QString::fromLatin1(name))->geometry();
@@ -100,15 +131,18 @@ TEST(MainDialogLayout, TemplateTextsPlacesAndTabOrder) {
   EXPECT_LT(group("inputGroup")->geometry().bottom(), group("outputGroup")->geometry().top());
 
   // Empty fields, cleared boxes, "Ready!", the focus in the maps folder.
-  for (const char* name : {"mapsDirectoryEdit", "infoFileEdit", "minimapDirectoryEdit"})
+  for (const char* name :
+       {"mapsDirectoryEdit", "infoFileEdit", "minimapDirectoryEdit", "catalogueEdit", "picturesEdit"})
     EXPECT_TRUE(h.Edit(name)->text().isEmpty()) << name;
-  for (const char* name : {"includeSubdirectoriesCheck", "writeInfoFileCheck", "writeMinimapsCheck"})
+  for (const char* name : {"includeSubdirectoriesCheck", "writeInfoFileCheck", "writeMinimapsCheck",
+                           "laterFormatsCheck", "updateCatalogueCheck", "openGalleryCheck"})
     EXPECT_FALSE(h.Check(name)->isChecked()) << name;
   EXPECT_EQ(h.Edit("statusEdit")->text(), "Ready!");
   EXPECT_TRUE(h.Edit("statusEdit")->isReadOnly());
   EXPECT_EQ(dialog.focusWidget(), h.Edit("mapsDirectoryEdit"));
 
-  // The tab chain follows the template; the status line is not in it.
+  // The tab chain follows the template, the new rows in their places; the
+  // status line is not in it.
   std::vector<QString> chain;
   QWidget* widget = h.Edit("mapsDirectoryEdit");
   do {
@@ -117,9 +151,11 @@ TEST(MainDialogLayout, TemplateTextsPlacesAndTabOrder) {
     widget = widget->nextInFocusChain();
   } while (widget != h.Edit("mapsDirectoryEdit"));
   EXPECT_EQ(chain, (std::vector<QString>{"mapsDirectoryEdit", "browseMapsButton", "includeSubdirectoriesCheck",
-                                         "writeInfoFileCheck", "infoFileEdit", "browseInfoFileButton",
-                                         "writeMinimapsCheck", "minimapDirectoryEdit", "browseMinimapButton",
-                                         "extractButton", "quitButton", "aboutButton"}));
+                                         "laterFormatsCheck", "writeInfoFileCheck", "infoFileEdit",
+                                         "browseInfoFileButton", "writeMinimapsCheck", "minimapDirectoryEdit",
+                                         "browseMinimapButton", "catalogueEdit", "browseCatalogueButton",
+                                         "updateCatalogueCheck", "picturesEdit", "browsePicturesButton",
+                                         "openGalleryCheck", "extractButton", "quitButton", "aboutButton"}));
 }
 
 TEST(MainDialogKeys, EnterExtractsEscapeEndsQuitReads) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
@@ -376,6 +377,128 @@ TEST(DialogRun, RepeatedNoticesCanBeSilencedAndAreCounted) {
   EXPECT_FALSE(h.boxes[0].offersDoNotShowAgain);
   EXPECT_TRUE(h.boxes[4].offersDoNotShowAgain);
   EXPECT_EQ(h.boxes[5].details, ToQString(Counts(5, 0, 0)));
+}
+
+// The catalogue, --w3x and pictures controls each reach the run's options,
+// and a catalogue alone is something to do.
+TEST(DialogRun, CatalogueW3xAndPicturesAreTheRunsOptions) {
+  TempDir dir;
+  fs::create_directories(dir / "maps");
+  fs::create_directories(dir / "pictures");
+  BuildTestMap(dir / "maps" / "one.w3m");
+  BuildTestMap(dir / "maps" / "two.w3x");
+  const std::string maps = (dir / "maps").string();
+  const std::string catalogue = (dir / "maps.jsonl").string();
+  DialogHarness h;
+  const RunOptions& run = h.Dialog().Run().options;
+
+  h.Fill(maps, false, false, "", false, "");
+  h.FillCatalogue(catalogue, false, true);
+  h.FillPictures(" " + (dir / "pictures").string(), false);
+  h.Extract();
+  EXPECT_EQ(h.BoxTexts(), Strings{kRunDone});
+  EXPECT_EQ(run.cataloguePath, catalogue);
+  EXPECT_TRUE(run.laterFormats);
+  EXPECT_FALSE(run.updateCatalogue);
+  EXPECT_EQ(run.picturesDirectory, (dir / "pictures").string() + "/");
+  EXPECT_EQ(run.gallery, run.picturesDirectory);
+  // Both maps, .w3x too, each with its pictures in a folder of its own.
+  const auto objects = ParseCatalogue(ReadFile(catalogue));
+  ASSERT_EQ(objects.size(), 2u);
+  for (const auto& object : objects) {
+    const std::string folder = (dir / "pictures" / fs::path(object["path"].get<std::string>()).filename()).string();
+    ASSERT_FALSE(object["pictures"].empty()) << folder;
+    for (const auto& picture : object["pictures"]) {
+      const std::string file = picture["file"].get<std::string>();
+      EXPECT_TRUE(file.starts_with(folder + "/") && fs::exists(file)) << file;
+    }
+  }
+  EXPECT_EQ(h.Edit("picturesEdit")->text(), ToQString(" " + (dir / "pictures").string()));
+
+  // Without the pictures the catalogue is the command line's; an update,
+  // which writes the catalogue alone, gives the same.
+  h.Clear();
+  h.FillPictures("", false);
+  h.Extract();
+  EXPECT_TRUE(run.picturesDirectory.empty());
+  EXPECT_TRUE(run.gallery.empty());
+  const std::string full = ReadFile(catalogue);
+  ASSERT_EQ(RunKorvanel({maps, "--w3x", "--json", (dir / "cli.jsonl").string()}).status, kExitOk);
+  EXPECT_EQ(full, ReadFile(dir / "cli.jsonl"));
+  h.Clear();
+  h.FillCatalogue(catalogue, true, true);
+  h.Extract();
+  EXPECT_EQ(h.BoxTexts(), Strings{kRunDone});
+  EXPECT_TRUE(run.updateCatalogue);
+  EXPECT_TRUE(h.Check("updateCatalogueCheck")->isChecked());
+  EXPECT_EQ(ReadFile(catalogue), full);
+
+  // Without --w3x the .w3x map is none.
+  h.Clear();
+  h.FillCatalogue(catalogue, false, false);
+  h.Extract();
+  EXPECT_FALSE(run.laterFormats);
+  EXPECT_EQ(ParseCatalogue(ReadFile(catalogue)).size(), 1u);
+}
+
+// A run that does not take place after the catalogue was begun (the info
+// file's question cancelled) leaves the old catalogue whole and unlocked.
+TEST(DialogRun, CancelledInfoFileLeavesTheCatalogueAsItWas) {
+  TempDir dir;
+  fs::create_directories(dir / "maps");
+  BuildTestMap(dir / "maps" / "one.w3m");
+  const std::string info = (dir / "info.txt").string();
+  const std::string catalogue = (dir / "maps.jsonl").string();
+  WriteFile(info, "old\r\n");
+  WriteFile(catalogue, "old catalogue\n");
+  DialogHarness h;
+  h.Fill((dir / "maps").string(), false, true, info, false, "");
+  h.FillCatalogue(catalogue, false, false);
+  h.answers = {QMessageBox::Cancel};
+  h.Extract();
+  EXPECT_EQ(h.BoxTexts(), Strings{kAppendQuestion});
+  EXPECT_FALSE(h.Dialog().Run().IsCatalogueOpen());
+  EXPECT_EQ(ReadFile(catalogue), "old catalogue\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 3);
+
+  h.Clear();
+  h.answers = {QMessageBox::Yes};
+  h.Extract();
+  EXPECT_EQ(h.BoxTexts(), (Strings{kAppendQuestion, kRunDone}));
+  EXPECT_EQ(ParseCatalogue(ReadFile(catalogue)).size(), 1u);
+}
+
+// The gallery page is opened after the summary, from the folder as the run
+// took it, only when asked and only when the page is there.
+TEST(DialogRun, GalleryPageOpensAfterTheRunWhenAsked) {
+  TempDir dir;
+  fs::create_directories(dir / "maps");
+  fs::create_directories(dir / "pictures");
+  BuildTestMap(dir / "maps" / "one.w3m");
+  const fs::path page = dir / "pictures" / "index.html";
+  WriteFile(page, "<html></html>");
+  DialogHarness h;
+  h.Fill((dir / "maps").string(), false, false, "", false, "");
+
+  h.FillPictures((dir / "pictures").string(), false);
+  h.Extract();
+  EXPECT_EQ(h.BoxTexts(), Strings{kRunDone});
+  EXPECT_TRUE(h.opened.empty());
+
+  h.Clear();
+  h.FillPictures((dir / "pictures").string() + "  ", true);
+  h.Extract();
+  EXPECT_EQ(h.BoxTexts(), Strings{kRunDone});
+  ASSERT_EQ(h.opened.size(), 1u);
+  EXPECT_EQ(h.opened[0].first, QUrl::fromLocalFile(ToQString(page.string())));
+  EXPECT_EQ(h.opened[0].second, 1u);  // the summary had been shown
+
+  h.Clear();
+  h.opened.clear();
+  fs::remove(page);
+  h.Extract();
+  EXPECT_EQ(h.BoxTexts(), Strings{kRunDone});
+  EXPECT_TRUE(h.opened.empty());
 }
 
 }  // namespace korvanel::test

@@ -76,6 +76,7 @@ DialogHarness::DialogHarness(bool realBoxes, const std::string& library) {
     answers.pop_front();
     return answer;
   });
+  dialog_->SetUrlOpener([this](const QUrl& url) { opened.emplace_back(url, boxes.size()); });
   statusWatcher_ = std::make_unique<StatusWatcher>(Edit("statusEdit"), statuses);
   Edit("statusEdit")->installEventFilter(statusWatcher_.get());
   dialog_->show();
@@ -113,6 +114,17 @@ void DialogHarness::Fill(const std::string& maps, bool subdirectories, bool info
   Edit("infoFileEdit")->setText(ToQString(infoFile));
   Check("writeMinimapsCheck")->setChecked(minimaps);
   Edit("minimapDirectoryEdit")->setText(ToQString(minimapDir));
+}
+
+void DialogHarness::FillCatalogue(const std::string& catalogue, bool update, bool laterFormats) {
+  Edit("catalogueEdit")->setText(ToQString(catalogue));
+  Check("updateCatalogueCheck")->setChecked(update);
+  Check("laterFormatsCheck")->setChecked(laterFormats);
+}
+
+void DialogHarness::FillPictures(const std::string& pictures, bool openGallery) {
+  Edit("picturesEdit")->setText(ToQString(pictures));
+  Check("openGalleryCheck")->setChecked(openGallery);
 }
 
 void DialogHarness::Extract() {

@@ -5,6 +5,7 @@
 
 #include <QMessageBox>
 #include <QString>
+#include <QUrl>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -58,6 +59,10 @@ class DialogHarness {
   // Fills the fields as a user would.
   void Fill(const std::string& maps, bool subdirectories, bool info, const std::string& infoFile, bool minimaps,
             const std::string& minimapDir);
+  // The catalogue's and the pictures' controls and --w3x's, the same way;
+  // the update box is ticked after the path is typed, which enables it.
+  void FillCatalogue(const std::string& catalogue, bool update, bool laterFormats);
+  void FillPictures(const std::string& pictures, bool openGallery);
   // Presses the button; `statuses` then holds this run's.
   void Extract();
 
@@ -69,6 +74,9 @@ class DialogHarness {
   std::vector<ShownBox> boxes;
   // Each status text painted, in order, repeats dropped.
   std::vector<std::string> statuses;
+  // Each page the dialog asked the desktop to open, with how many boxes
+  // had been shown by then; no browser is started.
+  std::vector<std::pair<QUrl, std::size_t>> opened;
 
   std::vector<std::string> BoxTexts() const;
   void Clear() { boxes.clear(); }

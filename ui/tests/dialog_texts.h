@@ -29,5 +29,21 @@ inline const std::string kAppendQuestion =
 inline const std::string kPleaseWait = "Processing ... Please wait...";
 inline const std::string kStopQuestion = "A run is under way.\nStop it after the map being processed?";
 inline const std::string kStopping = "Stopping after the map being processed...";
+// The refusals the command line puts on standard error after "korvanel: ".
+inline std::string CatalogueIsFolder(const std::string& path) {
+  return "the catalogue " + path + " is a folder; give a file's name";
+}
+inline std::string CatalogueIsInfoFile(const std::string& path) {
+  return "the catalogue " + path + " is the info file; give it another name";
+}
+inline std::string CatalogueIsMap(const std::string& path) {
+  return "the catalogue " + path + " would replace a map; give it another name";
+}
+inline std::string PicturesFolderMissing(const std::string& folder) {
+  return "the pictures folder " + folder + " does not exist; make it first";
+}
+inline const std::string kUpdateAlone =
+    "--update reads only the maps that changed, so it writes the catalogue alone: leave out /i, /m and --pictures";
+inline const std::string kUpdateNeedsCatalogue = "--update needs --json FILE, the catalogue to update";
 
 }  // namespace korvanel::test

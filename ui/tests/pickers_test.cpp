@@ -1,4 +1,4 @@
-// The folder browser and the info-file picker behind the "..." buttons.
+// The folder browser and the file pickers behind the "..." buttons.
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -12,7 +12,7 @@
 
 #include "dialog_test_support.h"
 #include "ui/folder_browser.h"
-#include "ui/info_file_picker.h"
+#include "ui/file_pickers.h"
 #include "ui/text_conversion.h"
 
 namespace korvanel::test {
@@ -191,6 +191,32 @@ TEST(InfoFilePicker, NewNameWithoutExtensionIsKeptAsTyped) {
   EXPECT_EQ(h.Edit("infoFileEdit")->text(), "typed info");
   // Nothing of the dialog is stored between starts.
   EXPECT_TRUE(fs::is_empty(dir / "home" / ".config"));
+}
+
+// A save dialog: an existing catalogue, the one an update reads, is taken
+// without a question (one would leave this picker waiting).
+TEST(CatalogueFilePicker, TakesANewOrAnExistingFileAsTyped) {
+  TempDir dir;
+  const std::string existing = (dir / "maps.jsonl").string();
+  WriteFile(existing, "old\n");
+  DialogHarness h;
+  h.Fill("typed maps", false, true, "typed info", false, "");
+  for (const std::string& chosen : {(dir / "new catalogue").string(), existing}) {
+    WhenModal([&](QWidget* window) {
+      auto* picker = qobject_cast<QFileDialog*>(window);
+      if (!picker) return false;
+      EXPECT_TRUE(picker->defaultSuffix().isEmpty());
+      picker->selectFile(ToQString(chosen));
+      static_cast<QDialog*>(picker)->accept();  // its checks still run
+      return true;
+    });
+    h.Button("browseCatalogueButton")->click();
+    EXPECT_EQ(h.Edit("catalogueEdit")->text(), ToQString(chosen));
+    EXPECT_TRUE(h.Check("updateCatalogueCheck")->isEnabled());
+    EXPECT_EQ(h.Edit("infoFileEdit")->text(), "typed info");
+  }
+  EXPECT_EQ(ReadFile(existing), "old\n");
+  EXPECT_FALSE(fs::exists(dir / "new catalogue"));
 }
 
 }  // namespace korvanel::test

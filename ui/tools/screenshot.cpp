@@ -32,6 +32,10 @@ int main(int argc, char** argv) {
   Find<QLineEdit>(dialog, "infoFileEdit")->setText(QStringLiteral("/home/player/maps-info.txt"));
   Find<QCheckBox>(dialog, "writeMinimapsCheck")->setChecked(true);
   Find<QLineEdit>(dialog, "minimapDirectoryEdit")->setText(QStringLiteral("/home/player/Minimaps"));
+  Find<QCheckBox>(dialog, "laterFormatsCheck")->setChecked(true);
+  Find<QLineEdit>(dialog, "catalogueEdit")->setText(QStringLiteral("/home/player/maps.jsonl"));
+  Find<QLineEdit>(dialog, "picturesEdit")->setText(QStringLiteral("/home/player/Pictures/Maps"));
+  Find<QCheckBox>(dialog, "openGalleryCheck")->setChecked(true);
   dialog.show();
   QApplication::processEvents();
   // Showing selects the focused field's text; the picture reads better plain.
