@@ -138,8 +138,6 @@ class RunContext : public LineWriter {
   void InfoFileWritten(int error);
   // The map's record as the catalogue's next line.
   void WriteCatalogue();
-  // Says on standard error why the catalogue was not created, if it was not.
-  bool OpenedCatalogue(int error);
   // Reports the first failed write of the catalogue.
   void CatalogueWritten(int error);
 
