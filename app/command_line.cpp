@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "app/messages.h"
 #include "archive/map_archive.h"
 #include "output/catalogue_writer.h"
 #include "platform/text.h"
@@ -84,7 +85,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         cl.usage = cl.help = true;
         break;
       case Switch::kJobs:
-        if (!TakeJobs(token, next, arguments.end(), cl.options.jobs)) cl.usage = true;
+        if (!TakeJobs(token, next, arguments.end(), cl.options.jobs)) {
+          cl.usage = true;
+          cl.problem = JobsValueProblem(kMaxArchiveWorkers);
+        }
         break;
       case Switch::kLongHelp:
         cl.usage = cl.help = cl.extensionsHelp = true;
@@ -105,7 +109,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         }
         break;
       case Switch::kJson:
-        if (!TakeValue(next, arguments.end(), cl.options.cataloguePath)) cl.usage = true;
+        if (!TakeValue(next, arguments.end(), cl.options.cataloguePath)) {
+          cl.usage = true;
+          cl.problem = kJsonWithoutFile;
+        }
         break;
       case Switch::kInfo:
         cl.options.writeInfoFile = true;

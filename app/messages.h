@@ -36,6 +36,17 @@ inline std::string LibraryLoadDiagnostic(const std::string& name, const std::vec
   return line + "); Debian and Ubuntu ship it in the package libstorm9";
 }
 
+// --- Mistakes of the long options (standard error, before the usage text) ---
+
+inline constexpr char kUpdateWithoutCatalogue[] = "--update needs --json FILE, the catalogue to update";
+inline constexpr char kUpdateWithOtherOutputs[] =
+    "--update reads only the maps that changed, so it writes the catalogue alone: leave out /i, /m and --pictures";
+inline constexpr char kPicturesWithoutFolder[] = "--pictures needs the folder to write the pictures into";
+inline constexpr char kJsonWithoutFile[] = "--json needs FILE, the catalogue to write (- for standard output)";
+inline std::string JobsValueProblem(std::size_t most) {
+  return "--jobs takes a whole number from 1 to " + std::to_string(most);
+}
+
 // --- The folders of a run ---
 
 inline constexpr char kInvalidMapsDirectory[] =

@@ -73,12 +73,39 @@ TEST(CommandLine, JobsSetsTheNumberOfArchiveWorkers) {
   EXPECT_EQ(ParseCommandLine({"maps", "--jobs", "4"}).options.jobs, 4u);
   EXPECT_EQ(ParseCommandLine({"--jobs=64", "maps"}).options.jobs, 64u);
   EXPECT_FALSE(ParseCommandLine({"--jobs", "1", "maps"}).usage);
+  // Each says on standard error what --jobs takes.
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"maps", "--jobs"}, {"maps", "--jobs", "0"}, {"maps", "--jobs", "65"}, {"maps", "--jobs", "two"},
-           {"maps", "--jobs", "4x"}, {"maps", "--jobs="}, {"maps", "--jobs=-1"}, {"maps", "--jobs", ""}}) {
+           {"maps", "--jobs"}, {"maps", "--jobs", "0"}, {"maps", "--jobs", "-1"}, {"maps", "--jobs", "65"},
+           {"maps", "--jobs", "1e3"}, {"maps", "--jobs", "+4"}, {"maps", "--jobs", "0x4"}, {"maps", "--jobs", " 4"},
+           {"maps", "--jobs", "two"}, {"maps", "--jobs", "4x"}, {"maps", "--jobs="}, {"maps", "--jobs=-1"},
+           {"maps", "--jobs=65"}, {"maps", "--jobs", ""}, {"maps", "--jobs", "99999999999999999999"}}) {
     CommandLine cl = ParseCommandLine(args);
     EXPECT_TRUE(cl.usage && !cl.help) << ::testing::PrintToString(args);
+    EXPECT_EQ(cl.problem, "--jobs takes a whole number from 1 to 64") << ::testing::PrintToString(args);
   }
+}
+
+// A long option's mistake gets one line on standard error; standard output
+// and the status are those of any usage error.
+TEST(CommandLine, LongOptionMistakesAreNamedOnStandardError) {
+  const std::string jobs = "korvanel: --jobs takes a whole number from 1 to 64\n";
+  const std::string json = "korvanel: --json needs FILE, the catalogue to write (- for standard output)\n";
+  const std::string pictures = "korvanel: --pictures needs the folder to write the pictures into\n";
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"maps", "--jobs", "0"}, jobs},     {{"--jobs=1e3", "maps"}, jobs},  {{"maps", "--jobs"}, jobs},
+      {{"maps", "--json"}, json},          {{"maps", "--json", "/s"}, json}, {{"maps", "--json", ""}, json},
+      {{"maps", "--pictures"}, pictures},
+  };
+  for (const auto& [args, err] : cases) {
+    ProcessResult r = RunKorvanel(args);
+    EXPECT_EQ(r.status, kExitUsage) << ::testing::PrintToString(args);
+    EXPECT_EQ(r.out, kUsageText) << ::testing::PrintToString(args);
+    EXPECT_EQ(r.err, err) << ::testing::PrintToString(args);
+  }
+  // A usage error of the first release's switches stays as it was.
+  ProcessResult plain = RunKorvanel({"maps", "/i"});
+  EXPECT_EQ(plain.status, kExitUsage);
+  EXPECT_EQ(plain.err, "");
 }
 
 TEST(CommandLine, UsageCases) {
