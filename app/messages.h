@@ -189,6 +189,11 @@ inline std::string MinimapNotDecoded(const std::string& mapName) {
 inline std::string MinimapNotWritten(const std::string& mapName) {
   return "ERROR!\nError writing the minimap file for map " + mapName;
 }
+// The standard-error line that goes with MinimapNotWritten when the file
+// could not be written (a full disk, a quota).
+inline std::string MinimapNotWrittenDiagnostic(const std::string& path, int error) {
+  return "cannot write the minimap file " + path + ": " + ErrorText(error);
+}
 
 // What the catalogue says of a minimap that was not written.
 inline std::string MinimapExistsWhy(const std::string& path) { return "the minimap file exists already: " + path; }

@@ -589,6 +589,7 @@ void RunContext::ExportMinimap(const std::string& path, const ConvertedMinimap& 
       break;
     case MinimapStage::kEncode:
       reporter_.Report(MinimapNotWritten(mapName), Icon::kExclamation);
+      if (error != 0) reporter_.Diagnose(MinimapNotWrittenDiagnostic(outputPath, error));
       record_.problems.push_back({kPictureFile, kMinimapNotWrittenWhy, true});
       break;
   }

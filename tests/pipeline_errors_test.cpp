@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <random>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -10,7 +11,9 @@
 
 #include "app/run_context.h"
 #include "archive/work_file.h"
+#include "blp_builder.h"
 #include "map_builder.h"
+#include "output/minimap_convert.h"
 #include "sample_maps.h"
 #include "test_support.h"
 
@@ -96,6 +99,41 @@ TEST(Pipeline, AFullDiskIsReportedOnceAndTheRunCompletes) {
   ProcessResult r = RunKorvanel({dir.Path().string(), "/i", "/dev/full", "/a", "/m", dir.Path().string()});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "ERROR!\nAn error occured while trying to write in the output file:\nNo space left on device.\n");
+}
+
+// A minimap that does not fit (a full disk, a quota; here `ulimit -f`):
+// standard output keeps its one message per map, standard error names the
+// file and why, and no part of it is left.
+TEST(Pipeline, AMinimapThatCannotBeWrittenIsNamedOnStandardError) {
+  TempDir dir;
+  fs::create_directory(dir / "maps");
+  fs::create_directory(dir / "minimaps");
+  // Noise stored at a low quality becomes a JPEG file many times larger
+  // than the picture in the map, so the limit can leave room for the
+  // extracted picture in the work file but none for the minimap.
+  std::mt19937 rng(7);
+  std::vector<Bgra> noise(256 * 256);
+  auto byte = [&rng] { return static_cast<std::uint8_t>(rng()); };
+  for (Bgra& pixel : noise) pixel = {byte(), byte(), byte(), 255};
+  const std::string blp =
+      MakeBlpFromJpeg(256, 256, EncodeBgraJpeg(256, 256, [&](int x, int y) { return noise[y * 256 + x]; }, 5));
+  const ConvertedMinimap converted = MinimapConverter().Convert(Bytes(blp), 85);
+  ASSERT_EQ(converted.stage, MinimapStage::kDone);
+  // Both maps' pictures may be in the work file at once.
+  const std::uint64_t limit = 2 * blp.size() + 16 * 1024;
+  ASSERT_GT(converted.jpeg.size(), limit) << blp.size();
+  for (const char* map : {"a.w3m", "b.w3m"}) ASSERT_TRUE(BuildMap(dir / "maps" / map, {{"war3mapMap.blp", blp}}));
+
+  const ProcessResult r = RunKorvanel({(dir / "maps").string(), "/m", (dir / "minimaps").string()}, {},
+                                      {.ignoring = {SIGXFSZ}, .fileSizeLimit = limit});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "ERROR!\nError writing the minimap file for map a.w3m"
+                   "ERROR!\nError writing the minimap file for map b.w3m");
+  EXPECT_EQ(r.err, "korvanel: cannot write the minimap file " + (dir / "minimaps" / "a.jpg").string() +
+                       ": File too large\n"
+                       "korvanel: cannot write the minimap file " + (dir / "minimaps" / "b.jpg").string() +
+                       ": File too large\n");
+  EXPECT_TRUE(fs::is_empty(dir / "minimaps"));
 }
 
 }  // namespace korvanel::test
