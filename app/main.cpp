@@ -56,6 +56,10 @@ int RunDialog(korvanel::ExtractorApp& app, int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before anything opens a file: started with `<&-`, `>&-` or `2>&-`, a
+  // file of ours given number 0, 1 or 2 would receive the messages, or lose
+  // its bytes to a library that closes "standard input".
+  korvanel::ReserveStandardDescriptors();
   std::vector<std::string> arguments(argv + 1, argv + argc);
   korvanel::ExtractorApp app;
   app.SetDialogMode([argc, argv](korvanel::ExtractorApp& self) { return RunDialog(self, argc, argv); });

@@ -260,6 +260,7 @@ struct Launch {
     ::dup2(devnull, 0);
     ::dup2(out >= 0 ? out : devnull, 1);
     if (err >= 0) ::dup2(err, 2);
+    for (int fd : how.closed) ::close(fd);
     ::execvpe(argv[0], argv.data(), envp.data());
     ::_exit(127);
   }
