@@ -36,6 +36,13 @@ inline std::string LibraryLoadDiagnostic(const std::string& name, const std::vec
   return line + "); Debian and Ubuntu ship it in the package libstorm9";
 }
 
+// The dialog mode's module could not be loaded or lacks its entry
+// (standard error).
+inline std::string DialogModuleMissingWhy(const std::string& file, const std::string& folder) {
+  return file + " is neither beside the program nor in " + folder;
+}
+inline std::string DialogNotStartedDiagnostic(const std::string& why) { return "cannot start the dialog: " + why; }
+
 // --- Mistakes of the long options (standard error, before the usage text) ---
 
 inline constexpr char kUpdateWithoutCatalogue[] = "--update needs --json FILE, the catalogue to update";

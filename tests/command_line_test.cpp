@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/command_line.h"
 #include "app/extractor_app.h"
 #include "platform/process.h"
@@ -178,6 +180,21 @@ TEST(CommandLine, ProgramPrintsUsageAndExitStatus) {
   ProcessResult empty = RunKorvanel({dir.Path().string()});
   EXPECT_EQ(empty.status, kExitOk);
   EXPECT_EQ(empty.out, "");
+}
+
+// Standard output stays the messages'; why the dialog did not start is a
+// diagnostic. A copy of the program has no dialog module beside it.
+TEST(CommandLine, ADialogThatCannotStartIsSaidOnStandardError) {
+  TempDir dir;
+  fs::copy_file(KORVANEL_BINARY, dir / "korvanel");
+  ProcessResult r = RunKorvanel({}, {"DISPLAY=:kvl-none"}, {.program = dir / "korvanel"});
+  EXPECT_EQ(r.status, kExitUsage);
+  EXPECT_EQ(r.out, "");
+  EXPECT_TRUE(r.err.starts_with("korvanel: cannot start the dialog: korvanel-dialog.so is neither beside the program nor in " +
+                                dir.Path().string() + "/"))
+      << r.err;
+  EXPECT_TRUE(r.err.ends_with("\n"));
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
 }
 
 TEST(CommandLine, JsonHelpAndVersion) {
