@@ -144,6 +144,8 @@ TEST(CommandLine, WhiteSpaceAndLetterCaseRules) {
   // Only ASCII letters have a case, and other bytes sort after them.
   EXPECT_FALSE(EqualsNoCase("\xc4", "\xe4"));
   EXPECT_LT(CompareNoCase("Z", "\x80"), 0);
+  EXPECT_TRUE(IsAsciiLetter('z') && IsAsciiLetter('A') && !IsAsciiLetter('\xdd') && !IsAsciiLetter('_'));
+  EXPECT_TRUE(IsAsciiHexDigit('F') && IsAsciiHexDigit('9') && !IsAsciiHexDigit('g') && !IsAsciiHexDigit('\xb9'));
 }
 
 TEST(CommandLine, ProgramPrintsUsageAndExitStatus) {
