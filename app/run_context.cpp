@@ -519,7 +519,7 @@ void RunContext::Parse(const std::string& path, const RunStep& step, const Extra
                   options.laterFormats ? MapFormats::kLater : MapFormats::kFirstRelease)) {
     record_.problems.push_back({step.name, kDamagedFileWhy});
     reporter_.Diagnose(FileDiagnostic(path, step.name, kDamagedFileWhy));
-    summary_.readFailed = true;
+    summary_.parseFailed = true;
   }
 }
 

@@ -19,6 +19,18 @@
 
 namespace korvanel::test {
 
+namespace {
+
+// A work file that is the same file under the same number, but open for
+// writing only: every map is extracted into it and every read of it fails.
+bool CreateUnreadableWorkFile(WorkFile& work) {
+  if (work.Create() != 0) return false;
+  File writeOnly(::open(work.Path().c_str(), O_WRONLY | O_CLOEXEC));
+  return ::dup3(writeOnly.Descriptor(), work.Handle().Descriptor(), O_CLOEXEC) == work.Handle().Descriptor();
+}
+
+}  // namespace
+
 TEST(Pipeline, WorkFileWriteErrorsAreReportedOncePerRun) {
   TempDir dir;
   SampleMap sample;
@@ -65,11 +77,7 @@ TEST(Pipeline, WorkFileWriteErrorsAreReportedOncePerRun) {
   // A work file that cannot be read back: said once per run as well.
   ScopedEnv tmp("TMPDIR", dir.Path().string());
   WorkFile work;
-  ASSERT_EQ(work.Create(), 0);
-  // The same file under the same number, but open for writing only: every
-  // map is extracted into it and every read of it fails.
-  File writeOnly(::open(work.Path().c_str(), O_WRONLY | O_CLOEXEC));
-  ASSERT_EQ(::dup3(writeOnly.Descriptor(), work.Handle().Descriptor(), O_CLOEXEC), work.Handle().Descriptor());
+  ASSERT_TRUE(CreateUnreadableWorkFile(work));
   MapArchive archive(work);
   ASSERT_TRUE(LoadArchiveLibrary(archive));
   RecordingReporter reporter;
@@ -99,6 +107,48 @@ TEST(Pipeline, AFullDiskIsReportedOnceAndTheRunCompletes) {
   ProcessResult r = RunKorvanel({dir.Path().string(), "/i", "/dev/full", "/a", "/m", dir.Path().string()});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "ERROR!\nAn error occured while trying to write in the output file:\nNo space left on device.\n");
+}
+
+// A file its parser refuses and a file that cannot be read back are two
+// things: the one does not silence the other's message.
+TEST(Pipeline, AParserRejectionAndAReadBackFailureAreToldApart) {
+  TempDir dir;
+  // A map information file of no bytes is refused without the work file
+  // being read.
+  ASSERT_TRUE(BuildMap(dir / "damaged.w3m", {{"war3map.w3i", ""}}));
+  SampleMap sample;
+  sample.pictureSize = 0;
+  ASSERT_TRUE(BuildMap(dir / "b.w3m", SampleMapFiles(sample)));
+  ScopedEnv tmp("TMPDIR", dir.Path().string());
+  WorkFile work;
+  ASSERT_TRUE(CreateUnreadableWorkFile(work));
+  MapArchive archive(work);
+  ASSERT_TRUE(LoadArchiveLibrary(archive));
+  RecordingReporter reporter;
+  RunContext run(archive, work, reporter);
+  run.options.writeInfoFile = true;
+
+  run.ProcessMap((dir / "damaged.w3m").string());
+  EXPECT_TRUE(reporter.messages.empty());
+  ASSERT_EQ(reporter.diagnoses.size(), 1u);
+  EXPECT_EQ(reporter.diagnoses[0], (dir / "damaged.w3m").string() +
+                                       ": war3map.w3i: damaged or of an unknown format; its lines may be missing or incomplete");
+  RunSummary summary = run.Finish();
+  EXPECT_TRUE(summary.parseFailed && summary.Failed());
+  EXPECT_FALSE(summary.readFailed);
+
+  run.ProcessMap((dir / "damaged.w3m").string());
+  run.ProcessMap((dir / "b.w3m").string());
+  ASSERT_EQ(reporter.messages.size(), 1u);
+  EXPECT_EQ(reporter.messages[0].text, "ERROR!\nError reading a W3M file!\nReason:\nBad file descriptor.\n");
+  EXPECT_EQ(reporter.diagnoses.size(), 9u);  // the damaged file twice, and the seven of b.w3m's files
+  summary = run.Finish();
+  EXPECT_TRUE(summary.parseFailed && summary.readFailed);
+
+  run.ProcessMap((dir / "b.w3m").string());
+  summary = run.Finish();
+  EXPECT_TRUE(summary.readFailed);
+  EXPECT_FALSE(summary.parseFailed);
 }
 
 // A minimap that does not fit (a full disk, a quota; here `ulimit -f`):
