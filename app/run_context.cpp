@@ -146,7 +146,6 @@ RunContext::RunContext(MapArchive& archive, WorkFile& workFile, Reporter& report
 // --- The info file ---
 
 bool RunContext::OpenInfoFile(const std::string& path, const std::string& source) {
-  summary_.writeFailed = false;
   CloseInfoFile();
   // Appending to a map or emptying it would ruin it, above all the one this
   // run reads.
@@ -242,7 +241,6 @@ RunSummary RunContext::Finish() {
   pictureFolders_.clear();
   const RunSummary summary = summary_;
   summary_ = {};
-  summary_.writeFailed = summary.writeFailed;
   return summary;
 }
 

@@ -10,7 +10,7 @@ struct RunSummary {
   bool extractFailed = false;
   bool readFailed = false;   // an extracted file could not be read back
   bool parseFailed = false;  // a file its parser refused as damaged; silences nothing
-  bool writeFailed = false;  // the info file's: cleared when it is opened
+  bool writeFailed = false;  // the info file's
   bool catalogueFailed = false;
   bool picturesFailed = false;  // a picture of --pictures that could not be made or written
   // Maps that could not be opened and folders that could not be read: no

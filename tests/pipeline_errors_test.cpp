@@ -151,6 +151,39 @@ TEST(Pipeline, AParserRejectionAndAReadBackFailureAreToldApart) {
   EXPECT_FALSE(summary.parseFailed);
 }
 
+// The dialog runs again and again through one run context: an info file
+// that could not be written fails its own run, not the next.
+TEST(Pipeline, AnInfoFileWriteFailureEndsWithItsRun) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "/dev/full not available";
+  TempDir dir;
+  SampleMap sample;
+  sample.pictureSize = 0;
+  ASSERT_TRUE(BuildMap(dir / "a.w3m", SampleMapFiles(sample)));
+  ScopedEnv tmp("TMPDIR", dir.Path().string());
+  WorkFile work;
+  ASSERT_EQ(work.Create(), 0);
+  MapArchive archive(work);
+  ASSERT_TRUE(LoadArchiveLibrary(archive));
+  RecordingReporter reporter;
+  RunContext run(archive, work, reporter);
+  run.options.existingInfoFile = ExistingInfoFile::kStartAnew;
+  auto runOnce = [&](const std::string& info) {
+    run.options.writeInfoFile = !info.empty();
+    run.options.infoFilePath = info;
+    if (!info.empty()) {
+      EXPECT_TRUE(run.OpenInfoFile(info, {}));
+    }
+    run.ProcessMap((dir / "a.w3m").string());
+    return run.Finish();
+  };
+  EXPECT_TRUE(runOnce("/dev/full").writeFailed);
+  ASSERT_EQ(reporter.messages.size(), 1u);
+  EXPECT_FALSE(runOnce("").Failed());  // no info file this time
+  EXPECT_FALSE(runOnce((dir / "info.txt").string()).Failed());
+  EXPECT_TRUE(runOnce("/dev/full").writeFailed);
+  EXPECT_EQ(reporter.messages.size(), 2u);  // said again in a run of its own
+}
+
 // A minimap that does not fit (a full disk, a quota; here `ulimit -f`):
 // standard output keeps its one message per map, standard error names the
 // file and why, and no part of it is left.
