@@ -29,6 +29,22 @@ bool CreateUnreadableWorkFile(WorkFile& work) {
   return ::dup3(writeOnly.Descriptor(), work.Handle().Descriptor(), O_CLOEXEC) == work.Handle().Descriptor();
 }
 
+// A run in this process, its work file in `folder`: one that cannot be
+// read back when `unreadable`. `ready` once the archive library is loaded.
+struct InProcessRun {
+  InProcessRun(const fs::path& folder, bool unreadable)
+      : tmp("TMPDIR", folder.string()),
+        ready((unreadable ? CreateUnreadableWorkFile(work) : work.Create() == 0) && LoadArchiveLibrary(archive)) {
+    run.options.writeInfoFile = true;
+  }
+  ScopedEnv tmp;
+  WorkFile work;
+  MapArchive archive{work};
+  RecordingReporter reporter;
+  RunContext run{archive, work, reporter};
+  bool ready;
+};
+
 }  // namespace
 
 TEST(Pipeline, WorkFileWriteErrorsAreReportedOncePerRun) {
@@ -75,14 +91,10 @@ TEST(Pipeline, WorkFileWriteErrorsAreReportedOncePerRun) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 
   // A work file that cannot be read back: said once per run as well.
-  ScopedEnv tmp("TMPDIR", dir.Path().string());
-  WorkFile work;
-  ASSERT_TRUE(CreateUnreadableWorkFile(work));
-  MapArchive archive(work);
-  ASSERT_TRUE(LoadArchiveLibrary(archive));
-  RecordingReporter reporter;
-  RunContext run(archive, work, reporter);
-  run.options.writeInfoFile = true;
+  InProcessRun unreadable(dir.Path(), true);
+  ASSERT_TRUE(unreadable.ready);
+  RunContext& run = unreadable.run;
+  const RecordingReporter& reporter = unreadable.reporter;
   run.ProcessMap((dir / "a.w3m").string());
   run.ProcessMap((dir / "b.w3m").string());
   ASSERT_EQ(reporter.messages.size(), 1u);
@@ -119,14 +131,10 @@ TEST(Pipeline, AParserRejectionAndAReadBackFailureAreToldApart) {
   SampleMap sample;
   sample.pictureSize = 0;
   ASSERT_TRUE(BuildMap(dir / "b.w3m", SampleMapFiles(sample)));
-  ScopedEnv tmp("TMPDIR", dir.Path().string());
-  WorkFile work;
-  ASSERT_TRUE(CreateUnreadableWorkFile(work));
-  MapArchive archive(work);
-  ASSERT_TRUE(LoadArchiveLibrary(archive));
-  RecordingReporter reporter;
-  RunContext run(archive, work, reporter);
-  run.options.writeInfoFile = true;
+  InProcessRun unreadable(dir.Path(), true);
+  ASSERT_TRUE(unreadable.ready);
+  RunContext& run = unreadable.run;
+  const RecordingReporter& reporter = unreadable.reporter;
 
   run.ProcessMap((dir / "damaged.w3m").string());
   EXPECT_TRUE(reporter.messages.empty());
@@ -159,13 +167,10 @@ TEST(Pipeline, AnInfoFileWriteFailureEndsWithItsRun) {
   SampleMap sample;
   sample.pictureSize = 0;
   ASSERT_TRUE(BuildMap(dir / "a.w3m", SampleMapFiles(sample)));
-  ScopedEnv tmp("TMPDIR", dir.Path().string());
-  WorkFile work;
-  ASSERT_EQ(work.Create(), 0);
-  MapArchive archive(work);
-  ASSERT_TRUE(LoadArchiveLibrary(archive));
-  RecordingReporter reporter;
-  RunContext run(archive, work, reporter);
+  InProcessRun dialog(dir.Path(), false);
+  ASSERT_TRUE(dialog.ready);
+  RunContext& run = dialog.run;
+  const RecordingReporter& reporter = dialog.reporter;
   run.options.existingInfoFile = ExistingInfoFile::kStartAnew;
   auto runOnce = [&](const std::string& info) {
     run.options.writeInfoFile = !info.empty();
