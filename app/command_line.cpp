@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "app/messages.h"
 #include "archive/map_archive.h"
 #include "platform/text.h"
 
@@ -83,7 +84,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         cl.usage = cl.help = true;
         break;
       case Switch::kJobs:
-        if (!TakeJobs(token, next, arguments.end(), cl.options.jobs)) cl.usage = true;
+        if (!TakeJobs(token, next, arguments.end(), cl.options.jobs)) {
+          cl.usage = true;
+          cl.problem = JobsValueProblem(kMaxArchiveWorkers);
+        }
         break;
       case Switch::kLongHelp:
         cl.usage = cl.help = cl.extensionsHelp = true;
@@ -104,7 +108,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         }
         break;
       case Switch::kJson:
-        if (!TakeValue(next, arguments.end(), cl.options.cataloguePath)) cl.usage = true;
+        if (!TakeValue(next, arguments.end(), cl.options.cataloguePath)) {
+          cl.usage = true;
+          cl.problem = kJsonWithoutFile;
+        }
         break;
       case Switch::kInfo:
         cl.options.writeInfoFile = true;

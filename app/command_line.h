@@ -18,8 +18,9 @@ struct CommandLine {
   bool help = false;   // a help switch asked for it (not a mistake)
   bool extensionsHelp = false;  // and the Linux extensions after it (--help, -h)
   bool version = false;         // print the version and do nothing else
-  // What was wrong, for standard error, when a mistake set `usage`.
-  std::string_view problem;
+  // What was wrong, for standard error, when a mistake of a long option
+  // set `usage`.
+  std::string problem;
   std::string source;  // as typed
   RunOptions options;
 };
@@ -33,7 +34,6 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 bool IsBlankCommandLine(const std::vector<std::string>& arguments);
 
 extern const std::string_view kUsageText;
-inline constexpr std::string_view kPicturesWithoutFolder = "--pictures needs the folder to write the pictures into";
 // Printed after kUsageText for --help and -h.
 extern const std::string_view kExtensionsHelpText;
 // "korvanel" and the version, one line.

@@ -7,12 +7,10 @@
 #include "app/paths.h"
 #include "app/run_context.h"
 #include "platform/file.h"
-#include "platform/process.h"
 
 namespace korvanel {
 
 ExtractorApp::ExtractorApp() {
-  ReserveStandardDescriptors();
   RemoveAbandonedWorkFiles();
   workFileError_ = workFile_.Create();
 }

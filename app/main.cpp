@@ -7,6 +7,7 @@
 #include "app/console_reporter.h"
 #include "app/dialog_entry.h"
 #include "app/extractor_app.h"
+#include "app/messages.h"
 #include "platform/dynamic_library.h"
 #include "platform/process.h"
 
@@ -36,8 +37,7 @@ int RunDialog(korvanel::ExtractorApp& app, int argc, char** argv) {
   // Never unloaded: Qt is not made to be taken out of a running process.
   static auto* module = new korvanel::DynamicLibrary;
   const std::string folder = korvanel::ProgramDirectory();
-  std::string error = std::string(korvanel::kDialogModuleFile) + " is neither beside the program nor in " +
-                      folder + KORVANEL_DIALOG_MODULE_DIR;
+  std::string error = korvanel::DialogModuleMissingWhy(korvanel::kDialogModuleFile, folder + KORVANEL_DIALOG_MODULE_DIR);
   for (const std::string& candidate : {folder + korvanel::kDialogModuleFile,
                                        folder + KORVANEL_DIALOG_MODULE_DIR "/" + korvanel::kDialogModuleFile}) {
     if (::access(candidate.c_str(), F_OK) != 0) continue;
@@ -47,7 +47,7 @@ int RunDialog(korvanel::ExtractorApp& app, int argc, char** argv) {
   auto entry = reinterpret_cast<korvanel::DialogEntry>(module->Entry(korvanel::kDialogEntryName));
   if (!entry) {
     if (module->IsLoaded()) error = module->LastError();
-    console.Write("korvanel: cannot start the dialog: " + error + "\n");
+    console.Diagnose(korvanel::DialogNotStartedDiagnostic(error));
     return korvanel::kExitUsage;
   }
   return entry(&app, argc, argv);
@@ -56,6 +56,10 @@ int RunDialog(korvanel::ExtractorApp& app, int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before anything opens a file: started with `<&-`, `>&-` or `2>&-`, a
+  // file of ours given number 0, 1 or 2 would receive the messages, or lose
+  // its bytes to a library that closes "standard input".
+  korvanel::ReserveStandardDescriptors();
   std::vector<std::string> arguments(argv + 1, argv + argc);
   korvanel::ExtractorApp app;
   app.SetDialogMode([argc, argv](korvanel::ExtractorApp& self) { return RunDialog(self, argc, argv); });

@@ -36,6 +36,25 @@ inline std::string LibraryLoadDiagnostic(const std::string& name, const std::vec
   return line + "); Debian and Ubuntu ship it in the package libstorm9";
 }
 
+// The dialog mode's module could not be loaded or lacks its entry
+// (standard error).
+inline std::string DialogModuleMissingWhy(const std::string& file, const std::string& folder) {
+  return file + " is neither beside the program nor in " + folder;
+}
+inline std::string DialogNotStartedDiagnostic(const std::string& why) { return "cannot start the dialog: " + why; }
+
+// --- Mistakes of the long options (standard error, before the usage text;
+// those of --update also in the dialog, through RunOptions' UpdateProblem) ---
+
+inline constexpr char kUpdateWithoutCatalogue[] = "--update needs --json FILE, the catalogue to update";
+inline constexpr char kUpdateWithOtherOutputs[] =
+    "--update reads only the maps that changed, so it writes the catalogue alone: leave out /i, /m and --pictures";
+inline constexpr char kPicturesWithoutFolder[] = "--pictures needs the folder to write the pictures into";
+inline constexpr char kJsonWithoutFile[] = "--json needs FILE, the catalogue to write (- for standard output)";
+inline std::string JobsValueProblem(std::size_t most) {
+  return "--jobs takes a whole number from 1 to " + std::to_string(most);
+}
+
 // --- The folders of a run ---
 
 inline constexpr char kInvalidMapsDirectory[] =
@@ -151,10 +170,6 @@ inline std::string PreviousCatalogueRejectedDiagnostic(const std::string& path, 
   return "the catalogue " + path + " cannot be updated: its line " + std::to_string(line) + " " + why +
          "; every map is read anew";
 }
-// The mistakes of an --update (RunOptions' UpdateProblem).
-inline constexpr std::string_view kUpdateWithoutCatalogue = "--update needs --json FILE, the catalogue to update";
-inline constexpr std::string_view kUpdateWithOtherOutputs =
-    "--update reads only the maps that changed, so it writes the catalogue alone: leave out /i, /m and --pictures";
 // The end of a run that wrote a catalogue.
 inline std::string CatalogueSummaryDiagnostic(const std::string& path, int maps, int duplicates, int kept,
                                               bool updated) {
@@ -181,6 +196,11 @@ inline std::string MinimapNotDecoded(const std::string& mapName) {
 }
 inline std::string MinimapNotWritten(const std::string& mapName) {
   return "ERROR!\nError writing the minimap file for map " + mapName;
+}
+// The standard-error line that goes with MinimapNotWritten when the file
+// could not be written (a full disk, a quota).
+inline std::string MinimapNotWrittenDiagnostic(const std::string& path, int error) {
+  return "cannot write the minimap file " + path + ": " + ErrorText(error);
 }
 
 // What the catalogue says of a minimap that was not written.

@@ -146,7 +146,6 @@ RunContext::RunContext(MapArchive& archive, WorkFile& workFile, Reporter& report
 // --- The info file ---
 
 bool RunContext::OpenInfoFile(const std::string& path, const std::string& source) {
-  summary_.writeFailed = false;
   CloseInfoFile();
   // Appending to a map or emptying it would ruin it, above all the one this
   // run reads.
@@ -254,7 +253,6 @@ RunSummary RunContext::Finish() {
   pictureFolders_.clear();
   const RunSummary summary = summary_;
   summary_ = {};
-  summary_.writeFailed = summary.writeFailed;
   return summary;
 }
 
@@ -531,7 +529,7 @@ void RunContext::Parse(const std::string& path, const RunStep& step, const Extra
                   options.laterFormats ? MapFormats::kLater : MapFormats::kFirstRelease)) {
     record_.problems.push_back({step.name, kDamagedFileWhy});
     reporter_.Diagnose(FileDiagnostic(path, step.name, kDamagedFileWhy));
-    summary_.readFailed = true;
+    summary_.parseFailed = true;
   }
 }
 
@@ -601,6 +599,7 @@ void RunContext::ExportMinimap(const std::string& path, const ConvertedMinimap& 
       break;
     case MinimapStage::kEncode:
       reporter_.Report(MinimapNotWritten(mapName), Icon::kExclamation);
+      if (error != 0) reporter_.Diagnose(MinimapNotWrittenDiagnostic(outputPath, error));
       record_.problems.push_back({kPictureFile, kMinimapNotWrittenWhy, true});
       break;
   }

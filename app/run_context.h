@@ -69,8 +69,7 @@ class RunContext : public LineWriter {
   void ProcessMap(const std::string& path, const std::string& openPath);
 
   // Closes the info file and the catalogue and returns what went wrong since the last
-  // Finish, which the next run then starts without (the info file's write
-  // latch goes with the file and is cleared when one is opened).
+  // Finish, which the next run then starts without.
   RunSummary Finish();
 
  private:

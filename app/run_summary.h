@@ -8,8 +8,9 @@ namespace korvanel {
 struct RunSummary {
   bool minimapFailed = false;
   bool extractFailed = false;
-  bool readFailed = false;
-  bool writeFailed = false;  // the info file's: cleared when it is opened
+  bool readFailed = false;   // an extracted file could not be read back
+  bool parseFailed = false;  // a file its parser refused as damaged; silences nothing
+  bool writeFailed = false;  // the info file's
   bool catalogueFailed = false;
   bool picturesFailed = false;  // a picture of --pictures that could not be made or written
   // Maps that could not be opened and folders that could not be read: no
@@ -26,7 +27,7 @@ struct RunSummary {
   // left out.
   bool stopped = false;
 
-  bool Failed() const { return minimapFailed || extractFailed || readFailed || writeFailed || catalogueFailed || picturesFailed || unread > 0; }
+  bool Failed() const { return minimapFailed || extractFailed || readFailed || parseFailed || writeFailed || catalogueFailed || picturesFailed || unread > 0; }
 };
 
 }  // namespace korvanel

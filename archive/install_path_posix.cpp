@@ -2,7 +2,6 @@
 // prefix's user.reg and its drives under the prefix's dosdevices folder.
 #include "archive/install_path.h"
 
-#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -17,8 +16,8 @@ constexpr std::string_view kValueName = "\"InstallPath\"=";
 constexpr std::size_t kValueLimit = 10240;
 
 unsigned HexValue(char c) {
-  if (c >= '0' && c <= '9') return static_cast<unsigned>(c - '0');
-  return static_cast<unsigned>(std::tolower(static_cast<unsigned char>(c)) - 'a' + 10);
+  if (IsAsciiDigit(c)) return static_cast<unsigned>(c - '0');
+  return static_cast<unsigned>(AsciiLower(c) - 'a' + 10);
 }
 
 void AppendUtf8(std::string& out, unsigned code) {
@@ -53,7 +52,7 @@ std::string Unescape(std::string_view quoted) {
     else if (e == 'x') {
       unsigned code = 0;
       std::size_t digits = 0;
-      while (digits < 4 && i + 1 < quoted.size() && std::isxdigit(static_cast<unsigned char>(quoted[i + 1]))) {
+      while (digits < 4 && i + 1 < quoted.size() && IsAsciiHexDigit(quoted[i + 1])) {
         code = code * 16 + HexValue(quoted[++i]);
         ++digits;
       }
@@ -97,12 +96,13 @@ std::string TerminateWindowsPath(std::string text) {
 }
 
 std::string MapToWinePrefix(std::string_view windowsPath, std::string_view prefix) {
-  if (windowsPath.size() < 2 || windowsPath[1] != ':' || !std::isalpha(static_cast<unsigned char>(windowsPath[0])))
+  if (windowsPath.size() < 2 || windowsPath[1] != ':' || !IsAsciiLetter(windowsPath[0]))
     return {};
   std::string out(prefix);
   if (out.empty() || out.back() != '/') out += '/';
   out += "dosdevices/";
-  out += static_cast<char>(std::tolower(static_cast<unsigned char>(windowsPath[0])));
+  // The drive's letter as Wine names its link, whatever the locale.
+  out += static_cast<char>(AsciiLower(windowsPath[0]));
   out += ":/";
   for (char c : windowsPath.substr(2)) {
     if (c == '\\') {

@@ -12,8 +12,9 @@ namespace korvanel {
 
 // Writes the converted `picture` into the new file `path`. Returns kDone
 // or the stage that failed (the conversion's own when it failed), with
-// nothing left under `path` but what was there; with kCreate, `error` is
-// the error number.
+// nothing left under `path` but what was there. `error` is the error
+// number with kCreate, and with kEncode when the file could not be written
+// (0 when the conversion failed).
 MinimapStage WriteMinimap(const ConvertedMinimap& picture, const std::string& path, int& error);
 
 }  // namespace korvanel

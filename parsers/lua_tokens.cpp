@@ -1,17 +1,16 @@
 #include "parsers/lua_tokens.h"
 
+#include "platform/text.h"
+
 namespace korvanel {
 
 namespace {
 
 constexpr std::size_t kNone = std::string_view::npos;
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 // Lua's names are ASCII: bytes above it start no name.
-bool IsNameStart(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
-bool IsNameByte(char c) { return IsNameStart(c) || IsDigit(c); }
+bool IsNameStart(char c) { return IsAsciiLetter(c) || c == '_'; }
+bool IsNameByte(char c) { return IsNameStart(c) || IsAsciiDigit(c); }
 bool IsLineEnd(char c) { return c == '\n' || c == '\r'; }
 
 }  // namespace
@@ -53,7 +52,7 @@ std::size_t LuaTokens::SkipShortString(char quote) {
       // An escaped line end, CR LF or LF CR as one.
       if (pos_ < script_.size() && IsLineEnd(script_[pos_]) && script_[pos_] != escaped) ++pos_;
     } else if (escaped == 'z') {
-      while (pos_ < script_.size() && IsSpace(script_[pos_])) ++pos_;
+      while (pos_ < script_.size() && IsWhiteSpace(script_[pos_])) ++pos_;
     }
   }
   return pos_;
@@ -72,7 +71,7 @@ void LuaTokens::SkipNumber() {
     if (c == exponent[0] || c == exponent[1]) {
       ++pos_;
       if (pos_ < script_.size() && (script_[pos_] == '+' || script_[pos_] == '-')) ++pos_;
-    } else if (IsHexDigit(c) || c == '.') {
+    } else if (IsAsciiHexDigit(c) || c == '.') {
       ++pos_;
     } else {
       return;
@@ -81,7 +80,7 @@ void LuaTokens::SkipNumber() {
 }
 
 LuaToken LuaTokens::Next() {
-  while (pos_ < script_.size() && IsSpace(script_[pos_])) ++pos_;
+  while (pos_ < script_.size() && IsWhiteSpace(script_[pos_])) ++pos_;
   const std::size_t start = pos_;
   if (start >= script_.size()) return {LuaTokenKind::kEnd, {}, {}, start};
   const char c = script_[start];
@@ -92,7 +91,7 @@ LuaToken LuaTokens::Next() {
     }
     return Take(LuaTokenKind::kName, start, start, pos_);
   }
-  if (IsDigit(c) || (c == '.' && IsDigit(after))) {
+  if (IsAsciiDigit(c) || (c == '.' && IsAsciiDigit(after))) {
     SkipNumber();
     return Take(LuaTokenKind::kNumber, start, start, pos_);
   }

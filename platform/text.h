@@ -21,6 +21,10 @@ constexpr std::string_view TrimWhiteSpace(std::string_view text) {
   return TrimWhiteSpaceEnd(text);
 }
 
+constexpr bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+constexpr bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+constexpr bool IsAsciiHexDigit(char c) { return IsAsciiDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
 constexpr unsigned char AsciiLower(char c) {
   const auto byte = static_cast<unsigned char>(c);
   return byte >= 'A' && byte <= 'Z' ? static_cast<unsigned char>(byte - 'A' + 'a') : byte;

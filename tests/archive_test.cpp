@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <clocale>
 #include <deque>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -77,6 +78,24 @@ TEST(InstallPath, RegistryValueAndMapping) {
   EXPECT_EQ(MapToWinePrefix("C:\\Games\\W3\\", "/home/u/.wine"), "/home/u/.wine/dosdevices/c:/Games/W3/");
   EXPECT_EQ(MapToWinePrefix("D:", "/p/"), "/p/dosdevices/d:/");
   EXPECT_EQ(MapToWinePrefix("\\\\server\\share\\", "/p"), "");
+}
+
+// The dialog's toolkit sets the user's locale; in a Turkish one the C
+// library lowers "I" to a dotless i. Drive letters and escapes are ASCII.
+TEST(InstallPath, LetterCaseDoesNotDependOnTheLocale) {
+  const std::string before = std::setlocale(LC_ALL, nullptr);
+  int tried = 0;
+  for (const char* turkish : {"tr_TR.ISO-8859-9", "tr_TR.UTF-8"}) {
+    if (!std::setlocale(LC_ALL, turkish)) continue;
+    ++tried;
+    SCOPED_TRACE(turkish);
+    EXPECT_EQ(MapToWinePrefix("I:\\Oyunlar\\", "/p"), "/p/dosdevices/i:/Oyunlar/");
+    EXPECT_EQ(MapToWinePrefix("\xDD:\\", "/p"), "");  // a Turkish capital I with a dot is no drive letter
+    EXPECT_EQ(ReadInstallPathValue("[SOFTWARE\\\\BLIZZARD ENTERTAINMENT\\\\WARCRAFT III]\n\"INSTALLPATH\"=\"I:\\\\\\x00C9\"\n"),
+              "I:\\\xC3\x89");
+  }
+  std::setlocale(LC_ALL, before.c_str());
+  if (tried == 0) GTEST_SKIP() << "no Turkish locale (localedef -i tr_TR -f UTF-8 tr_TR.UTF-8 makes one)";
 }
 
 TEST(InstallPath, ReadsTheWinePrefixNamedByTheEnvironment) {

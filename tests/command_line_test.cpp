@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/command_line.h"
 #include "app/extractor_app.h"
 #include "platform/process.h"
@@ -73,12 +75,39 @@ TEST(CommandLine, JobsSetsTheNumberOfArchiveWorkers) {
   EXPECT_EQ(ParseCommandLine({"maps", "--jobs", "4"}).options.jobs, 4u);
   EXPECT_EQ(ParseCommandLine({"--jobs=64", "maps"}).options.jobs, 64u);
   EXPECT_FALSE(ParseCommandLine({"--jobs", "1", "maps"}).usage);
+  // Each says on standard error what --jobs takes.
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"maps", "--jobs"}, {"maps", "--jobs", "0"}, {"maps", "--jobs", "65"}, {"maps", "--jobs", "two"},
-           {"maps", "--jobs", "4x"}, {"maps", "--jobs="}, {"maps", "--jobs=-1"}, {"maps", "--jobs", ""}}) {
+           {"maps", "--jobs"}, {"maps", "--jobs", "0"}, {"maps", "--jobs", "-1"}, {"maps", "--jobs", "65"},
+           {"maps", "--jobs", "1e3"}, {"maps", "--jobs", "+4"}, {"maps", "--jobs", "0x4"}, {"maps", "--jobs", " 4"},
+           {"maps", "--jobs", "two"}, {"maps", "--jobs", "4x"}, {"maps", "--jobs="}, {"maps", "--jobs=-1"},
+           {"maps", "--jobs=65"}, {"maps", "--jobs", ""}, {"maps", "--jobs", "99999999999999999999"}}) {
     CommandLine cl = ParseCommandLine(args);
     EXPECT_TRUE(cl.usage && !cl.help) << ::testing::PrintToString(args);
+    EXPECT_EQ(cl.problem, "--jobs takes a whole number from 1 to 64") << ::testing::PrintToString(args);
   }
+}
+
+// A long option's mistake gets one line on standard error; standard output
+// and the status are those of any usage error.
+TEST(CommandLine, LongOptionMistakesAreNamedOnStandardError) {
+  const std::string jobs = "korvanel: --jobs takes a whole number from 1 to 64\n";
+  const std::string json = "korvanel: --json needs FILE, the catalogue to write (- for standard output)\n";
+  const std::string pictures = "korvanel: --pictures needs the folder to write the pictures into\n";
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"maps", "--jobs", "0"}, jobs},     {{"--jobs=1e3", "maps"}, jobs},  {{"maps", "--jobs"}, jobs},
+      {{"maps", "--json"}, json},          {{"maps", "--json", "/s"}, json}, {{"maps", "--json", ""}, json},
+      {{"maps", "--pictures"}, pictures},
+  };
+  for (const auto& [args, err] : cases) {
+    ProcessResult r = RunKorvanel(args);
+    EXPECT_EQ(r.status, kExitUsage) << ::testing::PrintToString(args);
+    EXPECT_EQ(r.out, kUsageText) << ::testing::PrintToString(args);
+    EXPECT_EQ(r.err, err) << ::testing::PrintToString(args);
+  }
+  // A usage error of the first release's switches stays as it was.
+  ProcessResult plain = RunKorvanel({"maps", "/i"});
+  EXPECT_EQ(plain.status, kExitUsage);
+  EXPECT_EQ(plain.err, "");
 }
 
 TEST(CommandLine, UsageCases) {
@@ -115,6 +144,8 @@ TEST(CommandLine, WhiteSpaceAndLetterCaseRules) {
   // Only ASCII letters have a case, and other bytes sort after them.
   EXPECT_FALSE(EqualsNoCase("\xc4", "\xe4"));
   EXPECT_LT(CompareNoCase("Z", "\x80"), 0);
+  EXPECT_TRUE(IsAsciiLetter('z') && IsAsciiLetter('A') && !IsAsciiLetter('\xdd') && !IsAsciiLetter('_'));
+  EXPECT_TRUE(IsAsciiHexDigit('F') && IsAsciiHexDigit('9') && !IsAsciiHexDigit('g') && !IsAsciiHexDigit('\xb9'));
 }
 
 TEST(CommandLine, ProgramPrintsUsageAndExitStatus) {
@@ -151,6 +182,21 @@ TEST(CommandLine, ProgramPrintsUsageAndExitStatus) {
   ProcessResult empty = RunKorvanel({dir.Path().string()});
   EXPECT_EQ(empty.status, kExitOk);
   EXPECT_EQ(empty.out, "");
+}
+
+// Standard output stays the messages'; why the dialog did not start is a
+// diagnostic. A copy of the program has no dialog module beside it.
+TEST(CommandLine, ADialogThatCannotStartIsSaidOnStandardError) {
+  TempDir dir;
+  fs::copy_file(KORVANEL_BINARY, dir / "korvanel");
+  ProcessResult r = RunKorvanel({}, {"DISPLAY=:kvl-none"}, {.program = dir / "korvanel"});
+  EXPECT_EQ(r.status, kExitUsage);
+  EXPECT_EQ(r.out, "");
+  EXPECT_TRUE(r.err.starts_with("korvanel: cannot start the dialog: korvanel-dialog.so is neither beside the program nor in " +
+                                dir.Path().string() + "/"))
+      << r.err;
+  EXPECT_TRUE(r.err.ends_with("\n"));
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
 }
 
 TEST(CommandLine, JsonHelpAndVersion) {

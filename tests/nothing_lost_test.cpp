@@ -467,6 +467,47 @@ TEST(NothingLost, AClosedOutputPipeLeavesNoWorkFile) {
   EXPECT_TRUE(WorkFilesIn(dir / "tmp").empty());
 }
 
+// Started with standard input, output or error closed (`<&-`, `>&-`,
+// `2>&-`), the run gives none of their numbers to a file of its own: no
+// message or diagnostic lands in the info file, the catalogue, a picture,
+// the work file or a worker's pipe.
+TEST(NothingLost, ClosedStandardDescriptorsAreNoFileOfTheRun) {
+  TempDir dir;
+  const fs::path maps = dir / "maps", out = dir / "out";
+  SampleMap sample;
+  SampleMaps(maps, sample, 6);
+  WriteFile(maps / "a not a map.w3m", "plain text");           // a message on standard output
+  fs::create_symlink(dir / "nowhere", maps / "b gone.w3m");  // a line on standard error
+  struct Outputs {
+    ProcessResult result;
+    std::map<std::string, std::string> files;  // every file written, by name
+  };
+  auto run = [&](const StartWith& how) {
+    fs::remove_all(out);
+    fs::create_directories(out / "minimaps");
+    Outputs o;
+    o.result = RunKorvanel({maps.string(), "/i", (out / "info.txt").string(), "/m", (out / "minimaps").string(),
+                            "--json", (out / "maps.jsonl").string()},
+                           {}, how);
+    for (const fs::directory_entry& e : fs::recursive_directory_iterator(out))
+      if (e.is_regular_file()) o.files[fs::relative(e.path(), out).string()] = ReadFile(e.path());
+    return o;
+  };
+  const Outputs open = run({});
+  ASSERT_EQ(open.result.status, 1);
+  ASSERT_EQ(open.files.size(), 8u);  // the info file, the catalogue and 6 minimaps
+  ASSERT_NE(open.result.out, "");
+  ASSERT_NE(open.result.err, "");
+  for (int fd : {0, 1, 2}) {
+    SCOPED_TRACE("descriptor " + std::to_string(fd) + " closed");
+    const Outputs closed = run({.closed = {fd}});
+    EXPECT_EQ(closed.result.status, 1);
+    EXPECT_TRUE(closed.files == open.files);
+    EXPECT_EQ(closed.result.out, fd == 1 ? "" : open.result.out);
+    EXPECT_EQ(closed.result.err, fd == 2 ? "" : open.result.err);
+  }
+}
+
 TEST(NothingLost, AKilledRunLeavesNothingThatHarmsTheNext) {
   TempDir dir;
   const fs::path maps = dir / "maps", mini = dir / "mini", tmp = dir / "tmp";

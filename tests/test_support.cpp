@@ -220,7 +220,7 @@ struct Launch {
       std::istringstream words(wrapper);
       for (std::string w; words >> w;) args.push_back(w);
     }
-    args.push_back(KORVANEL_BINARY);
+    args.push_back(how.program.empty() ? std::string(KORVANEL_BINARY) : how.program.string());
     args.insert(args.end(), arguments.begin(), arguments.end());
     env = environment;
     const bool chosen = EnvValue("TMPDIR") != g_tmpdirAtStart ||
@@ -260,6 +260,7 @@ struct Launch {
     ::dup2(devnull, 0);
     ::dup2(out >= 0 ? out : devnull, 1);
     if (err >= 0) ::dup2(err, 2);
+    for (int fd : how.closed) ::close(fd);
     ::execvpe(argv[0], argv.data(), envp.data());
     ::_exit(127);
   }

@@ -123,6 +123,10 @@ struct StartWith {
   bool noUnnamedFiles = false;
   bool noHardLinks = false;
   std::uint64_t fileSizeLimit = 0;  // as `ulimit -f` sets it (bytes); 0 for none
+  // Standard descriptors (0, 1, 2) closed at the start, as `<&-`, `>&-` and
+  // `2>&-` leave them; what the closed one would have carried is empty.
+  std::vector<int> closed{};
+  fs::path program{};  // a copy of the program to run instead of the one built
 };
 
 // Whether noUnnamedFiles and noHardLinks work on this machine.
