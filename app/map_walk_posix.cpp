@@ -145,7 +145,10 @@ void WalkMapDirectory(const std::string& directory, bool includeSubdirectories, 
   }
   std::string dir = absolute.lexically_normal().string();
   if (dir.empty() || dir.back() != kPathSeparator) dir += kPathSeparator;
-  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  // Started deep inside a tree, the absolute path may be too long to open,
+  // while the same folder relative to the current one is not.
+  const std::string openable = dir.size() < PATH_MAX ? dir : std::filesystem::path(directory).lexically_normal().string();
+  const int fd = ::open(openable.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd >= 0) {
     Walker(includeSubdirectories, includeW3x, visit, failed).Walk(fd, dir);
   } else {

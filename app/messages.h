@@ -216,7 +216,7 @@ inline std::string_view PictureErrorText(PictureError error) {
   switch (error) {
     case PictureError::kTruncated: return "the data ends before what its header announces";
     case PictureError::kUnsupported: return "a kind of picture this program does not decode";
-    case PictureError::kTooLarge: return "it claims to be larger than 4096 x 4096 pixels";
+    case PictureError::kTooLarge: return "it claims to be larger than 4096 pixels a side or 2048 x 2048 pixels in all";
     case PictureError::kDamaged: return "damaged";
     case PictureError::kNone: break;
   }

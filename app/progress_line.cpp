@@ -33,12 +33,11 @@ bool ProgressLine::Step(std::string_view name, bool breakLine) {
   const double seconds = std::chrono::duration<double>(now - start_).count();
   char head[64];
   std::snprintf(head, sizeof head, "%ld maps, %.1f/s: ", done_, seconds > 0 ? done_ / seconds : 0.0);
-  // Cut to the width as shown, escapes included; a line feed in the name
+  // Cut to the columns as shown, escapes included; a line feed in the name
   // would break the one line, so it is escaped here too.
-  std::string line = head + EscapeControlBytes(name, true);
+  const std::string line = head + EscapeControlBytes(name, true);
   const auto width = static_cast<std::size_t>(TerminalWidth(fd_) - 1);
-  if (line.size() > width) line.resize(width);
-  WriteRaw(fd_, (breakLine ? "\n\x1b[K" : "\r\x1b[K") + line);
+  WriteRaw(fd_, (breakLine ? "\n\x1b[K" : "\r\x1b[K") + std::string(FitToColumns(line, width)));
   shown_ = true;
   return true;
 }

@@ -22,4 +22,13 @@ namespace korvanel {
 // need them, and a line feed cannot drive a terminal.
 std::string EscapeControlBytes(std::string_view text, bool escapeLineFeeds = false);
 
+// The longest start of `shown` (text as EscapeControlBytes gives it) that a
+// UTF-8 terminal draws in at most `columns` columns, never cut inside a
+// character: East Asian wide characters take two, combining marks and
+// other zero-width characters none (kept with the character they follow),
+// and a byte that is not part of a well-formed character one, as the
+// replacement character the terminal draws for it. By a table of its own,
+// so the width is the same whatever locale the run has.
+std::string_view FitToColumns(std::string_view shown, std::size_t columns);
+
 }  // namespace korvanel

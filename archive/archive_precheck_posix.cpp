@@ -22,19 +22,28 @@ constexpr std::uint8_t kMaxSectorShift = 22;
 constexpr std::size_t kChunk = 1 << 20;
 constexpr std::int64_t kTableEntrySize = 16;
 constexpr std::size_t kHeaderSize = 32;
+// The library builds its tables in memory at some 80 bytes an entry; past
+// this many entries in both together, a worker's memory would pass 64 MiB.
+// Real maps list a few thousand files at most.
+constexpr std::uint64_t kMaxTableEntries = std::uint64_t{1} << 19;
 
 // A header the library might take, with a sector size that breaks it, or
-// tables claiming more entries than the whole file could hold: the library
-// would allocate gigabytes for them before failing.
+// tables claiming more entries than the whole file could hold, or than any
+// real map has: the library would allocate gigabytes for them before
+// failing, or hundreds of megabytes to read a file padded to hold them.
 bool IsHostileHeader(const ByteReader& in, std::int64_t fileSize) {
   if (!in.MagicAt(0, "MPQ\x1A")) return false;
   auto shift = in.U8(0x0E);
   if (shift && *shift > kMaxSectorShift) return true;
+  std::uint64_t total = 0;
   for (std::int64_t field : {0x18, 0x1C}) {
     auto entries = in.I32(field);
-    if (entries && static_cast<std::uint32_t>(*entries) > static_cast<std::uint64_t>(fileSize) / kTableEntrySize) return true;
+    if (!entries) continue;
+    const std::uint32_t count = static_cast<std::uint32_t>(*entries);
+    if (count > static_cast<std::uint64_t>(fileSize) / kTableEntrySize) return true;
+    total += count;
   }
-  return false;
+  return total > kMaxTableEntries;
 }
 
 // Where the header's hash and block tables lie against the file, for the

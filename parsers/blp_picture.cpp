@@ -16,10 +16,6 @@ constexpr std::int64_t kPaletteLength = 256 * 4;
 // The layout's own limit, wider than kMaxPictureSide: a larger claim is
 // taken for a damaged header rather than for a picture too large to decode.
 constexpr std::int32_t kMaxLayoutSide = 16384;
-// A few hundred bytes can claim the largest picture; decoding it would take
-// gigabytes (a progressive stream buffers the whole picture) and many
-// seconds. Map previews are 256 x 256, so this is far beyond any real one.
-constexpr std::int64_t kMaxDecodedPixels = 2048 * 2048;
 
 struct HandleDeleter {
   void operator()(void* handle) const { tjDestroy(handle); }
@@ -73,6 +69,7 @@ PictureError DecodePaletted(const ByteReader& reader, std::int32_t width, std::i
   const std::int64_t offset = *reader.I32(28);
   const std::int64_t length = *reader.I32(92);
   if (!reader.Has(offset, length) || length < needed) return PictureError::kTruncated;
+  if (pixels > kMaxPicturePixels) return PictureError::kTooLarge;
 
   const auto* palette = reinterpret_cast<const std::uint8_t*>(reader.Text(kPaletteOffset, kPaletteLength).data());
   const auto* index = reinterpret_cast<const std::uint8_t*>(reader.Text(offset, needed).data());
@@ -157,7 +154,8 @@ PictureError BlpDecoder::DecompressInto(std::span<const std::byte> blp, const Bl
 
 PictureError BlpDecoder::DecodeStoredJpeg(std::span<const std::byte> blp, const BlpJpegLayout& layout,
                                           StoredBlpJpeg& stored) {
-  if (std::int64_t{layout.width} * layout.height > kMaxDecodedPixels) return PictureError::kTooLarge;
+  // A progressive stream buffers the whole picture besides.
+  if (std::int64_t{layout.width} * layout.height > kMaxPicturePixels) return PictureError::kTooLarge;
   const std::span<std::byte> pixels =
       pixels_.Get(static_cast<std::size_t>(layout.width) * static_cast<std::size_t>(layout.height) * 4);
   if (pixels.empty()) return PictureError::kTooLarge;

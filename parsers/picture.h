@@ -9,6 +9,11 @@ namespace korvanel {
 // The largest side a decoder accepts. A map's pictures are a few hundred
 // pixels wide; a larger claim is damage, refused before any memory is taken.
 inline constexpr std::int32_t kMaxPictureSide = 4096;
+// The most pixels a decoder fills, 16 MiB of them as RGBA: a few hundred
+// bytes can claim the largest picture, and a few hundred kilobytes of runs
+// can fill it, so that a damaged map would take gigabytes and many seconds.
+// Map previews are 256 x 256, so this is far beyond any real one.
+inline constexpr std::int64_t kMaxPicturePixels = 2048 * 2048;
 
 struct Picture {
   std::int32_t width = 0;
@@ -22,7 +27,7 @@ enum class PictureError {
   kNone,
   kTruncated,    // the data ends before what the header announces
   kUnsupported,  // a kind of picture this program does not decode
-  kTooLarge,     // wider or higher than kMaxPictureSide
+  kTooLarge,     // wider or higher than kMaxPictureSide, or more than kMaxPicturePixels
   kDamaged,      // inconsistent header or undecodable data
 };
 

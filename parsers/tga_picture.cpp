@@ -103,6 +103,7 @@ PictureError DecodeTga(std::span<const std::byte> tga, Picture& out) {
   const std::int64_t least =
       imageType == kPlain ? pixels * bytes : (pixels + kLongestPacket - 1) / kLongestPacket * (1 + bytes);
   if (!reader.Has(offset, least)) return PictureError::kTruncated;
+  if (pixels > kMaxPicturePixels) return PictureError::kTooLarge;
 
   std::vector<std::uint8_t> rgba(static_cast<std::size_t>(pixels) * 4);
   PixelSink sink(rgba, width, height, descriptor & kTopRowFirst, bytes);

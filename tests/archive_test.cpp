@@ -22,16 +22,6 @@
 namespace korvanel::test {
 namespace {
 
-// Runs one test inside `folder`, returning to the previous one afterwards.
-class ScopedFolder {
- public:
-  explicit ScopedFolder(const fs::path& folder) : old_(fs::current_path()) { fs::current_path(folder); }
-  ~ScopedFolder() { fs::current_path(old_); }
-
- private:
-  fs::path old_;
-};
-
 std::string WorkFileBytes(const WorkFile& work) {
   std::uint64_t size = 0;
   EXPECT_EQ(work.Handle().Size(size), 0);

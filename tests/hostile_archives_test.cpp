@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "blp_builder.h"
 #include "fixture_records.h"
 #include "map_builder.h"
 #include "sample_maps.h"
@@ -507,6 +508,75 @@ TEST(HostileArchives, FixtureMapsGiveTheSameOutputForEveryNumberOfWorkers) {
   EXPECT_EQ(first.status, 0) << first.out << first.err;
   EXPECT_EQ(FolderFiles(mini).size(), 5u * copies);
   ExpectTheSameForEveryNumberOfWorkers(args, {}, first, dir / "info.txt", mini);
+}
+
+// Pictures and tables that claim sizes far beyond what they hold, or that
+// would take far more memory than any real map's: the run's peak memory,
+// its workers' included, stays small, with /m and with --pictures. The
+// peak counts this process's memory too, copied when the run is started,
+// so the maps are made into files at once and not kept here.
+TEST(HostileArchives, HugeClaimedSizesKeepPeakMemoryBounded) {
+  constexpr long kBoundKiB = 64 * 1024;
+  TempDir dir;
+  const fs::path maps = dir / "maps";
+  fs::create_directories(maps);
+  SampleMap sample;
+  sample.pictureSize = 16;
+  auto build = [&](const std::string& kind, const std::string& picture, const std::string& bytes) {
+    std::vector<EmbeddedFile> files = SampleMapFiles(sample);
+    std::erase_if(files, [&](const EmbeddedFile& f) { return f.name == picture; });
+    files.push_back({picture, bytes});
+    EXPECT_TRUE(BuildMap(maps / (kind + ".w3m"), files));
+  };
+  const auto grey = [](int, int) { return Bgra{90, 90, 90, 255}; };
+
+  build("jpeg-65535", "war3mapMap.blp",
+        MakeBlpFromJpeg(16, 16, EncodeBgraJpeg(16, 16, grey), {.width = 65535, .height = 65535}));
+  std::string paletted = MakePalettedBlp(16, 16, std::array<Bgra, 256>{}, [](int, int) { return std::uint8_t{0}; });
+  Put32(paletted, 12, 65535);
+  Put32(paletted, 16, 65535);
+  build("paletted-65535", "war3mapMap.blp", paletted);
+  // Within the layout's limits, its stream claiming as much and cut short.
+  build("jpeg-16384", "war3mapMap.blp", MakeBlpFromJpeg(16384, 16, EncodeBgraJpeg(16384, 16, grey).substr(0, 2000)));
+  // Previews of runs, a few hundred kilobytes: one larger than is decoded,
+  // and one of the most pixels decoded.
+  build("preview-rle-4096", "war3mapPreview.tga", MakeTga(4096, 4096, grey, {.runLength = true, .bits = 32}));
+  build("preview-rle-2048", "war3mapPreview.tga", MakeTga(2048, 2048, grey, {.runLength = true, .bits = 32}));
+
+  // The tables: claiming millions of entries past the file's end, and as
+  // many where the file (padded with zeros) does hold them.
+  const std::string intact = ReadFile(maps / "jpeg-65535.w3m");
+  const Layout l = ReadLayout(intact);
+  for (const std::uint32_t field : {24u, 28u}) {
+    const std::string table = field == 24 ? "hash" : "block";
+    std::string claim = intact;
+    Put32(claim, l.header + field, 0x00400000);
+    WriteFile(maps / (table + "-claims-4M.w3m"), claim);
+    const std::size_t start = field == 24 ? l.hashTable : l.blockTable;
+    claim.resize(std::max(claim.size(), start + 16 * std::size_t{0x00200000}));
+    Put32(claim, l.header + field, 0x00200000);
+    WriteFile(maps / (table + "-holds-2M.w3m"), claim);
+  }
+  // As many entries in both as a map may have.
+  std::string most = intact;
+  Put32(most, l.header + 24, 0x00040000);
+  Put32(most, l.header + 28, 0x00040000);
+  most.resize(std::max(l.hashTable, l.blockTable) + 16 * std::size_t{0x00040000});
+  WriteFile(maps / "both-hold-256K.w3m", most);
+
+  for (const auto& entry : fs::directory_iterator(maps)) {
+    const std::string kind = entry.path().stem().string();
+    SCOPED_TRACE(kind);
+    for (const char* option : {"/m", "--pictures"}) {
+      const fs::path out = dir / (kind + option[1]);
+      fs::create_directories(out);
+      const ProcessResult r =
+          RunKorvanel({entry.path().string(), "/i", (dir / "info.txt").string(), "/o", option, out.string()});
+      EXPECT_TRUE(r.status == 0 || r.status == 1) << option << " exit status " << r.status << r.out << r.err;
+      EXPECT_LT(r.maxResidentKiB, kBoundKiB) << option;
+      std::cout << "[   NOTE   ] " << kind << " " << option << ": peak " << r.maxResidentKiB << " KiB\n";
+    }
+  }
 }
 
 TEST(HostileArchives, NamesThatAreNoMapFilesAreReportedAsSingleSources) {

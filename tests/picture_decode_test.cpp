@@ -203,6 +203,9 @@ TEST(DecodeBlp, RefusesWhatItCannotDecode) {
   ExpectRefused(Blp, field(field(paletted, 12, 4096), 16, 4096), PictureError::kTruncated, "paletted 4096 x 4096");
   ExpectRefused(Blp, with({.width = 4096, .height = 4096}), PictureError::kTooLarge, "JPEG kind 4096 x 4096");
   ExpectRefused(Blp, with({.width = 2048, .height = 2048}), PictureError::kDamaged, "JPEG kind, stream smaller");
+  // Within the sides, more pixels than are decoded, every one of them there.
+  ExpectRefused(Blp, MakePalettedBlp(2049, 2048, TestPalette(), PaletteIndex, {.depth = 0}), PictureError::kTooLarge,
+                "paletted 2049 x 2048");
 
   std::string garbled = jpegKind;
   for (std::size_t i = 1000; i < garbled.size(); ++i) garbled[i] = 'x';
@@ -261,6 +264,7 @@ TEST(DecodeTga, RefusesWhatItCannotDecode) {
   const auto huge = [&](std::string tga) { return byte(byte(byte(byte(tga, 12, 0), 13, 0x10), 14, 0), 15, 0x10); };
   ExpectRefused(Tga, huge(plain), PictureError::kTruncated, "plain, 4096 x 4096");
   ExpectRefused(Tga, huge(runs), PictureError::kTruncated, "run-length, 4096 x 4096");
+  ExpectRefused(Tga, MakeTga(2048, 2049, ok, {.runLength = true}), PictureError::kTooLarge, "run-length, 2048 x 2049");
 
   // Run-length packets that end early or run past the picture.
   ExpectRefused(Tga, runs.substr(0, runs.size() - 1), PictureError::kTruncated, "repeated pixel cut");

@@ -7,6 +7,23 @@
 #include "test_support.h"
 
 namespace korvanel::test {
+namespace {
+
+// Makes nested folders, one at a time from the current one, until their
+// full path (from `top`, the current folder) passes 4096 bytes, and stays in
+// the deepest; returns its full path.
+std::string DescendBeyondTheSystemLimit(const fs::path& top) {
+  const std::string segment(200, 'd');
+  std::string deep = top.string();
+  for (int i = 0; i < 21; ++i) {
+    fs::create_directory(segment);
+    fs::current_path(segment);
+    deep += "/" + segment;
+  }
+  return deep;
+}
+
+}  // namespace
 
 TEST(Pipeline, OddNamesAndPathsLongerThanTheSystemLimit) {
   TempDir dir;
@@ -18,19 +35,12 @@ TEST(Pipeline, OddNamesAndPathsLongerThanTheSystemLimit) {
   const std::vector<std::string> names = {"-dash.w3m", "100% %s %n.w3m", "caf\xC3\xA9 \\ back.w3m", "line\nfeed.w3m"};
   for (const auto& name : names) ASSERT_TRUE(BuildMap(maps / name, files));
 
-  // Nested folders whose full path passes 4096 bytes, made step by step.
-  const std::string segment(200, 'd');
-  const fs::path old = fs::current_path();
-  fs::current_path(maps);
-  std::string deep = maps.string();
-  for (int i = 0; i < 24; ++i) {
-    fs::create_directory(segment);
-    fs::current_path(segment);
-    deep += "/" + segment;
+  std::string deep;
+  {
+    ScopedFolder inside(maps);
+    deep = DescendBeyondTheSystemLimit(maps) + "/deep.w3m";
+    ASSERT_TRUE(BuildMap("deep.w3m", files));
   }
-  ASSERT_TRUE(BuildMap("deep.w3m", files));
-  fs::current_path(old);
-  deep += "/deep.w3m";
   ASSERT_GT(deep.size(), 4096u);
 
   fs::create_directory(dir / "mini");
@@ -98,6 +108,32 @@ TEST(Pipeline, PercentSignsBackslashesAndLatin1NamesArePrintedAsTheyAre) {
   r = RunKorvanel({missing});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "ERROR!\nUnable to open the map file :\n" + missing + "\n");
+}
+
+// Started inside such a folder, the walk works as from the top: the folder
+// and the maps are reached relative to it, the records still give absolute
+// paths, and the info file named relative to it lands there.
+TEST(Pipeline, AWalkStartedDeeperThanTheSystemLimitWorksFromInside) {
+  TempDir dir;
+  SampleMap sample;
+  sample.pictureSize = 16;
+  const auto files = SampleMapFiles(sample);
+  ScopedFolder inside(dir.Path());
+  const std::string deep = DescendBeyondTheSystemLimit(dir.Path());
+  ASSERT_GT(deep.size(), 4096u);
+  ASSERT_TRUE(BuildMap("here.w3m", files));
+  fs::create_directory("sub");
+  ASSERT_TRUE(BuildMap("sub/below.w3m", files));
+
+  ProcessResult r = RunKorvanel({".", "/s", "/i", "info.txt", "/o", "--json", "maps.jsonl"});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(ReadFile("info.txt"), RecordHead(deep + "/here.w3m") + SampleMapLines(sample) +
+                                      RecordHead(deep + "/sub/below.w3m") + SampleMapLines(sample));
+  const auto catalogue = ParseCatalogue(ReadFile("maps.jsonl"));
+  ASSERT_EQ(catalogue.size(), 2u);
+  EXPECT_EQ(CatalogueText(catalogue[1], "path"), deep + "/sub/below.w3m");
+  EXPECT_TRUE(catalogue[1]["opened"].get<bool>());
 }
 
 }  // namespace korvanel::test

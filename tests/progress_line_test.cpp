@@ -67,6 +67,66 @@ TEST(TerminalText, ControlBytesEscapedAllElseKept) {
             "\xE0\\233\\200|\xED\xA0\\200|\xF4\\220\\200\\200|\xE1\\233");
 }
 
+// Columns, not bytes: each case is the text, the columns there are and the
+// start of the text that fits.
+TEST(TerminalText, FittedToColumnsNeverInsideACharacter) {
+  const struct {
+    std::string text;
+    std::size_t columns;
+    std::string fits;
+  } kCases[] = {
+      {"plain.w3m", 5, "plain"},
+      {"plain.w3m", 20, "plain.w3m"},
+      {"", 3, ""},
+      // Two bytes, one column each.
+      {"caf\xC3\xA9s", 4, "caf\xC3\xA9"},
+      // CJK and Hangul take two columns: a character that would pass the edge
+      // is left out whole, not cut.
+      {"\xE5\x9C\xB0\xE5\x9B\xBE.w3m", 4, "\xE5\x9C\xB0\xE5\x9B\xBE"},
+      {"\xE5\x9C\xB0\xE5\x9B\xBE.w3m", 3, "\xE5\x9C\xB0"},
+      {"\xE5\x9C\xB0", 1, ""},
+      {"\xED\x95\x9C\xEA\xB8\x80", 3, "\xED\x95\x9C"},
+      {"\xEF\xBC\xA1" "b", 2, "\xEF\xBC\xA1"},      // fullwidth A
+      {"\xF0\xA0\x80\x80x", 2, "\xF0\xA0\x80\x80"},  // outside the first plane
+      {"\xF0\x9F\x98\x80x", 2, "\xF0\x9F\x98\x80"},  // an emoji
+      // Combining marks and joiners take none, and stay with their letter.
+      {"e\xCC\x81" "e\xCC\x81", 1, "e\xCC\x81"},
+      {"a\xE2\x80\x8D" "b", 1, "a\xE2\x80\x8D"},
+      {"\xE3\x81\x8B\xE3\x82\x99x", 2, "\xE3\x81\x8B\xE3\x82\x99"},
+      // Bytes outside any character are drawn as one replacement character
+      // each; escapes are as many columns as they have letters.
+      {"\xE9t\xE9", 2, "\xE9t"},
+      {"\xE1\xE5\x9C", 2, "\xE1\xE5"},
+      {"\\233x", 4, "\\233"},
+      {"\xF0\x9F\x98", 2, "\xF0\x9F"},
+  };
+  for (const auto& c : kCases) EXPECT_EQ(FitToColumns(c.text, c.columns), c.fits) << c.text << " in " << c.columns;
+}
+
+// The line fits the terminal's columns, whatever the bytes of the name.
+TEST(ProgressLine, FitsTheTerminalsColumns) {
+  int master = -1, slave = -1;
+  struct winsize size {};
+  size.ws_col = 21;
+  if (::openpty(&master, &slave, nullptr, nullptr, &size) != 0) GTEST_SKIP() << "no pseudo-terminal";
+  ::fcntl(master, F_SETFL, O_NONBLOCK);
+  {
+    ProgressLine progress(slave);
+    progress.Step("first.w3m");
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    // "1 maps, N.N/s: " leaves 5 or 6 of the 20 columns: two characters and
+    // perhaps the start of a third, never half of one.
+    ASSERT_TRUE(progress.Step("\xE5\x9C\xB0\xE5\x9B\xBE\xE5\x9C\xB0\xE5\x9B\xBE.w3m"));
+    const std::string shown = Drain(master);
+    const std::string head = shown.substr(0, shown.find(": ") + 2);
+    EXPECT_EQ(shown.substr(head.size()),
+              std::string("\xE5\x9C\xB0\xE5\x9B\xBE\xE5\x9C\xB0").substr(0, (20 - (head.size() - 4)) / 2 * 3))
+        << shown;
+  }
+  ::close(master);
+  ::close(slave);
+}
+
 TEST(TerminalText, ConsoleEscapesOnlyWhatATerminalShows) {
   const std::string message = "ERROR!\nUnable to open the map file :\nmaps/\x1b]52;c;aGk=\x07.w3m\n";
   const std::string diagnostic = "reading maps/\x1b[2J.w3m";

@@ -33,6 +33,19 @@ class TempDir {
   fs::path path_;
 };
 
+// Runs inside `folder`, returning to the previous one at the end of the
+// scope; the folder may be changed again meanwhile.
+class ScopedFolder {
+ public:
+  explicit ScopedFolder(const fs::path& folder) : old_(fs::current_path()) { fs::current_path(folder); }
+  ~ScopedFolder() { fs::current_path(old_); }
+  ScopedFolder(const ScopedFolder&) = delete;
+  ScopedFolder& operator=(const ScopedFolder&) = delete;
+
+ private:
+  fs::path old_;
+};
+
 // Sets or removes (value null) an environment variable for one scope.
 class ScopedEnv {
  public:
