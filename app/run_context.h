@@ -101,6 +101,11 @@ class RunContext : public LineWriter {
   ConvertedMap& TakePicture(std::uint64_t number);
   // The map's file `name` when it was asked for and found.
   static const ExtractedFile* FileOf(const QueuedMap& map, const char* name);
+  // The file that followed those asked for: the loading screen's picture,
+  // when it was asked for and the map opened.
+  static const ExtractedFile* LoadingScreenOf(const QueuedMap& map);
+  // The loading screen the map information names, as it names it.
+  std::string LoadingScreenPath() const;
   // Writes the map's pictures into its folder of the pictures folder and
   // notes them, and those that could not be made, in the record.
   void PublishPictures(const QueuedMap& map, MapPictures& pictures);
