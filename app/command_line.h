@@ -38,6 +38,9 @@ inline constexpr std::string_view kUpdateWithoutCatalogue = "--update needs --js
 inline constexpr std::string_view kUpdateWithOtherOutputs =
     "--update reads only the maps that changed, so it writes the catalogue alone: leave out /i, /m and --pictures";
 inline constexpr std::string_view kPicturesWithoutFolder = "--pictures needs the folder to write the pictures into";
+inline constexpr std::string_view kGalleryWithoutFolder = "--gallery needs the folder to write the page and the pictures into";
+inline constexpr std::string_view kGalleryAndOtherPictures =
+    "--gallery DIR writes the pictures into DIR: leave out --pictures or give it the same folder";
 // Printed after kUsageText for --help and -h.
 extern const std::string_view kExtensionsHelpText;
 // "korvanel" and the version, one line.

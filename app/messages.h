@@ -211,6 +211,9 @@ inline std::string PictureExistsWhy(const std::string& file) {
 inline std::string PictureNotWrittenWhy(const std::string& file, int error) {
   return "cannot write the picture " + file + ": " + ErrorText(error);
 }
+inline std::string GalleryNotWrittenDiagnostic(const std::string& folder, int error) {
+  return "the gallery page " + folder + "index.html was not written (the one before, if any, stays): " + ErrorText(error);
+}
 inline std::string PicturesFolderMissing(const std::string& folder) {
   return "the pictures folder " + folder + " does not exist; make it first";
 }

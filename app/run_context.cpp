@@ -227,6 +227,14 @@ bool RunContext::OpenCatalogue(const std::string& source) {
 
 void RunContext::WriteCatalogue() {
   if (catalogue_.IsOpen()) CatalogueWritten(catalogue_.Write(record_));
+  if (gallery_.IsOpen()) gallery_.Add(record_);
+}
+
+bool RunContext::OpenGallery() {
+  const int error = gallery_.Begin(options.picturesDirectory);
+  if (error == 0) return true;
+  reporter_.Diagnose(GalleryNotWrittenDiagnostic(options.picturesDirectory, error));
+  return false;
 }
 
 void RunContext::CatalogueWritten(int error) {
@@ -238,6 +246,12 @@ void RunContext::CatalogueWritten(int error) {
 RunSummary RunContext::Finish() {
   CloseInfoFile();
   CatalogueWritten(catalogue_.Close());
+  if (gallery_.IsOpen()) {
+    if (const int error = gallery_.Finish(); error != 0) {
+      reporter_.Diagnose(GalleryNotWrittenDiagnostic(options.picturesDirectory, error));
+      summary_.picturesFailed = true;
+    }
+  }
   firstWithChecksum_.clear();
   pictureFolders_.clear();
   const RunSummary summary = summary_;
@@ -294,7 +308,7 @@ void RunContext::QueueMap(const std::string& path, std::string_view name, const 
     }
     // Only later editors name a loading screen of the map's own.
     const bool loadingScreen = !options.picturesDirectory.empty() && options.laterFormats;
-    map.request = archive_.RequestMapFiles(openPath, names_, {.identify = catalogue_.IsOpen(), .loadingScreen = loadingScreen});
+    map.request = archive_.RequestMapFiles(openPath, names_, {.identify = catalogue_.IsOpen() || options.gallery, .loadingScreen = loadingScreen});
   }
   while (queued_.size() > archive_.MapsAhead()) ProcessQueuedMap();
 }

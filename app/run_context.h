@@ -17,6 +17,7 @@
 #include "app/run_summary.h"
 #include "archive/map_archive.h"
 #include "output/catalogue_writer.h"
+#include "output/gallery_page.h"
 #include "output/info_writer.h"
 #include "output/map_record.h"
 #include "output/minimap_pool.h"
@@ -52,6 +53,10 @@ class RunContext : public LineWriter {
   // changed since are not read again.
   bool OpenCatalogue(const std::string& source);
   bool IsCatalogueOpen() const { return catalogue_.IsOpen(); }
+
+  // Starts the gallery page in options.picturesDirectory, or says on
+  // standard error why not.
+  bool OpenGallery();
 
   // Each walks or processes to the end, so every map is reported when they
   // return.
@@ -133,7 +138,8 @@ class RunContext : public LineWriter {
   void ExportMinimap(const std::string& path, const ConvertedMinimap& picture);
   // Reports the first failed write of the info file.
   void InfoFileWritten(int error);
-  // The map's record as the catalogue's next line.
+  // The map's record as the catalogue's next line, and the gallery's
+  // next card.
   void WriteCatalogue();
   // Says on standard error why the catalogue was not created, if it was not.
   bool OpenedCatalogue(int error);
@@ -145,6 +151,8 @@ class RunContext : public LineWriter {
   Reporter& reporter_;
   InfoWriter info_;
   CatalogueWriter catalogue_;
+  // Its first error is kept and said when it ends.
+  GalleryPage gallery_;
   PreviousCatalogue previous_;
   // How many maps of each file name have a folder in the pictures folder.
   std::unordered_map<std::string, int> pictureFolders_;

@@ -871,3 +871,40 @@ TEST(Pipeline, TheLoadingScreenAMapImports) {
 }
 
 }  // namespace korvanel::test
+
+namespace korvanel::test {
+
+// --gallery: the page of the run beside the pictures, every map a card, the
+// unopenable ones too, with links from the page's folder; a second run's
+// page replaces the first; a missing folder stops the run before anything.
+TEST(Pipeline, TheGalleryPageOfARun) {
+  TempDir dir;
+  const fs::path maps = dir / "maps", gallery = dir / "gallery";
+  for (const fs::path& folder : {maps, gallery}) fs::create_directories(folder);
+  SampleMap sample;
+  ASSERT_TRUE(BuildMap(maps / "a map.w3m", SampleMapFiles(sample)));
+  WriteFile(maps / "b_broken.w3m", "no archive");
+  const ProcessResult r = RunKorvanel({maps.string(), "--gallery", gallery.string(), "/i", (dir / "info.txt").string()});
+  EXPECT_EQ(r.status, 1);
+  const ProcessResult plain = RunKorvanel({maps.string(), "/i", (dir / "plain.txt").string()});
+  EXPECT_EQ(r.out, plain.out);
+  EXPECT_EQ(ReadFile(dir / "info.txt"), ReadFile(dir / "plain.txt"));
+  const std::string html = ReadFile(gallery / "index.html");
+  EXPECT_NE(html.find("<a class=\"pic\" href=\"a%20map.w3m/minimap.png\">"), std::string::npos);
+  EXPECT_NE(html.find("href=\"../maps/a%20map.w3m\">a map.w3m</a>"), std::string::npos);
+  EXPECT_NE(html.find("class=\"card s-unopenable\""), std::string::npos);
+  EXPECT_NE(html.find("2 maps: 1 read, 0 partial, 1 unopenable; 0 duplicates."), std::string::npos);
+  EXPECT_TRUE(fs::exists(gallery / "a map.w3m" / "minimap.png"));
+
+  fs::remove(maps / "b_broken.w3m");
+  EXPECT_EQ(RunKorvanel({maps.string(), "--gallery", gallery.string()}).status, 0);
+  EXPECT_NE(ReadFile(gallery / "index.html").find("1 map: 1 read,"), std::string::npos);
+  EXPECT_EQ(std::distance(fs::directory_iterator(gallery), fs::directory_iterator()), 2);  // no page left half-way
+
+  const ProcessResult missing = RunKorvanel({maps.string(), "--gallery", (dir / "nosuch").string()});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.err, "korvanel: the pictures folder " + (dir / "nosuch/").string() + " does not exist; make it first\n");
+  EXPECT_FALSE(fs::exists(dir / "nosuch"));
+}
+
+}  // namespace korvanel::test
