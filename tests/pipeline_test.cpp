@@ -13,6 +13,7 @@
 
 #include "app/command_line.h"
 #include "app/extractor_app.h"
+#include "output/gallery_page.h"
 #include "parsers/map_info.h"
 #include "blp_builder.h"
 #include "fixture_records.h"
@@ -905,6 +906,40 @@ TEST(Pipeline, TheGalleryPageOfARun) {
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(missing.err, "korvanel: the pictures folder " + (dir / "nosuch/").string() + " does not exist; make it first\n");
   EXPECT_FALSE(fs::exists(dir / "nosuch"));
+}
+
+}  // namespace korvanel::test
+
+namespace korvanel::test {
+
+// The real maps in a gallery: a card for each, its picture the preview
+// where the map has one, a link to every picture the catalogue names, and
+// the one copy marked.
+TEST(Pipeline, TheGalleryOfTheRealMaps) {
+  KVL_REQUIRE_FIXTURE(bench, "bench/forest_defense.w3x");
+  TempDir dir;
+  const fs::path maps = dir / "maps", gallery = dir / "gallery";
+  for (const fs::path& folder : {maps, gallery}) fs::create_directories(folder);
+  for (const char* sub : {"maps", "w3x", "bench"})
+    for (const auto& entry : fs::directory_iterator(FixturesDir() / sub)) fs::copy_file(entry.path(), maps / entry.path().filename());
+  fs::copy_file(maps / "smallest_roc.w3m", maps / "zz copy.w3m");
+  const ProcessResult r = RunKorvanel({maps.string(), "--w3x", "--gallery", gallery.string(), "--json", (dir / "c.jsonl").string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string html = ReadFile(gallery / "index.html");
+  const std::vector<Json> catalogue = ParseCatalogue(ReadFile(dir / "c.jsonl"));
+  ASSERT_GE(catalogue.size(), 7u);
+  std::size_t cards = 0;
+  for (std::size_t at = html.find("<article"); at != std::string::npos; at = html.find("<article", at + 1)) ++cards;
+  EXPECT_EQ(cards, catalogue.size());
+  EXPECT_EQ(html.find("class=\"dt\""), html.rfind("class=\"dt\""));
+  EXPECT_NE(html.find("class=\"dt\""), std::string::npos);
+  EXPECT_NE(html.find("<img loading=\"lazy\" decoding=\"async\" alt=\"\" src=\"forest_defense.w3x/preview.png\""), std::string::npos);
+  for (const Json& map : catalogue) {
+    EXPECT_NE(html.find(">" + EscapeHtml(CatalogueText(map["map_info"]["name"], "resolved")) + "</h2>"), std::string::npos) << map["path"];
+    for (const Json& picture : map["pictures"])
+      EXPECT_NE(html.find("href=\"" + RelativeUrl(gallery.string(), picture["file"].get<std::string>()) + "\""), std::string::npos)
+          << picture["file"];
+  }
 }
 
 }  // namespace korvanel::test
