@@ -53,9 +53,13 @@ class GalleryPage {
   int Finish();
 
  private:
+  // Cards are collected and written a block at a time.
+  static constexpr std::size_t kFlushSize = 64 * 1024;
   int Write(std::string_view text);
+  int Flush();
 
   File file_;
+  std::string buffer_;
   std::string dir_;  // absolute, without links, ending in '/'
   // Where the file system has no unnamed files: the page's name while it grows.
   std::string growingPath_;
