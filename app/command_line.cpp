@@ -14,7 +14,7 @@ bool IsAnyOf(std::string_view token, std::initializer_list<std::string_view> nam
   return std::any_of(names.begin(), names.end(), [&](std::string_view n) { return EqualsNoCase(token, n); });
 }
 
-enum class Switch { kNone, kSubdirectories, kAppend, kOverwrite, kHelp, kLongHelp, kInfo, kMinimaps, kJson, kVersion, kJobs, kW3x, kUpdate, kPictures };
+enum class Switch { kNone, kSubdirectories, kAppend, kOverwrite, kHelp, kLongHelp, kInfo, kMinimaps, kJson, kVersion, kJobs, kW3x, kUpdate, kPictures, kGallery };
 
 // "-s -a -o -i -m" work as well as the slashed switches.
 Switch Classify(std::string_view token) {
@@ -31,6 +31,7 @@ Switch Classify(std::string_view token) {
   if (token == "--w3x") return Switch::kW3x;
   if (token == "--update") return Switch::kUpdate;
   if (token == "--pictures") return Switch::kPictures;
+  if (token == "--gallery") return Switch::kGallery;
   if (is("/i")) return Switch::kInfo;
   if (is("/m")) return Switch::kMinimaps;
   if (token == "--jobs" || token.starts_with("--jobs=")) return Switch::kJobs;
@@ -101,12 +102,32 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       case Switch::kUpdate:
         cl.options.updateCatalogue = true;
         break;
-      case Switch::kPictures:
-        if (!TakeValue(next, arguments.end(), cl.options.picturesDirectory)) {
+      case Switch::kPictures: {
+        std::string folder;
+        if (!TakeValue(next, arguments.end(), folder)) {
           cl.usage = true;
           cl.problem = kPicturesWithoutFolder;
+        } else if (cl.options.gallery && cl.options.picturesDirectory != folder) {
+          cl.usage = true;
+          cl.problem = kGalleryAndOtherPictures;
         }
+        if (!cl.options.gallery) cl.options.picturesDirectory = folder;
         break;
+      }
+      case Switch::kGallery: {
+        // The page shows the pictures from beside them: one folder for both.
+        std::string folder;
+        if (!TakeValue(next, arguments.end(), folder)) {
+          cl.usage = true;
+          cl.problem = kGalleryWithoutFolder;
+        } else if (!cl.options.picturesDirectory.empty() && cl.options.picturesDirectory != folder) {
+          cl.usage = true;
+          cl.problem = kGalleryAndOtherPictures;
+        }
+        cl.options.gallery = true;
+        cl.options.picturesDirectory = folder;
+        break;
+      }
       case Switch::kJson:
         if (!TakeValue(next, arguments.end(), cl.options.cataloguePath)) {
           cl.usage = true;
@@ -169,9 +190,13 @@ const std::string_view kExtensionsHelpText =
     " --jobs N               : read N maps at once (1 to 64; default: one for each processor)\n"
     " -h, --help             : print this help\n"
     " --pictures DIR         : write every picture of each map (minimap, preview, minimap with its start\n"
-    "                          locations and gold mines) as DIR/<map file name>/*.png, *.jpg\n"
+    "                          locations and gold mines, with --w3x the loading screen it imports) as\n"
+    "                          DIR/<map file name>/*.png, *.jpg\n"
+    " --gallery DIR          : --pictures DIR, and DIR/index.html: a page of every map as a card, with its\n"
+    "                          picture, name, author, players, size, status and copies, to filter and sort\n"
     " --update               : with --json FILE, keep the objects of the maps that did not change since FILE was\n"
-    "                          written, read the others, drop the maps that are gone (no /i, /m, --pictures)\n"
+    "                          written, read the others, drop the maps that are gone (no /i, /m, --pictures,\n"
+    "                          --gallery)\n"
     " --version              : print the program's name and version\n"
     " --w3x                  : also read *.w3x maps and the file formats of later editors\n";
 

@@ -87,6 +87,7 @@ int ExtractorApp::RunCommandLine(const std::vector<std::string>& arguments) {
     return kExitErrors;
   }
   if (!run.options.cataloguePath.empty() && !run.OpenCatalogue(source)) return kExitErrors;
+  if (run.options.gallery && !run.OpenGallery()) return kExitErrors;
 
   if (run.options.writeInfoFile && !run.OpenInfoFile(run.options.infoFilePath, source)) {
     console.Report(kInfoFileNotCreated, Icon::kStop);

@@ -50,6 +50,9 @@ inline constexpr char kUpdateWithoutCatalogue[] = "--update needs --json FILE, t
 inline constexpr char kUpdateWithOtherOutputs[] =
     "--update reads only the maps that changed, so it writes the catalogue alone: leave out /i, /m and --pictures";
 inline constexpr char kPicturesWithoutFolder[] = "--pictures needs the folder to write the pictures into";
+inline constexpr char kGalleryWithoutFolder[] = "--gallery needs the folder to write the page and the pictures into";
+inline constexpr char kGalleryAndOtherPictures[] =
+    "--gallery DIR writes the pictures into DIR: leave out --pictures or give it the same folder";
 inline constexpr char kJsonWithoutFile[] = "--json needs FILE, the catalogue to write (- for standard output)";
 inline std::string JobsValueProblem(std::size_t most) {
   return "--jobs takes a whole number from 1 to " + std::to_string(most);
@@ -234,6 +237,9 @@ inline std::string PictureExistsWhy(const std::string& file) {
 }
 inline std::string PictureNotWrittenWhy(const std::string& file, int error) {
   return "cannot write the picture " + file + ": " + ErrorText(error);
+}
+inline std::string GalleryNotWrittenDiagnostic(const std::string& folder, int error) {
+  return "the gallery page " + folder + "index.html was not written (the one before, if any, stays): " + ErrorText(error);
 }
 inline std::string PicturesFolderMissing(const std::string& folder) {
   return "the pictures folder " + folder + " does not exist; make it first";

@@ -70,7 +70,7 @@ constexpr RunStep kSteps[] = {
     {kPictureFile, nullptr},
     {"war3map.wts",
      [](Data d, TriggerStringTable& t, MapRecord&, LineWriter&, MapFormats f) { return ParseTriggerStrings(d, t, f); }},
-    {"war3map.w3i",
+    {kMapInfoFile,
      [](Data d, TriggerStringTable& t, MapRecord& r, LineWriter& w, MapFormats f) {
        return ParseMapInfo(d, t, r.mapInfo.emplace(), w, f);
      }},
@@ -238,6 +238,16 @@ bool RunContext::SettlePicturesFolder() {
 
 void RunContext::WriteCatalogue() {
   if (catalogue_.IsOpen()) CatalogueWritten(catalogue_.Write(record_));
+  if (gallery_.IsOpen()) gallery_.Add(record_);
+}
+
+bool RunContext::OpenGallery() {
+  const int error = gallery_.Begin(options.picturesDirectory);
+  if (error == 0) return true;
+  reporter_.Explain(GalleryNotWrittenDiagnostic(options.picturesDirectory, error));
+  // The run does not start, so an earlier catalogue stays as it was.
+  AbandonOutputs();
+  return false;
 }
 
 void RunContext::CatalogueWritten(int error) {
@@ -249,6 +259,12 @@ void RunContext::CatalogueWritten(int error) {
 RunSummary RunContext::Finish() {
   CloseInfoFile();
   CatalogueWritten(catalogue_.Close());
+  if (gallery_.IsOpen()) {
+    if (const int error = gallery_.Finish(); error != 0) {
+      reporter_.Diagnose(GalleryNotWrittenDiagnostic(options.picturesDirectory, error));
+      summary_.picturesFailed = true;
+    }
+  }
   firstWithChecksum_.clear();
   pictureFolders_.clear();
   const RunSummary summary = summary_;
@@ -302,7 +318,9 @@ void RunContext::QueueMap(const std::string& path, std::string_view name, const 
       map.steps.push_back(&step);
       names_.push_back(step.name);
     }
-    map.request = archive_.RequestMapFiles(openPath, names_, catalogue_.IsOpen());
+    // Only later editors name a loading screen of the map's own.
+    const bool loadingScreen = !options.picturesDirectory.empty() && options.laterFormats;
+    map.request = archive_.RequestMapFiles(openPath, names_, {.identify = catalogue_.IsOpen() || options.gallery, .loadingScreen = loadingScreen});
   }
   while (queued_.size() > archive_.MapsAhead()) ProcessQueuedMap();
 }
@@ -350,6 +368,12 @@ void RunContext::Collect(QueuedMap& map) {
   if (pictures) {
     any = take(kPreviewFile, work.sources.preview) || any;
     take(kIconsFile, work.sources.icons);
+    if (const ExtractedFile* screen = LoadingScreenOf(map); screen && screen->found) {
+      std::span<const std::byte> bytes;
+      ReadExtracted(*screen, bytes);
+      work.sources.loadingScreen.assign(bytes.begin(), bytes.end());
+      any = true;
+    }
   }
   if (!any) return;
   map.picture = minimaps_.Give(std::move(work));
@@ -377,6 +401,10 @@ const ExtractedFile* RunContext::FileOf(const QueuedMap& map, const char* name) 
   for (std::size_t i = 0; i < map.steps.size(); ++i)
     if (std::string_view(map.steps[i]->name) == name) return map.files[i].found ? &map.files[i] : nullptr;
   return nullptr;
+}
+
+const ExtractedFile* RunContext::LoadingScreenOf(const QueuedMap& map) {
+  return map.answer.opened && map.files.size() > map.steps.size() ? &map.files.back() : nullptr;
 }
 
 void RunContext::ProcessQueuedMap() {
@@ -456,6 +484,7 @@ void RunContext::ProcessInTurn(QueuedMap& map) {
   }
   NoteMissingFiles(map);
   if (record_.mapInfo && record_.mapInfo->endsAfterForces) record_.protection.push_back("map_info_cut_after_forces");
+  if (const ExtractedFile* screen = LoadingScreenOf(map)) Accept(path, LoadingScreenPath().c_str(), *screen);
   if (!options.picturesDirectory.empty()) {
     MapPictures none;
     PublishPictures(map, converted ? converted->pictures : map.pictureGiven ? TakePicture(map.picture).pictures : none);
@@ -533,6 +562,10 @@ void RunContext::Parse(const std::string& path, const RunStep& step, const Extra
   }
 }
 
+std::string RunContext::LoadingScreenPath() const {
+  return record_.mapInfo && record_.mapInfo->loadingScreenPath ? *record_.mapInfo->loadingScreenPath : std::string();
+}
+
 std::string RunContext::PictureFolder(const std::string& path) {
   const std::string name = path.substr(path.rfind(kPathSeparator) + 1);
   const int count = ++pictureFolders_[name];
@@ -542,8 +575,9 @@ std::string RunContext::PictureFolder(const std::string& path) {
 void RunContext::PublishPictures(const QueuedMap& map, MapPictures& pictures) {
   const std::string& path = map.path;
   for (const PictureFailure& failure : pictures.failures) {
-    record_.problems.push_back({failure.file, PictureNotMadeWhy(failure.kind, failure.error)});
-    reporter_.Diagnose(FileDiagnostic(path, failure.file, record_.problems.back().why));
+    const std::string file = failure.file.empty() ? LoadingScreenPath() : failure.file;
+    record_.problems.push_back({file, PictureNotMadeWhy(failure.kind, failure.error)});
+    reporter_.Diagnose(FileDiagnostic(path, file, record_.problems.back().why));
     summary_.picturesFailed = true;
   }
   if (pictures.pictures.empty()) return;

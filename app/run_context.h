@@ -17,6 +17,7 @@
 #include "app/run_summary.h"
 #include "archive/map_archive.h"
 #include "output/catalogue_writer.h"
+#include "output/gallery_page.h"
 #include "output/info_writer.h"
 #include "output/map_record.h"
 #include "output/minimap_pool.h"
@@ -52,14 +53,21 @@ class RunContext : public LineWriter {
   // changed since are not read again.
   bool OpenCatalogue(const std::string& source);
   bool IsCatalogueOpen() const { return catalogue_.IsOpen(); }
-  // Drops the catalogue begun, the old one left whole, for a run that does
-  // not take place after all.
-  void AbandonCatalogue() { catalogue_.Abandon(); }
+  // Drops the catalogue and the gallery page begun, the old ones left whole,
+  // for a run that does not take place after all.
+  void AbandonOutputs() {
+    catalogue_.Abandon();
+    gallery_.Abandon();
+  }
 
   // Takes options.picturesDirectory as typed or trimmed, ending in a
   // separator, or says why not: the folder must exist, and blanks name
   // none.
   bool SettlePicturesFolder();
+
+  // Starts the gallery page in options.picturesDirectory, or says on
+  // standard error why not.
+  bool OpenGallery();
 
   // Each walks or processes to the end, so every map is reported when they
   // return.
@@ -108,6 +116,11 @@ class RunContext : public LineWriter {
   ConvertedMap& TakePicture(std::uint64_t number);
   // The map's file `name` when it was asked for and found.
   static const ExtractedFile* FileOf(const QueuedMap& map, const char* name);
+  // The file that followed those asked for: the loading screen's picture,
+  // when it was asked for and the map opened.
+  static const ExtractedFile* LoadingScreenOf(const QueuedMap& map);
+  // The loading screen the map information names, as it names it.
+  std::string LoadingScreenPath() const;
   // Writes the map's pictures into its folder of the pictures folder and
   // notes them, and those that could not be made, in the record.
   void PublishPictures(const QueuedMap& map, MapPictures& pictures);
@@ -135,7 +148,8 @@ class RunContext : public LineWriter {
   void ExportMinimap(const std::string& path, const ConvertedMinimap& picture);
   // Reports the first failed write of the info file.
   void InfoFileWritten(int error);
-  // The map's record as the catalogue's next line.
+  // The map's record as the catalogue's next line, and the gallery's
+  // next card.
   void WriteCatalogue();
   // Reports the first failed write of the catalogue.
   void CatalogueWritten(int error);
@@ -145,6 +159,8 @@ class RunContext : public LineWriter {
   Reporter& reporter_;
   InfoWriter info_;
   CatalogueWriter catalogue_;
+  // Its first error is kept and said when it ends.
+  GalleryPage gallery_;
   PreviousCatalogue previous_;
   // How many maps of each file name have a folder in the pictures folder.
   std::unordered_map<std::string, int> pictureFolders_;

@@ -29,11 +29,10 @@ struct RunOptions {
   // --pictures: every picture of each map, in a folder of its own under
   // this one (ends in a separator); empty for none.
   std::string picturesDirectory;
+  // --gallery: also a page of every map, index.html in picturesDirectory.
+  bool gallery = false;
   // --w3x: .w3x maps too, and the file layouts of later editors.
   bool laterFormats = false;
-  // --gallery: the page of the pictures, written as index.html in this
-  // folder (ends in a separator); empty for none.
-  std::string gallery;
 };
 
 // What is wrong with an update asked for with these options (a text of

@@ -39,12 +39,12 @@ void MapArchive::SetWorkers(std::size_t count) {
   workerCount_ = count;
 }
 
-std::uint64_t MapArchive::RequestMapFiles(const std::string& path, std::span<const char* const> names, bool identify) {
+std::uint64_t MapArchive::RequestMapFiles(const std::string& path, std::span<const char* const> names, MapRequestFlags flags) {
   const std::uint64_t number = firstRequest_ + requests_.size();
   Request& request = requests_.emplace_back();
   request.path = path;
   request.names.assign(names.begin(), names.end());
-  request.identify = identify;
+  request.flags = flags;
   if (!IsReady()) return number;
   request.worker = nextWorker_;
   nextWorker_ = (nextWorker_ + 1) % workerCount_;
@@ -58,7 +58,7 @@ std::uint64_t MapArchive::RequestMapFiles(const std::string& path, std::span<con
         },
         workFile_.Handle().Descriptor());
   }
-  EncodeMapRequest(path, names, identify, request_);
+  EncodeMapRequest(path, names, flags, request_);
 
   // A path through this process's own descriptors means something else in
   // the worker, so it gets the open file instead.
@@ -111,7 +111,7 @@ MapAnswer MapArchive::CollectMapFiles(std::uint64_t number, std::vector<Extracte
 
   switch (workers_[request.worker]->Collect(reply_, libraryTimeout)) {
     case WorkerProcess::Outcome::kAnswered:
-      if (!DecodeMapReply(reply_, request.names.size(), answer, files)) {
+      if (!DecodeMapReply(reply_, request.names.size() + request.flags.loadingScreen, answer, files)) {
         answer = {};
         answer.failure = MapFailure::kLibraryFailed;
       }
@@ -123,7 +123,7 @@ MapAnswer MapArchive::CollectMapFiles(std::uint64_t number, std::vector<Extracte
       // No process to spare: the work is done here, unguarded, in the
       // worker's region, clear of the files still held.
       reader_.ForgetCopiedFiles();
-      reader_.CopyMapFiles(request.path, request.names, request.identify, answer, files, request.worker);
+      reader_.CopyMapFiles(request.path, request.names, request.flags, answer, files, request.worker);
       break;
   }
   // A worker started from now on is a copy of this process, so it learns

@@ -14,6 +14,7 @@
 #include "archive/extracted_file.h"
 #include "archive/map_answer.h"
 #include "archive/map_reader.h"
+#include "archive/map_request.h"
 #include "platform/worker_process.h"
 
 namespace korvanel {
@@ -54,9 +55,11 @@ class MapArchive {
   // only its worker, and it runs while the caller works on earlier maps'
   // files: requests go to the workers in turn, and an answer's files stay
   // in place until more than MapsAhead() requests after it have been made.
-  // `names` must outlive the request. With `identify` the answer also
-  // identifies the map file and notes the signs of protection.
-  std::uint64_t RequestMapFiles(const std::string& path, std::span<const char* const> names, bool identify = false);
+  // `names` must outlive the request. With `flags.identify` the answer also
+  // identifies the map file and notes the signs of protection; with
+  // `flags.loadingScreen` one file follows those named (see
+  // MapReader::CopyMapFiles).
+  std::uint64_t RequestMapFiles(const std::string& path, std::span<const char* const> names, MapRequestFlags flags = {});
   // Whether request `number`'s answer has come from its worker, so that
   // collecting it waits for no library work.
   bool IsAnswered(std::uint64_t number) const;
@@ -82,7 +85,7 @@ class MapArchive {
   struct Request {
     std::string path;
     std::vector<const char*> names;
-    bool identify = false;
+    MapRequestFlags flags;
     std::size_t worker = 0;  // which one, and which region of the work file
     bool posted = false;     // else it is done here when collected
     bool collected = false;

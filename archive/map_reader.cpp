@@ -7,6 +7,8 @@
 #include "archive/archive_precheck.h"
 #include "archive/map_request.h"
 #include "archive/work_file.h"
+#include "parsers/map_info.h"
+#include "parsers/model_textures.h"
 #include "platform/file.h"
 #include "platform/process.h"
 
@@ -114,7 +116,31 @@ ExtractedFile MapReader::CopyEmbeddedFile(ArchiveHandle archive, const char* nam
   return result;
 }
 
-void MapReader::CopyMapFiles(const std::string& path, std::span<const char* const> names, bool identify,
+std::span<const std::byte> MapReader::CopiedBytes(const ExtractedFile& file) {
+  std::span<const std::byte> bytes;
+  if (file.size == 0 || workFile_.View(file.offset, static_cast<std::size_t>(file.size), scratch_, bytes) != 0) return {};
+  return bytes;
+}
+
+ExtractedFile MapReader::CopyLoadingScreen(ArchiveHandle archive, std::span<const char* const> names,
+                                           std::span<const ExtractedFile> files, std::uint64_t archiveSize,
+                                           std::uint64_t& cursor, std::uint64_t regionEnd) {
+  const auto mapInfo = std::find_if(names.begin(), names.end(), [](const char* name) { return std::string_view(name) == kMapInfoFile; });
+  if (mapInfo == names.end()) return {};
+  MapInfo info;
+  // Only later editors name a file; the path is what matters here, texts
+  // need no trigger strings.
+  ParseMapInfo(CopiedBytes(files[static_cast<std::size_t>(mapInfo - names.begin())]), {}, info, MapFormats::kLater);
+  if (!info.loadingScreenPath || info.loadingScreenPath->empty()) return {};
+  const ExtractedFile screen = CopyEmbeddedFile(archive, info.loadingScreenPath->c_str(), archiveSize, cursor, regionEnd);
+  // A model's first texture is its picture; what else it holds is not
+  // shown.
+  const std::vector<std::string> textures = ModelTexturePaths(CopiedBytes(screen));
+  if (textures.empty()) return screen;
+  return CopyEmbeddedFile(archive, textures.front().c_str(), archiveSize, cursor, regionEnd);
+}
+
+void MapReader::CopyMapFiles(const std::string& path, std::span<const char* const> names, MapRequestFlags flags,
                              MapAnswer& answer, std::vector<ExtractedFile>& files, std::size_t region) {
   files.clear();
   answer = {};
@@ -125,23 +151,24 @@ void MapReader::CopyMapFiles(const std::string& path, std::span<const char* cons
     answer.failure = MapFailure::kNotReady;
     return;
   }
-  if (!CheckMapFile(path, scratch_, identify, answer, archiveSize)) return;
+  if (!CheckMapFile(path, scratch_, flags.identify, answer, archiveSize)) return;
   if (!OpenMapArchive(path, archive)) {
     answer.failure = MapFailure::kNotArchive;
     return;
   }
   answer.opened = true;
-  if (identify) answer.signs.noListfile = !HasFile(archive, kListfile);
+  if (flags.identify) answer.signs.noListfile = !HasFile(archive, kListfile);
   const std::uint64_t base = region * kWorkFileRegion, regionEnd = base + kWorkFileRegion;
   std::uint64_t cursor = base, begin = UINT64_MAX, end = 0;
-  for (const char* name : names) {
-    const ExtractedFile& result = files.emplace_back(CopyEmbeddedFile(archive, name, archiveSize, cursor, regionEnd));
+  for (const char* name : names) files.push_back(CopyEmbeddedFile(archive, name, archiveSize, cursor, regionEnd));
+  if (flags.loadingScreen) files.push_back(CopyLoadingScreen(archive, names, files, archiveSize, cursor, regionEnd));
+  calls_.close(archive);
+  for (const ExtractedFile& result : files) {
     if (result.size > 0) {
       begin = std::min(begin, result.offset);
       end = std::max(end, result.offset + result.size);
     }
   }
-  calls_.close(archive);
   // What a much larger map left behind is never read; it would only hold
   // pages. Some slack saves giving back and taking again pages on every
   // map. Other regions belong to other workers and are never touched.
@@ -180,13 +207,13 @@ void MapReader::Release(std::uint64_t number) {
 void MapReader::Serve(std::span<const std::byte> request, int file, std::vector<std::byte>& reply, std::size_t region) {
   const File sent(file);
   const char* path = nullptr;
-  bool identify = false;
+  MapRequestFlags flags;
   MapAnswer answer;
   files_.clear();
-  if (DecodeMapRequest(request, path, names_, identify)) {
+  if (DecodeMapRequest(request, path, names_, flags)) {
     // The run sends the map itself when its path goes through the run's
     // own descriptors, which mean something else here.
-    CopyMapFiles(sent.IsOpen() ? "/proc/self/fd/" + std::to_string(file) : path, names_, identify, answer, files_, region);
+    CopyMapFiles(sent.IsOpen() ? "/proc/self/fd/" + std::to_string(file) : path, names_, flags, answer, files_, region);
   }
   EncodeMapReply(answer, files_, reply);
 }

@@ -14,6 +14,7 @@
 
 #include "archive/extracted_file.h"
 #include "archive/map_answer.h"
+#include "archive/map_request.h"
 #include "platform/dynamic_library.h"
 #include "platform/scratch_buffer.h"
 
@@ -39,11 +40,16 @@ class MapReader {
 
   // Opens the map, copies each of `names` into the work file's region
   // `region` (archive/work_file.h), in that order, and closes the map;
-  // `answer` says whether the map opened and why not. With `identify` it
-  // also gets the map file's identity and the signs of protection. The
+  // `answer` says whether the map opened and why not. With
+  // `flags.identify` it also gets the map file's identity and the signs of
+  // protection. With `flags.loadingScreen` one more file follows those
+  // named: the picture of the loading screen that the map information
+  // (war3map.w3i, among `names`, read as later editors write it) names,
+  // or the first texture of the model it names; not found when the map
+  // holds none, as when the loading screen is one of the game's own. The
   // files of the kMapsAhead maps copied before are left in place.
-  void CopyMapFiles(const std::string& path, std::span<const char* const> names, bool identify, MapAnswer& answer,
-                    std::vector<ExtractedFile>& files, std::size_t region = 0);
+  void CopyMapFiles(const std::string& path, std::span<const char* const> names, MapRequestFlags flags,
+                    MapAnswer& answer, std::vector<ExtractedFile>& files, std::size_t region = 0);
   // The same for a request (archive/map_request.h), as the worker gets it:
   // `file` is the map itself, sent along with the request, or -1; it is
   // closed here.
@@ -79,6 +85,13 @@ class MapReader {
   // `archiveSize` judges the sizes the map's tables claim.
   ExtractedFile CopyEmbeddedFile(ArchiveHandle archive, const char* name, std::uint64_t archiveSize, std::uint64_t& cursor,
                                  std::uint64_t regionEnd);
+  // The loading screen's picture for CopyMapFiles, copied like the others.
+  ExtractedFile CopyLoadingScreen(ArchiveHandle archive, std::span<const char* const> names,
+                                  std::span<const ExtractedFile> files, std::uint64_t archiveSize, std::uint64_t& cursor,
+                                  std::uint64_t regionEnd);
+  // The bytes of a file copied into the work file, valid until the next
+  // copy; empty when it cannot be read back.
+  std::span<const std::byte> CopiedBytes(const ExtractedFile& file);
 
   WorkFile& workFile_;
   DynamicLibrary library_;

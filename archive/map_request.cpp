@@ -26,20 +26,21 @@ void PutText(std::vector<std::byte>& out, std::string_view text) {
 
 }  // namespace
 
-void EncodeMapRequest(std::string_view path, std::span<const char* const> names, bool identify,
+void EncodeMapRequest(std::string_view path, std::span<const char* const> names, MapRequestFlags flags,
                       std::vector<std::byte>& message) {
   message.clear();
-  message.push_back(std::byte{identify});
+  message.push_back(std::byte{flags.identify} | (std::byte{flags.loadingScreen} << 1));
   PutText(message, path);
   for (const char* name : names) PutText(message, name);
 }
 
 bool DecodeMapRequest(std::span<const std::byte> message, const char*& path, std::vector<const char*>& names,
-                      bool& identify) {
+                      MapRequestFlags& flags) {
   names.clear();
   // Every part ends with its zero byte, the last one too.
   if (message.size() < 2 || message.back() != std::byte{0}) return false;
-  identify = message[0] != std::byte{0};
+  flags.identify = (message[0] & std::byte{1}) != std::byte{0};
+  flags.loadingScreen = (message[0] & std::byte{2}) != std::byte{0};
   message = message.subspan(1);
   const char* const text = reinterpret_cast<const char*>(message.data());
   path = text;

@@ -30,7 +30,8 @@ constexpr Source kSources[] = {
     {"war3mapUnits.doo", "doodads"},        {"war3map.j", "script_scan"},
     {"scripts\\war3map.j", "script_scan"},  {"war3map.lua", "script_scan"},
     {"war3mapMap.blp", "minimap_convert"},  {"war3map.mmp", "minimap_icons"},
-    {"war3map.imp", "imports"},
+    {"war3map.imp", "imports"},             {"war3mapMap.blp", "blp_picture"},
+    {"war3mapPreview.tga", "tga_picture"},
 };
 
 bool Write(const fs::path& path, const std::vector<char>& bytes) {

@@ -11,6 +11,7 @@
 
 #include "fuzz/fuzz_rules.h"
 #include "parsers/line_writer.h"
+#include "parsers/picture.h"
 
 namespace korvanel::fuzz {
 
@@ -44,5 +45,21 @@ class CheckingWriter : public LineWriter {
   std::string_view bareFeedPrefix_;
   int lines_ = 0;
 };
+
+// A decoder's outcome: a picture of its own size within the bounds, or on
+// refusal the picture left as it was (here: empty).
+inline void CheckDecoded(PictureError error, const Picture& picture) {
+  if (error != PictureError::kNone) {
+    if (picture.width != 0 || picture.height != 0 || !picture.rgba.empty()) Fail("refused picture changed");
+    return;
+  }
+  if (picture.width < 1 || picture.height < 1 || picture.width > kMaxPictureSide || picture.height > kMaxPictureSide)
+    Fail("side out of bounds");
+  if (picture.rgba.size() != static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height) * 4)
+    Fail("pixels differ from the size");
+  if (!picture.alpha)
+    for (std::size_t i = 3; i < picture.rgba.size(); i += 4)
+      if (picture.rgba[i] != 255) Fail("no alpha but a pixel not opaque");
+}
 
 }  // namespace korvanel::fuzz

@@ -185,12 +185,6 @@ std::string DuplicateTail(const std::string& duplicateOf) {
   return text + '\n';
 }
 
-std::string_view Status(const MapRecord& record) {
-  if (!record.opened) return "unopenable";
-  const bool whole = std::none_of(record.problems.begin(), record.problems.end(), [](const MapProblem& p) { return !p.output; });
-  return whole ? "read" : "partial";
-}
-
 }  // namespace
 
 std::string CatalogueTime(std::int64_t seconds, std::uint32_t nanoseconds) {
@@ -231,7 +225,7 @@ std::string CatalogueLine(const MapRecord& record) {
                                 static_cast<std::uint8_t>(id->crc32 >> 8), static_cast<std::uint8_t>(id->crc32)};
     map["crc32"] = HexDigits(crc);
   }
-  map["status"] = Status(record);
+  map["status"] = MapStatus(record);
   map["opened"] = record.opened;
   map["protected"] = !record.protection.empty();
   map["protection"] = record.protection;

@@ -4,6 +4,7 @@
 // the catalogue shows all of it.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -66,5 +67,14 @@ struct MapRecord {
   // The first map of the run with the same checksum; empty for none.
   std::string duplicateOf;
 };
+
+// "read" when every file asked for was there and accepted, "partial" when
+// the map opened but one was not, "unopenable" otherwise. Problems with
+// what the run writes do not count.
+inline std::string_view MapStatus(const MapRecord& record) {
+  if (!record.opened) return "unopenable";
+  const bool whole = std::none_of(record.problems.begin(), record.problems.end(), [](const MapProblem& p) { return !p.output; });
+  return whole ? "read" : "partial";
+}
 
 }  // namespace korvanel

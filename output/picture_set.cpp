@@ -74,6 +74,18 @@ MapPictures PictureMaker::Make(const PictureSources& sources, const ConvertedMin
       AddPng(preview, "preview", "preview.png", kPreviewFile, made);
     }
   }
+  if (!sources.loadingScreen.empty()) {
+    Picture screen;
+    // TGA has no signature; BLP has, and the game takes either for a
+    // texture whatever the name.
+    const bool blp = ByteReader(sources.loadingScreen).MagicAt(0, "BLP");
+    const PictureError error = blp ? codecs_->blp.Decode(sources.loadingScreen, screen) : DecodeTga(sources.loadingScreen, screen);
+    if (error != PictureError::kNone) {
+      made.failures.push_back({"loading-screen", "", error});
+    } else {
+      AddPng(screen, "loading-screen", "loading-screen.png", "", made);
+    }
+  }
   codecs_->blp.Trim();
   return made;
 }

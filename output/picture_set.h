@@ -2,7 +2,7 @@
 // files' bytes, ready to publish: the minimap (war3mapMap.blp, every kind
 // of BLP1 the game writes), the preview (war3mapPreview.tga) and the
 // minimap with the start locations and gold mines of war3map.mmp drawn on
-// it. Writes no file: the run publishes them.
+// it, and the loading screen the map imports. Writes no file: the run publishes them.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +19,7 @@ namespace korvanel {
 struct ConvertedMinimap;
 
 struct EncodedPicture {
-  std::string_view kind;  // "minimap", "preview", "minimap-icons"
+  std::string_view kind;  // "minimap", "preview", "minimap-icons", "loading-screen"
   std::string fileName;   // e.g. "minimap.png"
   std::vector<std::byte> bytes;
   std::int32_t width = 0;
@@ -29,7 +29,8 @@ struct EncodedPicture {
 // A picture the map holds that could not be made, and why.
 struct PictureFailure {
   std::string_view kind;
-  std::string file;  // the embedded file
+  std::string file;  // the embedded file; empty for the loading screen, whose
+                     // name the map information gives
   PictureError error = PictureError::kDamaged;
 };
 
@@ -43,6 +44,9 @@ struct PictureSources {
   std::vector<std::byte> minimap;  // war3mapMap.blp
   std::vector<std::byte> preview;  // war3mapPreview.tga
   std::vector<std::byte> icons;    // war3map.mmp
+  // The picture the map information names for the loading screen, or the
+  // first texture of the model it names: a BLP1 or a TGA picture.
+  std::vector<std::byte> loadingScreen;
 };
 
 // Keeps the codecs' handles and buffers from one map to the next.

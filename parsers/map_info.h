@@ -50,6 +50,9 @@ struct GameVersion {
   std::int32_t build = 0;
 };
 
+// The map information's name in the map.
+inline constexpr char kMapInfoFile[] = "war3map.w3i";
+
 // What war3map.w3i holds, whatever its format. Each field is read in file
 // order; the one the data ends before is absent, and so is every later
 // one, so that whatever was read before a cut is still there.

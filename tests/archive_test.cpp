@@ -168,27 +168,29 @@ TEST(ArchiveLibrary, NeverFromTheCurrentFolder) {
 TEST(MapRequest, EncodedAndDecodedAlike) {
   std::vector<std::byte> message;
   const char* names[] = {"war3map.w3i", "war3mapUnits.doo", ""};
-  EncodeMapRequest("/maps/a b.w3m", names, true, message);
+  EncodeMapRequest("/maps/a b.w3m", names, {.identify = true}, message);
   const char* path = nullptr;
   std::vector<const char*> decoded{"left over"};
-  bool identify = false;
-  ASSERT_TRUE(DecodeMapRequest(message, path, decoded, identify));
+  MapRequestFlags flags;
+  ASSERT_TRUE(DecodeMapRequest(message, path, decoded, flags));
   EXPECT_STREQ(path, "/maps/a b.w3m");
-  EXPECT_TRUE(identify);
+  EXPECT_TRUE(flags.identify);
+  EXPECT_FALSE(flags.loadingScreen);
   ASSERT_EQ(decoded.size(), 3u);
   for (std::size_t i = 0; i < decoded.size(); ++i) EXPECT_STREQ(decoded[i], names[i]);
   // The names are used where they lie.
   EXPECT_GE(decoded[0], reinterpret_cast<const char*>(message.data()));
   EXPECT_LT(decoded[2], reinterpret_cast<const char*>(message.data() + message.size()));
 
-  EncodeMapRequest("/maps/none.w3m", {}, false, message);
-  ASSERT_TRUE(DecodeMapRequest(message, path, decoded, identify));
+  EncodeMapRequest("/maps/none.w3m", {}, {.loadingScreen = true}, message);
+  ASSERT_TRUE(DecodeMapRequest(message, path, decoded, flags));
   EXPECT_STREQ(path, "/maps/none.w3m");
-  EXPECT_FALSE(identify);
+  EXPECT_FALSE(flags.identify);
+  EXPECT_TRUE(flags.loadingScreen);
   EXPECT_TRUE(decoded.empty());
   message.pop_back();
-  EXPECT_FALSE(DecodeMapRequest(message, path, decoded, identify));
-  EXPECT_FALSE(DecodeMapRequest({}, path, decoded, identify));
+  EXPECT_FALSE(DecodeMapRequest(message, path, decoded, flags));
+  EXPECT_FALSE(DecodeMapRequest({}, path, decoded, flags));
 
   const std::vector<ExtractedFile> files = {{true, 0, 4096, 70000}, {false, 0, 0, 0}, {true, 27, 0, 0}};
   MapAnswer opened;
@@ -309,7 +311,7 @@ TEST_F(Extraction, IdentifiesEveryMapFileItCanRead) {
   ASSERT_TRUE(BuildMap(dir / "m.w3m", {{"war3map.w3i", "info"}}));
   const char* names[] = {"war3map.w3i"};
   std::vector<ExtractedFile> files;
-  answer = archive.CollectMapFiles(archive.RequestMapFiles((dir / "m.w3m").string(), names, true), files);
+  answer = archive.CollectMapFiles(archive.RequestMapFiles((dir / "m.w3m").string(), names, {.identify = true}), files);
   EXPECT_TRUE(answer.opened);
   ASSERT_TRUE(answer.identified);
   EXPECT_EQ(answer.identity.size, fs::file_size(dir / "m.w3m"));
@@ -326,11 +328,11 @@ TEST_F(Extraction, IdentifiesEveryMapFileItCanRead) {
   const std::uint32_t blockTable = static_cast<std::uint32_t>(map.size() - header - 16);
   map.replace(header + 0x14, 4, Le32(static_cast<std::int32_t>(blockTable)));
   WriteFile(dir / "cut.w3m", map);
-  answer = archive.CollectMapFiles(archive.RequestMapFiles((dir / "cut.w3m").string(), names, true), files);
+  answer = archive.CollectMapFiles(archive.RequestMapFiles((dir / "cut.w3m").string(), names, {.identify = true}), files);
   EXPECT_TRUE(answer.signs.blockTablePastEnd);
   EXPECT_FALSE(answer.signs.blockTableOutside);
   // Not asked to identify, the worker neither hashes nor looks.
-  answer = archive.CollectMapFiles(archive.RequestMapFiles((dir / "cut.w3m").string(), names, false), files);
+  answer = archive.CollectMapFiles(archive.RequestMapFiles((dir / "cut.w3m").string(), names), files);
   EXPECT_FALSE(answer.identified);
   EXPECT_FALSE(answer.signs.blockTablePastEnd);
 }

@@ -110,6 +110,32 @@ TEST(CommandLine, LongOptionMistakesAreNamedOnStandardError) {
   EXPECT_EQ(plain.err, "");
 }
 
+// --gallery DIR is --pictures DIR and a page: one folder for both, and
+// another one for the pictures is a mistake.
+TEST(CommandLine, GalleryWritesThePicturesBesideThePage) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"maps", "--gallery", "g"}, {"--gallery", "g", "maps", "--pictures", "g"}, {"maps", "--pictures", "g", "--gallery", "g"}}) {
+    const CommandLine cl = ParseCommandLine(args);
+    EXPECT_FALSE(cl.usage) << ::testing::PrintToString(args);
+    EXPECT_TRUE(cl.options.gallery);
+    EXPECT_EQ(cl.options.picturesDirectory, "g");
+  }
+  EXPECT_FALSE(ParseCommandLine({"maps", "--pictures", "g"}).options.gallery);
+  const std::pair<std::vector<std::string>, std::string_view> wrong[] = {
+      {{"maps", "--gallery"}, kGalleryWithoutFolder},
+      {{"maps", "--gallery", "/s"}, kGalleryWithoutFolder},
+      {{"maps", "--gallery", "g", "--pictures", "p"}, kGalleryAndOtherPictures},
+      {{"maps", "--pictures", "p", "--gallery", "g"}, kGalleryAndOtherPictures},
+      {{"maps", "--json", "c.jsonl", "--update", "--gallery", "g"}, kUpdateWithOtherOutputs},
+  };
+  for (const auto& [args, problem] : wrong) {
+    const CommandLine cl = ParseCommandLine(args);
+    EXPECT_TRUE(cl.usage && !cl.help) << ::testing::PrintToString(args);
+    EXPECT_EQ(cl.problem, problem) << ::testing::PrintToString(args);
+  }
+  EXPECT_NE(kExtensionsHelpText.find("\n --gallery DIR "), std::string_view::npos);
+}
+
 TEST(CommandLine, UsageCases) {
   for (auto help : {"/?", "-?", "/help", "-HELP", "--help", "?", "/HELP"}) {
     CommandLine cl = ParseCommandLine({help});

@@ -13,7 +13,9 @@
 
 #include "app/command_line.h"
 #include "app/extractor_app.h"
+#include "output/gallery_page.h"
 #include "parsers/map_info.h"
+#include "blp_builder.h"
 #include "fixture_records.h"
 #include "map_builder.h"
 #include "sample_maps.h"
@@ -796,6 +798,148 @@ TEST(Pipeline, EveryPictureOfEachMapInAFolderOfItsOwn) {
   const ProcessResult missing = RunKorvanel({maps.string(), "--pictures", (dir / "nosuch").string()});
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(missing.err, "korvanel: the pictures folder " + (dir / "nosuch/").string() + " does not exist; make it first\n");
+}
+
+}  // namespace korvanel::test
+
+namespace korvanel::test {
+
+// --pictures --w3x: the loading screen a map imports, as a BLP, a TGA or the
+// first texture of a model, becomes loading-screen.png; one of the game's
+// own (a path the map lacks) gives none, and a picture that claims too
+// much is refused, named, and the map's other pictures are still written.
+TEST(Pipeline, TheLoadingScreenAMapImports) {
+  TempDir dir;
+  const fs::path maps = dir / "maps", pictures = dir / "pictures";
+  for (const fs::path& folder : {maps, pictures}) fs::create_directories(folder);
+  const auto gradient = [](int x, int y) { return Bgra{static_cast<std::uint8_t>(x * 7), static_cast<std::uint8_t>(y * 9), 90, 255}; };
+  auto build = [&](const std::string& name, const std::string& screen, std::vector<EmbeddedFile> extra) {
+    SampleMap sample = LaterLayoutsMap();
+    sample.loadingScreen = screen;
+    std::vector<EmbeddedFile> files = SampleMapFiles(sample);
+    files.insert(files.end(), extra.begin(), extra.end());
+    ASSERT_TRUE(BuildMap(maps / name, files));
+  };
+  build("a_blp.w3x", "war3mapImported\\Load.blp", {{"war3mapImported\\Load.blp", MakeBlp(40, 30, gradient)}});
+  build("b_tga.w3x", "war3mapImported\\Load.tga", {{"war3mapImported\\Load.tga", MakeTga(24, 12, gradient, {.runLength = true})}});
+  build("c_model.w3x", "war3mapImported\\Load.mdx",
+        {{"war3mapImported\\Load.mdx", MakeMdx({"war3mapImported\\Tex.blp", "war3mapImported\\Other.blp"})},
+         {"war3mapImported\\Tex.blp", MakeBlp(16, 8, gradient)},
+         {"war3mapImported\\Other.blp", MakeBlp(4, 4, gradient)}});
+  build("d_game.w3x", "Loading.mdx", {});
+  std::string huge = MakeTga(8, 8, gradient);
+  huge.replace(12, 4, "\x88\x13\x88\x13");  // 5000 x 5000
+  build("e_huge.w3x", "Load.tga", {{"Load.tga", huge}});
+
+  const ProcessResult r = RunKorvanel({maps.string(), "--w3x", "--pictures", pictures.string(), "--json", (dir / "maps.jsonl").string()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "korvanel: " + (maps / "e_huge.w3x").string() +
+                       ": Load.tga: no loading-screen picture: it claims to be larger than 4096 pixels a side or 2048 x 2048 pixels in all\n"
+                       "korvanel: catalogue " + (dir / "maps.jsonl").string() + ": 5 maps, 0 duplicates\n");
+  const std::vector<Json> catalogue = ParseCatalogue(ReadFile(dir / "maps.jsonl"));
+  ASSERT_EQ(catalogue.size(), 5u);
+  auto screenOf = [&](std::size_t map) {
+    Json found;
+    for (const Json& picture : catalogue[map]["pictures"])
+      if (picture["kind"] == "loading-screen") found = picture;
+    return found;
+  };
+  const std::pair<std::string, std::pair<int, int>> made[] = {{"a_blp.w3x", {40, 30}}, {"b_tga.w3x", {24, 12}}, {"c_model.w3x", {16, 8}}};
+  for (std::size_t i = 0; i < std::size(made); ++i) {
+    const auto& [map, size] = made[i];
+    const fs::path png = pictures / map / "loading-screen.png";
+    EXPECT_EQ(screenOf(i), Json({{"kind", "loading-screen"}, {"file", png.string()}, {"width", size.first}, {"height", size.second}})) << map;
+    const std::string bytes = ReadFile(png);
+    ASSERT_GE(bytes.size(), 24u) << map;
+    auto be32 = [](int v) { return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; };
+    EXPECT_EQ(bytes.substr(16, 8), be32(size.first) + be32(size.second)) << map;  // the header's width and height
+    EXPECT_EQ(catalogue[i]["status"], "read") << map;
+  }
+  EXPECT_TRUE(screenOf(3).is_null());
+  EXPECT_EQ(catalogue[3]["status"], "read");
+  EXPECT_FALSE(fs::exists(pictures / "d_game.w3x" / "loading-screen.png"));
+  EXPECT_TRUE(screenOf(4).is_null());
+  EXPECT_EQ(catalogue[4]["status"], "partial");
+  EXPECT_EQ(catalogue[4]["errors"].back()["file"], "Load.tga");
+  EXPECT_TRUE(fs::exists(pictures / "e_huge.w3x" / "minimap.png"));
+
+  // Maps of the first release name no loading screen of their own: without
+  // --w3x nothing is followed.
+  fs::remove_all(pictures);
+  fs::create_directory(pictures);
+  const ProcessResult first = RunKorvanel({(maps / "a_blp.w3x").string(), "--pictures", pictures.string()});
+  EXPECT_FALSE(fs::exists(pictures / "a_blp.w3x" / "loading-screen.png")) << first.err;
+}
+
+}  // namespace korvanel::test
+
+namespace korvanel::test {
+
+// --gallery: the page of the run beside the pictures, every map a card, the
+// unopenable ones too, with links from the page's folder; a second run's
+// page replaces the first; a missing folder stops the run before anything.
+TEST(Pipeline, TheGalleryPageOfARun) {
+  TempDir dir;
+  const fs::path maps = dir / "maps", gallery = dir / "gallery";
+  for (const fs::path& folder : {maps, gallery}) fs::create_directories(folder);
+  SampleMap sample;
+  ASSERT_TRUE(BuildMap(maps / "a map.w3m", SampleMapFiles(sample)));
+  WriteFile(maps / "b_broken.w3m", "no archive");
+  const ProcessResult r = RunKorvanel({maps.string(), "--gallery", gallery.string(), "/i", (dir / "info.txt").string()});
+  EXPECT_EQ(r.status, 1);
+  const ProcessResult plain = RunKorvanel({maps.string(), "/i", (dir / "plain.txt").string()});
+  EXPECT_EQ(r.out, plain.out);
+  EXPECT_EQ(ReadFile(dir / "info.txt"), ReadFile(dir / "plain.txt"));
+  const std::string html = ReadFile(gallery / "index.html");
+  EXPECT_NE(html.find("<a class=\"pic\" href=\"a%20map.w3m/minimap.png\">"), std::string::npos);
+  EXPECT_NE(html.find("href=\"../maps/a%20map.w3m\">a map.w3m</a>"), std::string::npos);
+  EXPECT_NE(html.find("class=\"card s-unopenable\""), std::string::npos);
+  EXPECT_NE(html.find("2 maps: 1 read, 0 partial, 1 unopenable; 0 duplicates."), std::string::npos);
+  EXPECT_TRUE(fs::exists(gallery / "a map.w3m" / "minimap.png"));
+
+  fs::remove(maps / "b_broken.w3m");
+  EXPECT_EQ(RunKorvanel({maps.string(), "--gallery", gallery.string()}).status, 0);
+  EXPECT_NE(ReadFile(gallery / "index.html").find("1 map: 1 read,"), std::string::npos);
+  EXPECT_EQ(std::distance(fs::directory_iterator(gallery), fs::directory_iterator()), 2);  // no page left half-way
+
+  const ProcessResult missing = RunKorvanel({maps.string(), "--gallery", (dir / "nosuch").string()});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.err, "korvanel: the pictures folder " + (dir / "nosuch/").string() + " does not exist; make it first\n");
+  EXPECT_FALSE(fs::exists(dir / "nosuch"));
+}
+
+}  // namespace korvanel::test
+
+namespace korvanel::test {
+
+// The real maps in a gallery: a card for each, its picture the preview
+// where the map has one, a link to every picture the catalogue names, and
+// the one copy marked.
+TEST(Pipeline, TheGalleryOfTheRealMaps) {
+  KVL_REQUIRE_FIXTURE(bench, "bench/forest_defense.w3x");
+  TempDir dir;
+  const fs::path maps = dir / "maps", gallery = dir / "gallery";
+  for (const fs::path& folder : {maps, gallery}) fs::create_directories(folder);
+  for (const char* sub : {"maps", "w3x", "bench"})
+    for (const auto& entry : fs::directory_iterator(FixturesDir() / sub)) fs::copy_file(entry.path(), maps / entry.path().filename());
+  fs::copy_file(maps / "smallest_roc.w3m", maps / "zz copy.w3m");
+  const ProcessResult r = RunKorvanel({maps.string(), "--w3x", "--gallery", gallery.string(), "--json", (dir / "c.jsonl").string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string html = ReadFile(gallery / "index.html");
+  const std::vector<Json> catalogue = ParseCatalogue(ReadFile(dir / "c.jsonl"));
+  ASSERT_GE(catalogue.size(), 7u);
+  std::size_t cards = 0;
+  for (std::size_t at = html.find("<article"); at != std::string::npos; at = html.find("<article", at + 1)) ++cards;
+  EXPECT_EQ(cards, catalogue.size());
+  EXPECT_EQ(html.find("class=\"dt\""), html.rfind("class=\"dt\""));
+  EXPECT_NE(html.find("class=\"dt\""), std::string::npos);
+  EXPECT_NE(html.find("<img loading=\"lazy\" decoding=\"async\" alt=\"\" src=\"forest_defense.w3x/preview.png\""), std::string::npos);
+  for (const Json& map : catalogue) {
+    EXPECT_NE(html.find(">" + EscapeHtml(CatalogueText(map["map_info"]["name"], "resolved")) + "</h2>"), std::string::npos) << map["path"];
+    for (const Json& picture : map["pictures"])
+      EXPECT_NE(html.find("href=\"" + RelativeUrl(gallery.string(), picture["file"].get<std::string>()) + "\""), std::string::npos)
+          << picture["file"];
+  }
 }
 
 }  // namespace korvanel::test

@@ -17,9 +17,9 @@ std::string Reference(int number) {
 // What follows the tileset letter in the formats of later editors, up to
 // the maximum number of players, each field from the format that added it;
 // each with a value of its own, so that a misplaced read shows.
-std::string LaterW3iMiddle(std::int32_t format) {
+std::string LaterW3iMiddle(std::int32_t format, const std::string& loadingScreen) {
   auto path = [&](const std::string& name) { return format >= 20 ? Str(name) : std::string(); };
-  std::string w3i = Le32(-1) + path("Loading.mdx") + Str("load text") + Str("load title") + Str("load sub");
+  std::string w3i = Le32(-1) + path(loadingScreen) + Str("load text") + Str("load title") + Str("load sub");
   w3i += Le32(3) + path("Prologue.blp") + Str("pro text") + Str("pro title") + Str("pro sub");
   w3i += Le32(1) + Le32(0x453B8000) + Le32(0x459C4000) + Le32(0x3F000000) + "\x10\x20\x30\xFF";
   if (format >= 21) w3i += "RAlr";
@@ -48,7 +48,7 @@ std::string SampleW3i(const SampleMap& m) {
     w3i += Str("") + Str("") + Str("");
     return w3i + Le32(m.maxPlayers);
   }
-  w3i += LaterW3iMiddle(m.w3iFormat) + Le32(m.maxPlayers);
+  w3i += LaterW3iMiddle(m.w3iFormat, m.loadingScreen) + Le32(m.maxPlayers);
   for (int player = 0; player < m.maxPlayers; ++player) {
     w3i += Le32(player) + Le32(1) + Le32(1) + Le32(0) + Str("Player " + std::to_string(player + 1));
     w3i += Le32(0) + Le32(0) + Le32(0) + Le32(0);

@@ -37,6 +37,7 @@ struct SampleMap {
   // The layouts of later editors (read with --w3x).
   std::int32_t w3iFormat = 18;  // 18, or 19 and later: players and forces follow
   bool w3iCutAfterForces = false;  // as optimised maps are
+  std::string loadingScreen = "Loading.mdx";  // the path formats 20 on name (here one the map lacks)
   std::int32_t environmentVersion = 11;
   std::int32_t doodadVersion = 7;  // 8 has subversion 11
   int firstTriggerString = 1;      // 1000: four-digit references

@@ -315,14 +315,15 @@ QWidget* MainDialog::ExtractChecked(std::string& readyText) {
   run_.options = options;
   if (!options.picturesDirectory.empty() && !run_.SettlePicturesFolder()) return selectAll(picturesEdit_);
   // The gallery page goes with the pictures.
-  run_.options.gallery = run_.options.picturesDirectory;
+  run_.options.gallery = !run_.options.picturesDirectory.empty();
   // The dialog reads a folder, never a map, so no source is compared. The
-  // catalogue, which can refuse, comes before the info file, which may be
-  // emptied when opened.
+  // catalogue and the gallery page, which can refuse, come before the info
+  // file, which may be emptied when opened.
   if (!options.cataloguePath.empty() && !run_.OpenCatalogue({})) return selectAll(catalogueEdit_);
+  if (run_.options.gallery && !run_.OpenGallery()) return selectAll(picturesEdit_);
   // An unticked info file is neither asked about nor touched.
   if (options.writeInfoFile && !run_.OpenInfoFile(options.infoFilePath, {})) {
-    run_.AbandonCatalogue();
+    run_.AbandonOutputs();
     return nullptr;
   }
   readyText = Walk(source);
@@ -349,15 +350,15 @@ std::string MainDialog::Walk(const std::string& source) {
   MessageBoxRequest request = ReportRequest(summary.Failed() ? kRunHadErrors : kRunSucceeded, Icon::kInformation);
   request.details = ToQString(RunCounts(summary, reporter_.NoticesNotShown(), "\n"));
   reporter_.Show(request);
-  OpenGallery();
+  ShowGallery();
   return kReady;
 }
 
 // After the summary, so the browser does not come up under its box; a run
 // stopped halfway opens nothing, as its user asked it to end.
-void MainDialog::OpenGallery() {
-  if (!openGallery || run_.options.gallery.empty()) return;
-  const QString page = ToQString(run_.options.gallery + "index.html");
+void MainDialog::ShowGallery() {
+  if (!openGallery || !run_.options.gallery) return;
+  const QString page = ToQString(run_.options.picturesDirectory + "index.html");
   if (QFileInfo(page).isFile()) openUrl_(QUrl::fromLocalFile(page));
 }
 

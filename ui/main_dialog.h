@@ -90,7 +90,7 @@ class MainDialog : public QDialog {
   // status text for the ready state.
   std::string Walk(const std::string& source);
   // The run's gallery page, when it was asked for and is there.
-  void OpenGallery();
+  void ShowGallery();
   void Report(std::string_view text, Icon icon) { reporter_.Report(text, icon); }
   void BrowseFolder(QLineEdit* edit, std::string& field);
   // A picker's choice, if any, into `field`; what was typed into the other
