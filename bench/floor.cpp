@@ -1,7 +1,7 @@
 // The floor: the same library work korvanel does per map and nothing else,
 // so a run of korvanel can be measured against it.
 //
-//   korvanel-floor [--work-file] [--slice K/N] <map folder> <line file> <picture folder>
+//   korvanel-floor [--work-file] [--identify] [--slice K/N] <map folder> <line file> <picture folder>
 //
 // With --slice only the K-th of N equal slices of the sorted maps is done
 // (K from 0): N such processes started together, one per core, are the
@@ -17,7 +17,14 @@
 // a free place (pwrite), reads it back there (pread), and looks at the
 // file's size once per map, cutting it only when it has grown far beyond
 // what the last maps' files need (archive/work_file.h, archive/map_reader.h).
+// With --identify each map file is also read whole, in the chunks
+// korvanel's workers read it in, and its SHA-1 (nettle) and CRC-32 (zlib)
+// computed: what the workers add for the catalogue, as they read the whole
+// file anyway for the header check. The digests go into the line file, the
+// CPU time of reading and hashing onto standard error.
 #include <StormLib.h>
+#include <nettle/sha1.h>
+#include <zlib.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <turbojpeg.h>
@@ -44,6 +51,13 @@ constexpr const char* kEmbedded[] = {"war3mapMap.blp", "war3map.wts",      "war3
 constexpr std::size_t kBlpHeader = 160;
 
 using Bytes = std::vector<unsigned char>;
+
+// The process's CPU time so far, in seconds.
+double CpuNow() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + t.tv_nsec / 1e9;
+}
 
 // Grows only; the bytes are never zeroed, as the library overwrites them.
 struct Buffer {
@@ -108,12 +122,6 @@ class WorkFile {
   std::size_t ByteCount() const { return bytes_; }
 
  private:
-  static double CpuNow() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + t.tv_nsec / 1e9;
-  }
-
   bool Copy(Buffer& data) {
     struct stat st {};
     if (ftruncate(fd_, 0) != 0 || lseek(fd_, 0, SEEK_SET) != 0 ||
@@ -181,6 +189,30 @@ struct Converter {
   }
 };
 
+// The map file's SHA-1 and CRC-32 as one text, or "unreadable".
+std::string Identify(const fs::path& map, Buffer& chunk) {
+  constexpr std::size_t kChunk = 1 << 20;
+  const int fd = open(map.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return "unreadable";
+  sha1_ctx sha1;
+  sha1_init(&sha1);
+  uLong crc = crc32_z(0, nullptr, 0);
+  unsigned char* bytes = chunk.Reserve(kChunk);
+  ssize_t got = 0;
+  for (off_t at = 0; (got = pread(fd, bytes, kChunk, at)) > 0; at += got) {
+    sha1_update(&sha1, static_cast<std::size_t>(got), bytes);
+    crc = crc32_z(crc, bytes, static_cast<std::size_t>(got));
+  }
+  close(fd);
+  if (got < 0) return "unreadable";
+  unsigned char digest[SHA1_DIGEST_SIZE];
+  sha1_digest(&sha1, sizeof digest, digest);
+  char text[2 * SHA1_DIGEST_SIZE + 10] = {};
+  for (std::size_t i = 0; i < sizeof digest; ++i) std::snprintf(text + 2 * i, 3, "%02x", digest[i]);
+  std::snprintf(text + 2 * SHA1_DIGEST_SIZE, 10, " %08lx", crc);
+  return text;
+}
+
 bool WriteWhole(const std::string& path, const unsigned char* data, std::size_t size) {
   std::FILE* out = std::fopen(path.c_str(), "wbx");
   if (!out) return false;
@@ -192,15 +224,20 @@ bool WriteWhole(const std::string& path, const unsigned char* data, std::size_t 
 
 int main(int argc, char** argv) {
   char** args = argv + 1;
-  const bool throughWorkFile = argc > 1 && std::strcmp(*args, "--work-file") == 0;
-  if (throughWorkFile) ++args;
+  bool throughWorkFile = false, identify = false;
+  for (; args < argv + argc; ++args) {
+    if (std::strcmp(*args, "--work-file") == 0) throughWorkFile = true;
+    else if (std::strcmp(*args, "--identify") == 0) identify = true;
+    else break;
+  }
   unsigned slice = 0, slices = 1;
   if (args < argv + argc && std::strcmp(*args, "--slice") == 0) {
     if (args + 1 == argv + argc || std::sscanf(args[1], "%u/%u", &slice, &slices) != 2 || slice >= slices) slices = 0;
     args += 2;
   }
   if (argv + argc - args != 3 || slices == 0) {
-    std::fprintf(stderr, "usage: korvanel-floor [--work-file] [--slice K/N] <map folder> <line file> <picture folder>\n");
+    std::fprintf(stderr,
+                 "usage: korvanel-floor [--work-file] [--identify] [--slice K/N] <map folder> <line file> <picture folder>\n");
     return 2;
   }
   std::vector<fs::path> maps;
@@ -216,9 +253,16 @@ int main(int argc, char** argv) {
   if (!lines) return 1;
   const std::string pictures = std::string(args[2]) + "/";
   Converter converter;
-  Buffer data;
+  Buffer data, chunk;
+  double identifying = 0;
   int failures = 0;
   for (const fs::path& map : maps) {
+    if (identify) {
+      const double start = CpuNow();
+      const std::string identity = Identify(map, chunk);
+      identifying += CpuNow() - start;
+      std::fprintf(lines, "%s: %s\n", map.c_str(), identity.c_str());
+    }
     HANDLE archive = nullptr;
     if (!SFileOpenArchive(map.c_str(), 0, MPQ_OPEN_READ_ONLY, &archive)) {
       std::fprintf(lines, "%s: not opened\n", map.c_str());
@@ -242,5 +286,6 @@ int main(int argc, char** argv) {
   }
   if (work)
     std::fprintf(stderr, "work file: %.3f s CPU for %.1f MB\n", work->Seconds(), work->ByteCount() / 1e6);
+  if (identify) std::fprintf(stderr, "identity: %.3f s CPU\n", identifying);
   return std::fclose(lines) == 0 && failures == 0 ? 0 : 1;
 }
