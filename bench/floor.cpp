@@ -18,13 +18,13 @@
 // file's size once per map, cutting it only when it has grown far beyond
 // what the last maps' files need (archive/work_file.h, archive/map_reader.h).
 // With --identify each map file is also read whole, in the chunks
-// korvanel's workers read it in, and its SHA-1 (nettle) and CRC-32 (zlib)
+// korvanel's workers read it in, and its SHA-1 (nettle) and CRC-32 (libdeflate)
 // computed: what the workers add for the catalogue, as they read the whole
 // file anyway for the header check. The digests go into the line file, the
 // CPU time of reading and hashing onto standard error.
 #include <StormLib.h>
+#include <libdeflate.h>
 #include <nettle/sha1.h>
-#include <zlib.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <turbojpeg.h>
@@ -196,12 +196,12 @@ std::string Identify(const fs::path& map, Buffer& chunk) {
   if (fd < 0) return "unreadable";
   sha1_ctx sha1;
   sha1_init(&sha1);
-  uLong crc = crc32_z(0, nullptr, 0);
+  std::uint32_t crc = 0;
   unsigned char* bytes = chunk.Reserve(kChunk);
   ssize_t got = 0;
   for (off_t at = 0; (got = pread(fd, bytes, kChunk, at)) > 0; at += got) {
     sha1_update(&sha1, static_cast<std::size_t>(got), bytes);
-    crc = crc32_z(crc, bytes, static_cast<std::size_t>(got));
+    crc = libdeflate_crc32(crc, bytes, static_cast<std::size_t>(got));
   }
   close(fd);
   if (got < 0) return "unreadable";

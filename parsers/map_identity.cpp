@@ -1,7 +1,7 @@
 #include "parsers/map_identity.h"
 
+#include <libdeflate.h>
 #include <nettle/sha1.h>
-#include <zlib.h>
 
 namespace korvanel {
 
@@ -9,7 +9,7 @@ struct MapHasher::Digest {
   sha1_ctx context;
 };
 
-MapHasher::MapHasher() : digest_(std::make_unique<Digest>()), crc32_(static_cast<std::uint32_t>(::crc32_z(0, nullptr, 0))) {
+MapHasher::MapHasher() : digest_(std::make_unique<Digest>()) {
   sha1_init(&digest_->context);
 }
 
@@ -19,7 +19,7 @@ void MapHasher::Update(std::span<const std::byte> bytes) {
   if (bytes.empty()) return;
   const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
   sha1_update(&digest_->context, bytes.size(), data);
-  crc32_ = static_cast<std::uint32_t>(::crc32_z(crc32_, data, bytes.size()));
+  crc32_ = libdeflate_crc32(crc32_, data, bytes.size());
   size_ += bytes.size();
 }
 

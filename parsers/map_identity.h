@@ -19,8 +19,10 @@ struct MapIdentity {
   std::uint32_t crc32 = 0;
 };
 
-// SHA-1 (nettle) and CRC-32 (zlib) of a file fed to it in order, piece by
-// piece, so the file is read once for both and for whatever else reads it.
+// SHA-1 (nettle) and CRC-32 (libdeflate, whose CRC-32 folds with the
+// processor's carry-less multiply: a quarter of zlib's time) of a file fed
+// to it in order, piece by piece, so the file is read once for both and for
+// whatever else reads it.
 class MapHasher {
  public:
   MapHasher();
@@ -35,7 +37,7 @@ class MapHasher {
  private:
   struct Digest;
   std::unique_ptr<Digest> digest_;
-  std::uint32_t crc32_;
+  std::uint32_t crc32_ = 0;  // libdeflate starts from 0
   std::uint64_t size_ = 0;
 };
 
