@@ -71,7 +71,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   cl.options.existingInfoFile = ExistingInfoFile::kLeaveAlone;
   for (auto next = arguments.begin(); next != arguments.end();) {
     const std::string& token = *next++;
-    switch (Classify(token)) {
+    const Switch option = Classify(token);
+    switch (option) {
       case Switch::kSubdirectories:
         cl.options.includeSubdirectories = true;
         break;
@@ -102,30 +103,24 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       case Switch::kUpdate:
         cl.options.updateCatalogue = true;
         break;
-      case Switch::kPictures: {
-        std::string folder;
-        if (!TakeValue(next, arguments.end(), folder)) {
-          cl.usage = true;
-          cl.problem = kPicturesWithoutFolder;
-        } else if (cl.options.gallery && cl.options.picturesDirectory != folder) {
-          cl.usage = true;
-          cl.problem = kGalleryAndOtherPictures;
-        }
-        if (!cl.options.gallery) cl.options.picturesDirectory = folder;
-        break;
-      }
+      case Switch::kPictures:
       case Switch::kGallery: {
-        // The page shows the pictures from beside them: one folder for both.
+        // The page shows the pictures from beside them: one folder for both,
+        // and --pictures no longer moves it once --gallery has named it.
+        const bool gallery = option == Switch::kGallery;
+        // The folder this one must equal: any named before for --gallery,
+        // the gallery's for --pictures.
+        const bool bound = gallery ? !cl.options.picturesDirectory.empty() : cl.options.gallery;
         std::string folder;
         if (!TakeValue(next, arguments.end(), folder)) {
           cl.usage = true;
-          cl.problem = kGalleryWithoutFolder;
-        } else if (!cl.options.picturesDirectory.empty() && cl.options.picturesDirectory != folder) {
+          cl.problem = gallery ? kGalleryWithoutFolder : kPicturesWithoutFolder;
+        } else if (bound && cl.options.picturesDirectory != folder) {
           cl.usage = true;
           cl.problem = kGalleryAndOtherPictures;
         }
-        cl.options.gallery = true;
-        cl.options.picturesDirectory = folder;
+        if (gallery || !cl.options.gallery) cl.options.picturesDirectory = folder;
+        cl.options.gallery = cl.options.gallery || gallery;
         break;
       }
       case Switch::kJson:

@@ -2,8 +2,9 @@
 // decoded only here so both sides agree.
 //
 // Request: one byte of flags (whether the map is to be identified, whether
-// its loading screen is to be followed), then the map's path and each embedded file's name, each ended by a zero byte, so
-// the worker uses them where they lie. Reply: the map's answer, then each
+// its loading screen is to be followed), then the map's path and each
+// embedded file's name, each ended by a zero byte, so the worker uses them
+// where they lie. Reply: the map's answer, then each
 // file's result field by field, in this machine's layout: both ends are the
 // same program.
 #pragma once

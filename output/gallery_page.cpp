@@ -53,8 +53,7 @@ std::string RelativeUrl(const std::string& folder, const std::string& target) {
   std::string url;
   for (const char c : relative) {
     const auto byte = static_cast<unsigned char>(c);
-    if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9') ||
-        c == '-' || c == '.' || c == '_' || c == '~' || c == '/')
+    if (IsAsciiLetter(c) || IsAsciiDigit(c) || c == '-' || c == '.' || c == '_' || c == '~' || c == '/')
       url += c;
     else
       url += {'%', kHex[byte >> 4], kHex[byte & 15]};

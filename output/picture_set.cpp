@@ -42,6 +42,16 @@ void AddPng(const Picture& picture, std::string_view kind, std::string fileName,
   into.pictures.push_back(std::move(encoded));
 }
 
+// The same for a picture just decoded from `from`, or why it was not.
+void AddDecoded(PictureError decoded, const Picture& picture, std::string_view kind, std::string fileName,
+                const std::string& from, MapPictures& into) {
+  if (decoded != PictureError::kNone) {
+    into.failures.push_back({kind, from, decoded});
+    return;
+  }
+  AddPng(picture, kind, std::move(fileName), from, into);
+}
+
 }  // namespace
 
 MapPictures PictureMaker::Make(const PictureSources& sources, const ConvertedMinimap* jpegMinimap) {
@@ -68,11 +78,7 @@ MapPictures PictureMaker::Make(const PictureSources& sources, const ConvertedMin
   }
   if (!sources.preview.empty()) {
     Picture preview;
-    if (const PictureError error = DecodeTga(sources.preview, preview); error != PictureError::kNone) {
-      made.failures.push_back({"preview", kPreviewFile, error});
-    } else {
-      AddPng(preview, "preview", "preview.png", kPreviewFile, made);
-    }
+    AddDecoded(DecodeTga(sources.preview, preview), preview, "preview", "preview.png", kPreviewFile, made);
   }
   if (!sources.loadingScreen.empty()) {
     Picture screen;
@@ -80,11 +86,7 @@ MapPictures PictureMaker::Make(const PictureSources& sources, const ConvertedMin
     // texture whatever the name.
     const bool blp = ByteReader(sources.loadingScreen).MagicAt(0, "BLP");
     const PictureError error = blp ? codecs_->blp.Decode(sources.loadingScreen, screen) : DecodeTga(sources.loadingScreen, screen);
-    if (error != PictureError::kNone) {
-      made.failures.push_back({"loading-screen", "", error});
-    } else {
-      AddPng(screen, "loading-screen", "loading-screen.png", "", made);
-    }
+    AddDecoded(error, screen, "loading-screen", "loading-screen.png", "", made);
   }
   codecs_->blp.Trim();
   return made;

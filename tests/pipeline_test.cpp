@@ -568,9 +568,6 @@ TEST(Pipeline, TheProgramNeverWritesToAMap) {
   EXPECT_EQ(fs::last_write_time(dir / "m.w3m"), before);
 }
 
-}  // namespace korvanel::test
-
-namespace korvanel::test {
 namespace {
 
 // Holds the lock a run of the program takes on the catalogue it writes,
@@ -736,9 +733,6 @@ TEST(Pipeline, ARunThatCannotStartTouchesNothing) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 3);
 }
 
-}  // namespace korvanel::test
-
-namespace korvanel::test {
 
 // --pictures: a folder of every picture for each map, the minimap of the
 // JPEG kind the same file /m writes; a picture that cannot be decoded is
@@ -800,9 +794,6 @@ TEST(Pipeline, EveryPictureOfEachMapInAFolderOfItsOwn) {
   EXPECT_EQ(missing.err, "korvanel: the pictures folder " + (dir / "nosuch/").string() + " does not exist; make it first\n");
 }
 
-}  // namespace korvanel::test
-
-namespace korvanel::test {
 
 // --pictures --w3x: the loading screen a map imports, as a BLP, a TGA or the
 // first texture of a model, becomes loading-screen.png; one of the game's
@@ -871,9 +862,6 @@ TEST(Pipeline, TheLoadingScreenAMapImports) {
   EXPECT_FALSE(fs::exists(pictures / "a_blp.w3x" / "loading-screen.png")) << first.err;
 }
 
-}  // namespace korvanel::test
-
-namespace korvanel::test {
 
 // --gallery: the page of the run beside the pictures, every map a card, the
 // unopenable ones too, with links from the page's folder; a second run's
@@ -908,9 +896,6 @@ TEST(Pipeline, TheGalleryPageOfARun) {
   EXPECT_FALSE(fs::exists(dir / "nosuch"));
 }
 
-}  // namespace korvanel::test
-
-namespace korvanel::test {
 
 // The real maps in a gallery: a card for each, its picture the preview
 // where the map has one, a link to every picture the catalogue names, and

@@ -20,6 +20,7 @@
 #include "app/messages.h"
 #include "app/paths.h"
 #include "archive/install_path.h"
+#include "output/gallery_page.h"
 #include "platform/file.h"
 #include "platform/text.h"
 #include "ui/about_dialog.h"
@@ -358,7 +359,7 @@ std::string MainDialog::Walk(const std::string& source) {
 // stopped halfway opens nothing, as its user asked it to end.
 void MainDialog::ShowGallery() {
   if (!openGallery || !run_.options.gallery) return;
-  const QString page = ToQString(run_.options.picturesDirectory + "index.html");
+  const QString page = ToQString(run_.options.picturesDirectory + std::string(GalleryPage::kPageName));
   if (QFileInfo(page).isFile()) openUrl_(QUrl::fromLocalFile(page));
 }
 
