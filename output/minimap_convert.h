@@ -44,10 +44,15 @@ class MinimapConverter {
   // mipmap 0 are used. `quality` is 1..100.
   ConvertedMinimap Convert(std::span<const std::byte> blp, int quality);
 
+  // The decoder of the pictures converted, for the picture export to
+  // decode with: it then sees the same pixels, without decoding the
+  // minimap a second time.
+  BlpDecoder& Decoder() { return decoder_; }
+
  private:
   struct Codec;
   std::unique_ptr<Codec> codec_;
-  BlpDecoder decoder_;  // shared with the picture export, so both see the same pixels
+  BlpDecoder decoder_;
   ScratchBuffer colours_, jpeg_;
 };
 

@@ -120,7 +120,7 @@ void MinimapPool::ReleaseAfterFork() {
 void MinimapPool::Work() {
   // Each thread its own codecs: the libraries' handles are not shared.
   MinimapConverter converter;
-  PictureMaker maker;
+  PictureMaker maker(converter.Decoder());
   std::unique_lock lock(mutex_);
   for (;;) {
     std::list<Job>::iterator job;

@@ -86,7 +86,7 @@ class MinimapPool {
   ConvertedMap taken_;
   // For Take when there are no threads.
   MinimapConverter converter_;
-  PictureMaker maker_;
+  PictureMaker maker_{converter_.Decoder()};
   // Last, so that it ends first.
   HeldAroundForks forks_{[this] { HoldForFork(); }, [this] { ReleaseAfterFork(); }};
 };

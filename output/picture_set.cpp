@@ -21,17 +21,6 @@ bool IsOpaqueJpegKind(std::span<const std::byte> blp) {
   return header.I32(4) == 0 && header.I32(8) == 0;
 }
 
-}  // namespace
-
-struct PictureMaker::Codecs {
-  BlpDecoder blp;
-};
-
-PictureMaker::PictureMaker() = default;
-PictureMaker::~PictureMaker() = default;
-
-namespace {
-
 // The picture as a PNG file, or a failure when it cannot be encoded.
 void AddPng(const Picture& picture, std::string_view kind, std::string fileName, const std::string& from, MapPictures& into) {
   EncodedPicture encoded{kind, std::move(fileName), {}, picture.width, picture.height};
@@ -55,13 +44,12 @@ void AddDecoded(PictureError decoded, const Picture& picture, std::string_view k
 }  // namespace
 
 MapPictures PictureMaker::Make(const PictureSources& sources, const ConvertedMinimap* jpegMinimap) {
-  if (!codecs_) codecs_ = std::make_unique<Codecs>();
   MapPictures made;
   if (!sources.minimap.empty()) {
     const bool asJpeg = jpegMinimap && IsOpaqueJpegKind(sources.minimap);
     Picture minimap;
     // Decoded for its pixels only where they are needed.
-    const PictureError error = asJpeg && sources.icons.empty() ? PictureError::kNone : codecs_->blp.Decode(sources.minimap, minimap);
+    const PictureError error = asJpeg && sources.icons.empty() ? PictureError::kNone : blp_.Decode(sources.minimap, minimap);
     if (error != PictureError::kNone) {
       made.failures.push_back({"minimap", kMinimapFile, error});
     } else if (asJpeg) {
@@ -85,10 +73,10 @@ MapPictures PictureMaker::Make(const PictureSources& sources, const ConvertedMin
     // TGA has no signature; BLP has, and the game takes either for a
     // texture whatever the name.
     const bool blp = ByteReader(sources.loadingScreen).MagicAt(0, "BLP");
-    const PictureError error = blp ? codecs_->blp.Decode(sources.loadingScreen, screen) : DecodeTga(sources.loadingScreen, screen);
+    const PictureError error = blp ? blp_.Decode(sources.loadingScreen, screen) : DecodeTga(sources.loadingScreen, screen);
     AddDecoded(error, screen, "loading-screen", "loading-screen.png", "", made);
   }
-  codecs_->blp.Trim();
+  blp_.Trim();
   return made;
 }
 

@@ -6,7 +6,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -16,6 +15,7 @@
 
 namespace korvanel {
 
+class BlpDecoder;
 struct ConvertedMinimap;
 
 struct EncodedPicture {
@@ -49,11 +49,12 @@ struct PictureSources {
   std::vector<std::byte> loadingScreen;
 };
 
-// Keeps the codecs' handles and buffers from one map to the next.
+// Decodes BLP pictures with the minimap conversion's decoder: its handle
+// and buffers are kept from one map to the next, and a minimap that the
+// conversion has just decoded is not decoded again.
 class PictureMaker {
  public:
-  PictureMaker();
-  ~PictureMaker();
+  explicit PictureMaker(BlpDecoder& decoder) : blp_(decoder) {}
   PictureMaker(const PictureMaker&) = delete;
   PictureMaker& operator=(const PictureMaker&) = delete;
 
@@ -62,8 +63,7 @@ class PictureMaker {
   MapPictures Make(const PictureSources& sources, const ConvertedMinimap* jpegMinimap = nullptr);
 
  private:
-  struct Codecs;
-  std::unique_ptr<Codecs> codecs_;
+  BlpDecoder& blp_;
 };
 
 }  // namespace korvanel

@@ -118,8 +118,25 @@ BlpDecoder::BlpDecoder() = default;
 BlpDecoder::~BlpDecoder() = default;
 
 void BlpDecoder::Trim() {
-  stream_.Trim();
-  pixels_.Trim();
+  const bool streamGiven = stream_.Trim();
+  const bool pixelsGiven = pixels_.Trim();
+  if (streamGiven || pixelsGiven) decodedLength_ = 0;
+}
+
+// Whether `pixels_` holds this picture's stream, byte for byte, decoded at
+// the size its header gives.
+bool BlpDecoder::HoldsDecoded(std::span<const std::byte> blp, const BlpJpegLayout& layout) {
+  const auto shared = static_cast<std::size_t>(layout.sharedHeaderLength);
+  const auto mipmap = static_cast<std::size_t>(layout.mipmapLength);
+  if (decodedLength_ == 0 || decodedLength_ != shared + mipmap || decodedWidth_ != layout.width ||
+      decodedHeight_ != layout.height)
+    return false;
+  const std::span<const std::byte> stream = stream_.Get(decodedLength_);
+  const auto mipmapStart = blp.begin() + layout.mipmapOffset;
+  return std::equal(blp.begin() + kHeaderLength, blp.begin() + kHeaderLength + static_cast<std::ptrdiff_t>(shared),
+                    stream.begin()) &&
+         std::equal(mipmapStart, mipmapStart + static_cast<std::ptrdiff_t>(mipmap),
+                    stream.begin() + static_cast<std::ptrdiff_t>(shared));
 }
 
 // The shared JPEG header followed directly by mipmap 0's part, decoded
@@ -159,9 +176,15 @@ PictureError BlpDecoder::DecodeStoredJpeg(std::span<const std::byte> blp, const 
   const std::span<std::byte> pixels =
       pixels_.Get(static_cast<std::size_t>(layout.width) * static_cast<std::size_t>(layout.height) * 4);
   if (pixels.empty()) return PictureError::kTooLarge;
-  const PictureError error = DecompressInto(blp, layout, pixels);
-  if (error == PictureError::kNone) stored = {layout.width, layout.height, pixels};
-  return error;
+  if (!HoldsDecoded(blp, layout)) {
+    decodedLength_ = 0;
+    if (const PictureError error = DecompressInto(blp, layout, pixels); error != PictureError::kNone) return error;
+    decodedLength_ = static_cast<std::size_t>(layout.sharedHeaderLength + layout.mipmapLength);
+    decodedWidth_ = layout.width;
+    decodedHeight_ = layout.height;
+  }
+  stored = {layout.width, layout.height, pixels};
+  return PictureError::kNone;
 }
 
 PictureError BlpDecoder::Decode(std::span<const std::byte> blp, Picture& out) {

@@ -36,7 +36,10 @@ struct StoredBlpJpeg {
 
 // Keeps the JPEG library's handle and the working buffers from one picture
 // to the next: a run decodes thousands, and fresh ones for each cost more
-// than the decoding of a small picture.
+// than the decoding of a small picture. It also keeps the pixels of the
+// last JPEG stream it decoded: the minimap conversion and the picture
+// export both decode a map's minimap, and the second gets them without
+// decoding the stream again.
 class BlpDecoder {
  public:
   BlpDecoder();
@@ -60,7 +63,12 @@ class BlpDecoder {
   struct Codec;
   std::unique_ptr<Codec> codec_;
   ScratchBuffer stream_, pixels_;
+  // The stream in `stream_` whose pixels `pixels_` holds, at this size;
+  // a length of 0 when it holds none.
+  std::size_t decodedLength_ = 0;
+  std::int32_t decodedWidth_ = 0, decodedHeight_ = 0;
 
+  bool HoldsDecoded(std::span<const std::byte> blp, const BlpJpegLayout& layout);
   PictureError DecompressInto(std::span<const std::byte> blp, const BlpJpegLayout& layout,
                               std::span<std::byte> pixels);
 };

@@ -22,12 +22,12 @@ class ScratchBuffer {
     }
     return {data_.get(), size};
   }
-  // Gives back storage above the size worth keeping.
-  void Trim() {
-    if (capacity_ > kKeep) {
-      data_.reset();
-      capacity_ = 0;
-    }
+  // Gives back storage above the size worth keeping; true when it did.
+  bool Trim() {
+    if (capacity_ <= kKeep) return false;
+    data_.reset();
+    capacity_ = 0;
+    return true;
   }
 
  private:

@@ -168,6 +168,29 @@ TEST(DecodeBlp, AgreesWithTheMinimapConversion) {
   EXPECT_GE(Psnr(decoded.rgba, fromMinimap), 45.0);
 }
 
+// A decoder keeps the pixels of the last stream it decoded, for the picture
+// export after the minimap conversion; each picture still gets its own.
+TEST(DecodeBlp, OneDecoderGivesEachPictureItsOwnPixels) {
+  const int w = 32, h = 24;
+  const std::string a = MakeBlp(w, h, [](int x, int y) { return Gradient(x, y, 255); });
+  const std::string b = MakeBlp(w, h, [](int x, int y) { return Gradient(y, x, 255); });
+  // The same stream's length with other bytes, and the same stream under
+  // another size.
+  std::string garbled = a, wider = a;
+  for (std::size_t i = garbled.size() / 2; i + 2 < garbled.size(); ++i) garbled[i] = 'x';
+  wider.replace(12, 4, Le32(w + 8));
+  Picture unused;
+  ASSERT_EQ(Blp(garbled, unused), PictureError::kDamaged);
+  MinimapConverter converter;
+  ASSERT_EQ(converter.Convert(Bytes(a), 85).stage, MinimapStage::kDone);
+  for (const std::string* blp : std::vector<const std::string*>{&a, &a, &b, &wider, &a, &garbled, &a}) {
+    Picture fresh, shared;
+    const PictureError expected = Blp(*blp, fresh);
+    EXPECT_EQ(converter.Decoder().Decode(Bytes(*blp), shared), expected);
+    EXPECT_EQ(shared.rgba, fresh.rgba);
+  }
+}
+
 TEST(DecodeBlp, RefusesWhatItCannotDecode) {
   const auto ok = [](int x, int y) { return Gradient(x, y, 255); };
   const std::string jpegKind = MakeBlp(64, 64, ok);
