@@ -108,9 +108,14 @@ bool IsWanted(const RunStep& step, const RunOptions& options, bool catalogue) {
   const bool pictures = !options.picturesDirectory.empty();
   if (step.preview) return pictures;
   if (step.catalogueOnly) return catalogue;
-  // The pictures need the map information (for the loading screen) and the
-  // minimap's icons.
-  return step.parse ? options.writeInfoFile || catalogue || pictures : options.writeMinimaps || pictures;
+  if (!step.parse) return options.writeMinimaps || pictures;
+  // The info file, the catalogue and the gallery's cards show the map's
+  // facts. The pictures alone need only the minimap's icons, and the map
+  // information where a later editor may name a loading screen in it: a
+  // map's script and doodads are most of its bytes.
+  const std::string_view name = step.name;
+  return options.writeInfoFile || catalogue || options.gallery ||
+         (pictures && (name == kIconsFile || (options.laterFormats && name == kMapInfoFile)));
 }
 
 // How long the run waits for any worker's answer while the map in turn is

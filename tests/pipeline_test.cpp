@@ -787,6 +787,15 @@ TEST(Pipeline, EveryPictureOfEachMapInAFolderOfItsOwn) {
   EXPECT_EQ(third.err, "korvanel: the picture " + (pictures / "a.w3m" / "minimap.png").string() +
                            " exists already with other content (not replaced)\n");
   EXPECT_EQ(ReadFile(pictures / "a.w3m" / "minimap.png"), "mine");
+  // The pictures alone read no more of a map than they need: its doodads
+  // are not theirs to judge.
+  const fs::path alone = dir / "alone";
+  fs::create_directories(alone / "pictures");
+  ASSERT_TRUE(BuildMap(alone / "c.w3m", Replace(SampleMapFiles(sample), "war3map.doo", "W3do")));
+  const ProcessResult picturesAlone = RunKorvanel({(alone / "c.w3m").string(), "--pictures", (alone / "pictures").string()});
+  EXPECT_EQ(picturesAlone.status, 0);
+  EXPECT_EQ(picturesAlone.err, "");
+  EXPECT_TRUE(fs::exists(alone / "pictures" / "c.w3m" / "minimap-icons.png"));
 
   // No folder, no run.
   const ProcessResult missing = RunKorvanel({maps.string(), "--pictures", (dir / "nosuch").string()});
