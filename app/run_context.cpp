@@ -363,22 +363,19 @@ void RunContext::Collect(QueuedMap& map) {
   work.minimap = options.writeMinimaps;
   work.pictures = pictures;
   // A picture that cannot be read back counts as unreadable data.
-  auto take = [&](const char* name, std::vector<std::byte>& into) {
+  auto take = [&](const ExtractedFile* file, std::vector<std::byte>& into) {
+    if (!file) return false;
     std::span<const std::byte> bytes;
-    if (const ExtractedFile* file = FileOf(map, name)) ReadExtracted(*file, bytes);
+    ReadExtracted(*file, bytes);
     into.assign(bytes.begin(), bytes.end());
-    return FileOf(map, name) != nullptr;
+    return true;
   };
-  bool any = take(kPictureFile, work.sources.minimap);
+  bool any = take(FileOf(map, kPictureFile), work.sources.minimap);
   if (pictures) {
-    any = take(kPreviewFile, work.sources.preview) || any;
-    take(kIconsFile, work.sources.icons);
-    if (const ExtractedFile* screen = LoadingScreenOf(map); screen && screen->found) {
-      std::span<const std::byte> bytes;
-      ReadExtracted(*screen, bytes);
-      work.sources.loadingScreen.assign(bytes.begin(), bytes.end());
-      any = true;
-    }
+    any = take(FileOf(map, kPreviewFile), work.sources.preview) || any;
+    take(FileOf(map, kIconsFile), work.sources.icons);
+    const ExtractedFile* screen = LoadingScreenOf(map);
+    any = take(screen && screen->found ? screen : nullptr, work.sources.loadingScreen) || any;
   }
   if (!any) return;
   map.picture = minimaps_.Give(std::move(work));

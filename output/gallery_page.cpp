@@ -78,8 +78,6 @@ std::string ReadableSize(std::uint64_t bytes) {
 
 namespace {
 
-std::string Number(std::uint64_t value) { return std::to_string(value); }
-
 // The link from the page's folder `dir` to `path` (absolute, or relative
 // to the current folder), through the folders as they are, without links:
 // a browser takes each ".." of the link before it looks at the disk. The
@@ -122,7 +120,7 @@ std::string CardHtml(const std::string& folder, const MapRecord& record) {
   if (maxPlayers) html += " data-players=\"" + std::to_string(*maxPlayers) + "\"";
   if (playable)
     html += " data-area=\"" + std::to_string(std::int64_t{playable->width} * std::int64_t{playable->height}) + "\"";
-  if (record.identity) html += " data-bytes=\"" + Number(record.identity->size) + "\"";
+  if (record.identity) html += " data-bytes=\"" + std::to_string(record.identity->size) + "\"";
   html += ">";
   if (const WrittenPicture* shown = Shown(record)) {
     const std::string url = LinkTo(folder, shown->path);
@@ -273,11 +271,13 @@ constexpr std::string_view kScript = R"page(
     main.appendChild(moved);
   }
   sortBy.addEventListener('change', sort);
-  down.addEventListener('click', function () {
-    var on = down.getAttribute('aria-pressed') !== 'true';
+  function setDescending(on) {
     down.setAttribute('aria-pressed', on ? 'true' : 'false');
     down.textContent = on ? '\u2193' : '\u2191';
     down.title = on ? 'Descending' : 'Ascending';
+  }
+  down.addEventListener('click', function () {
+    setDescending(down.getAttribute('aria-pressed') !== 'true');
     sort();
   });
   // The address may carry a filter and an order, as a link to one view of
@@ -292,11 +292,7 @@ constexpr std::string_view kScript = R"page(
   if (typeof asked.q === 'string') query.value = asked.q;
   if (asked.sort && sortBy.querySelector('option[value="' + asked.sort.replace(/[^a-z]/g, '') + '"]'))
     sortBy.value = asked.sort;
-  if (asked.down === '1') {
-    down.setAttribute('aria-pressed', 'true');
-    down.textContent = '\u2193';
-    down.title = 'Descending';
-  }
+  if (asked.down === '1') setDescending(true);
   // A browser may also keep the controls' values over a reload.
   if (query.value) filter(); else showCount(n);
   if (sortBy.value) sort();
@@ -344,8 +340,9 @@ std::string Nonce() {
 }
 
 std::string Summary(std::uint64_t cards, std::uint64_t read, std::uint64_t partial, std::uint64_t duplicates) {
-  return "<p id=\"summary\">" + Number(cards) + (cards == 1 ? " map: " : " maps: ") + Number(read) + " read, " +
-         Number(partial) + " partial, " + Number(cards - read - partial) + " unopenable; " + Number(duplicates) +
+  return "<p id=\"summary\">" + std::to_string(cards) + (cards == 1 ? " map: " : " maps: ") + std::to_string(read) +
+         " read, " + std::to_string(partial) + " partial, " + std::to_string(cards - read - partial) + " unopenable; " +
+         std::to_string(duplicates) +
          (duplicates == 1 ? " duplicate" : " duplicates") + ".</p>\n";
 }
 
